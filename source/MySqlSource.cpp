@@ -1,0 +1,107 @@
+#include "source/MySqlSource.h"
+
+#include <mysql.h>
+
+#include <array>
+#include <cstring>
+#include <string_view>
+
+#include "source/MySqlResult.h"
+#include "source/ServerAddress.h"
+
+namespace morvane {
+namespace {
+
+std::string AsciiLower(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+// Column 0 of every row of a listing, in the server's order.
+template <typename Add>
+void ForEachName(MYSQL_RES* listing, Add add) {
+  if (listing == nullptr) return;
+  MySqlResult owned(listing);
+  while (MYSQL_ROW row = mysql_fetch_row(listing)) {
+    const unsigned long* lengths = mysql_fetch_lengths(listing);
+    if (row[0] != nullptr) add(std::string(row[0], lengths ? lengths[0] : std::strlen(row[0])));
+  }
+}
+
+}  // namespace
+
+void MySqlHandle::Close::operator()(st_mysql* handle) const { mysql_close(handle); }
+
+int OpenMySqlConnection(MySqlHandle& MySqlConnection, const std::string& host,
+                        const std::string& user, const std::string& password) {
+  MySqlConnection.reset(mysql_init(nullptr));
+  MYSQL* handle = MySqlConnection.get();
+  if (handle == nullptr) return 0;
+  const auto address = ParseMySqlServer(host);
+  if (!address) return 0;
+  // Every text arrives as the server holds it, whatever the library's build default.
+  mysql_options(handle, MYSQL_SET_CHARSET_NAME, "utf8mb4");
+  const char* hostName = address->host.c_str();
+  const char* socket = address->socket.empty() ? nullptr : address->socket.c_str();
+  if (socket != nullptr) hostName = "localhost";
+  MYSQL* connected = mysql_real_connect(handle, hostName, user.c_str(), password.c_str(), "",
+                                        address->port, socket, 0);
+  return connected != nullptr ? 1 : 0;
+}
+
+void CloseMySqlConnection(MySqlHandle& MySqlConnection) { MySqlConnection.reset(); }
+
+bool IsSystemDatabase(const std::string& name) {
+  static constexpr std::array<std::string_view, 4> system{"mysql", "information_schema",
+                                                          "performance_schema", "sys"};
+  const std::string lower = AsciiLower(name);
+  for (auto s : system) {
+    if (lower == s) return true;
+  }
+  return false;
+}
+
+void ListDatabases(MySqlHandle& MySqlConnection, ListingWindow& window) {
+  if (!MySqlConnection) return;
+  ForEachName(mysql_list_dbs(MySqlConnection.get(), "%"), [&](const std::string& name) {
+    if (!IsSystemDatabase(name)) window.AddDatabase(name);
+  });
+  if (window.DatabaseCount() > 0) {
+    window.SelectFirstDatabase();
+    window.SetTargetName(window.SelectedDatabase());
+  }
+}
+
+void ListTables(MySqlHandle& MySqlConnection, ListingWindow& window, std::string databaseName) {
+  window.ClearTables();
+  if (!MySqlConnection) return;
+  // mysql_select_db takes the name as it is: no quoting, so every name works. A database the
+  // server refuses lists nothing, rather than the tables of the previous one.
+  if (mysql_select_db(MySqlConnection.get(), databaseName.c_str()) != 0) return;
+  ForEachName(mysql_list_tables(MySqlConnection.get(), "%"),
+              [&](const std::string& name) { window.AddTable(name); });
+}
+
+std::optional<std::vector<FieldRecord>> MySqlSourceDatabase::FieldListing(const std::string& table) {
+  if (!connection_) return std::nullopt;
+  MySqlResult listing(mysql_list_fields(connection_.get(), table.c_str(), "%"));
+  if (!listing) return std::nullopt;
+  std::vector<FieldRecord> fields;
+  while (const MYSQL_FIELD* field = mysql_fetch_field(listing.get())) {
+    FieldRecord record;
+    record.org_name = field->org_name != nullptr && field->org_name_length > 0
+                          ? std::string(field->org_name, field->org_name_length)
+                          : std::string(field->name, field->name_length);
+    record.type = static_cast<int>(field->type);
+    record.length = static_cast<std::uint32_t>(field->length);
+    record.decimals = field->decimals;
+    record.charsetnr = static_cast<int>(field->charsetnr);
+    record.flags = field->flags;
+    fields.push_back(std::move(record));
+  }
+  return fields;
+}
+
+}  // namespace morvane

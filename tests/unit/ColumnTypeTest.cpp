@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+
+#include "engine/ColumnType.h"
+#include "source/FieldRecord.h"
+
+namespace morvane {
+namespace {
+
+namespace t = mysql_type;
+constexpr std::uint32_t U = mysql_flag::Unsigned;
+constexpr int Utf8mb4 = 45;
+constexpr int Latin1 = 8;
+constexpr int Binary = BinaryCharset;
+
+struct Case {
+  const char* what;
+  int type;
+  std::uint32_t length;
+  std::uint32_t decimals;
+  int charsetnr;
+  std::uint32_t flags;
+  const char* expected;
+};
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.what; }
+
+class ColumnTypeCase : public testing::TestWithParam<Case> {};
+
+TEST_P(ColumnTypeCase, Maps) {
+  const Case& c = GetParam();
+  EXPECT_EQ(GetColumnType(c.type, c.length, c.decimals, c.charsetnr, c.flags), c.expected)
+      << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Integers, ColumnTypeCase,
+    testing::Values(
+        // SQL Server's TINYINT is 0..255: only an unsigned TINYINT fits it.
+        Case{"TINYINT signed", t::Tiny, 4, 0, Binary, 0, "SMALLINT"},
+        Case{"TINYINT unsigned", t::Tiny, 3, 0, Binary, U, "TINYINT"},
+        Case{"TINYINT(1) unsigned, any length", t::Tiny, 1, 0, Binary, U, "TINYINT"},
+        Case{"SMALLINT signed", t::Short, 6, 0, Binary, 0, "SMALLINT"},
+        Case{"SMALLINT unsigned", t::Short, 5, 0, Binary, U, "INT"},
+        Case{"MEDIUMINT signed", t::Int24, 9, 0, Binary, 0, "INT"},
+        Case{"MEDIUMINT unsigned", t::Int24, 8, 0, Binary, U, "INT"},
+        Case{"INT signed", t::Long, 11, 0, Binary, 0, "INT"},
+        Case{"INT unsigned", t::Long, 10, 0, Binary, U, "BIGINT"},
+        Case{"BIGINT signed", t::LongLong, 20, 0, Binary, 0, "BIGINT"},
+        Case{"BIGINT unsigned", t::LongLong, 20, 0, Binary, U, "DECIMAL(20, 0)"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Numbers, ColumnTypeCase,
+    testing::Values(
+        Case{"FLOAT", t::Float, 12, 31, Binary, 0, "FLOAT"},
+        Case{"DOUBLE keeps its 15 digits", t::Double, 22, 31, Binary, 0, "FLOAT"},
+        // length = M + 1 for the point (D > 0) + 1 for the sign (signed)
+        Case{"DECIMAL(10,2)", t::NewDecimal, 12, 2, Binary, 0, "DECIMAL(10, 2)"},
+        Case{"DECIMAL(10,2) unsigned", t::NewDecimal, 11, 2, Binary, U, "DECIMAL(10, 2)"},
+        Case{"DECIMAL(10,4)", t::NewDecimal, 12, 4, Binary, 0, "DECIMAL(10, 4)"},
+        Case{"DECIMAL(5,4)", t::NewDecimal, 7, 4, Binary, 0, "DECIMAL(5, 4)"},
+        Case{"DECIMAL(5,4) unsigned", t::NewDecimal, 6, 4, Binary, U, "DECIMAL(5, 4)"},
+        Case{"DECIMAL(5,0)", t::NewDecimal, 6, 0, Binary, 0, "DECIMAL(5, 0)"},
+        Case{"DECIMAL(11,0) unsigned", t::NewDecimal, 11, 0, Binary, U, "DECIMAL(11, 0)"},
+        Case{"old DECIMAL code", t::Decimal, 12, 2, Binary, 0, "DECIMAL(10, 2)"},
+        Case{"DECIMAL(65,30) is cut to 38", t::NewDecimal, 67, 30, Binary, 0, "DECIMAL(38, 30)"},
+        Case{"DECIMAL(65,38) keeps scale within precision", t::NewDecimal, 67, 38, Binary, 0,
+             "DECIMAL(38, 38)"},
+        Case{"BIT(1)", t::Bit, 1, 0, Binary, U, "BIT"},
+        Case{"BIT(8)", t::Bit, 8, 0, Binary, U, "BIGINT"},
+        Case{"BIT(63)", t::Bit, 63, 0, Binary, U, "BIGINT"},
+        Case{"BIT(64)", t::Bit, 64, 0, Binary, U, "DECIMAL(20, 0)"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Characters, ColumnTypeCase,
+    testing::Values(
+        // The client reports lengths in bytes of the connection's charset (4 per utf8mb4 char).
+        Case{"VARCHAR(40) utf8mb4", t::VarString, 160, 0, Utf8mb4, 0, "NVARCHAR(40)"},
+        Case{"VARCHAR(64) utf8mb4 stays sized", t::VarString, 256, 0, Utf8mb4, 0,
+             "NVARCHAR(64)"},
+        Case{"VARCHAR(254)", t::VarString, 1016, 0, Utf8mb4, 0, "NVARCHAR(254)"},
+        Case{"VARCHAR(255) is large", t::VarString, 1020, 0, Utf8mb4, 0, "NTEXT"},
+        Case{"VARCHAR(70000 bytes)", t::VarString, 70000, 0, Latin1, 0, "NTEXT"},
+        Case{"VARCHAR code 15 as 253", t::VarChar, 160, 0, Utf8mb4, 0, "NVARCHAR(40)"},
+        Case{"CHAR(10) utf8mb4", t::String, 40, 0, Utf8mb4, 0, "NCHAR(10)"},
+        Case{"CHAR(10) latin1 connection", t::String, 10, 0, Latin1, 0, "NCHAR(10)"},
+        Case{"CHAR(254) latin1", t::String, 254, 0, Latin1, 0, "NCHAR(254)"},
+        Case{"CHAR(255) latin1", t::String, 255, 0, Latin1, 0, "NTEXT"},
+        Case{"CHAR(0) gets one character", t::String, 0, 0, Utf8mb4, 0, "NCHAR(1)"},
+        Case{"utf8mb3 counts three bytes", t::VarString, 120, 0, 33, 0, "NVARCHAR(40)"},
+        Case{"unknown charset is never narrower", t::VarString, 40, 0, 9999, 0,
+             "NVARCHAR(40)"},
+        Case{"BINARY(16)", t::String, 16, 0, Binary, 0, "BINARY(16)"},
+        Case{"BINARY(0)", t::String, 0, 0, Binary, 0, "BINARY(1)"},
+        Case{"VARBINARY(254)", t::VarString, 254, 0, Binary, 0, "VARBINARY(254)"},
+        Case{"VARBINARY(255)", t::VarString, 255, 0, Binary, 0, "IMAGE"},
+        Case{"TEXT reports the connection charset", t::Blob, 262140, 0, Utf8mb4, 0, "NTEXT"},
+        Case{"TEXT with charset 8", t::Blob, 65535, 0, Latin1, 0, "NTEXT"},
+        Case{"TEXT with charset 9", t::Blob, 65535, 0, 9, 0, "NTEXT"},
+        Case{"TEXT with charset 64", t::Blob, 65535, 0, 64, 0, "NTEXT"},
+        Case{"BLOB", t::Blob, 65535, 0, Binary, 0, "IMAGE"},
+        Case{"TINYBLOB code", t::TinyBlob, 255, 0, Binary, 0, "IMAGE"},
+        Case{"MEDIUMBLOB code", t::MediumBlob, 16777215, 0, Binary, 0, "IMAGE"},
+        Case{"LONGBLOB code", t::LongBlob, 4294967295u, 0, Binary, 0, "IMAGE"},
+        Case{"TINYTEXT code", t::TinyBlob, 1020, 0, Utf8mb4, 0, "NTEXT"},
+        Case{"JSON", t::Json, 4294967295u, 0, Utf8mb4, 0, "NTEXT"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    DatesAndOthers, ColumnTypeCase,
+    testing::Values(
+        Case{"DATETIME", t::DateTime, 19, 0, Binary, 0, "DATETIME"},
+        Case{"TIMESTAMP is not a row version", t::Timestamp, 19, 0, Binary, 0, "DATETIME"},
+        Case{"DATE keeps every day", t::Date, 10, 0, Binary, 0, "DATETIME"},
+        Case{"TIME keeps its seconds", t::Time, 10, 0, Binary, 0, "DATETIME"},
+        Case{"YEAR", t::Year, 4, 0, Binary, U, "SMALLDATETIME"},
+        Case{"NULL", t::Null, 0, 0, Binary, 0, "NULL"},
+        Case{"NEWDATE", t::NewDate, 10, 0, Binary, 0, ""},
+        Case{"ENUM code", t::Enum, 4, 0, Utf8mb4, 0, ""},
+        Case{"SET code", t::Set, 4, 0, Utf8mb4, 0, ""},
+        Case{"GEOMETRY", t::Geometry, 4294967295u, 0, Binary, 0, ""},
+        Case{"unknown code", 100, 10, 0, Binary, 0, ""}));
+
+TEST(MaxBytesPerCharacter, KnowsTheCommonCharsets) {
+  EXPECT_EQ(MaxBytesPerCharacter(45), 4u);   // utf8mb4_general_ci
+  EXPECT_EQ(MaxBytesPerCharacter(46), 4u);   // utf8mb4_bin
+  EXPECT_EQ(MaxBytesPerCharacter(224), 4u);  // utf8mb4_unicode_ci
+  EXPECT_EQ(MaxBytesPerCharacter(255), 4u);  // utf8mb4_0900_ai_ci
+  EXPECT_EQ(MaxBytesPerCharacter(33), 3u);   // utf8mb3_general_ci
+  EXPECT_EQ(MaxBytesPerCharacter(35), 2u);   // ucs2
+  EXPECT_EQ(MaxBytesPerCharacter(8), 1u);    // latin1
+  EXPECT_EQ(MaxBytesPerCharacter(63), 1u);   // binary
+}
+
+}  // namespace
+}  // namespace morvane

@@ -1,0 +1,7 @@
+# Source and engine tests that need no server.
+morvane_test(unit_column_type
+  SOURCES ColumnTypeTest.cpp
+  LIBS morvane_engine)
+morvane_test(unit_server_address
+  SOURCES ServerAddressTest.cpp
+  LIBS morvane_source)
