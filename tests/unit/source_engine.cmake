@@ -5,3 +5,6 @@ morvane_test(unit_column_type
 morvane_test(unit_server_address
   SOURCES ServerAddressTest.cpp
   LIBS morvane_source)
+morvane_test(unit_table_definition
+  SOURCES TableDefinitionTest.cpp
+  LIBS morvane_engine)
