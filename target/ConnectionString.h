@@ -1,0 +1,45 @@
+#pragma once
+// DSN-less ODBC connection strings for SQL Server, and the choice of the driver.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace morvane {
+
+inline constexpr char kDriver18[] = "ODBC Driver 18 for SQL Server";
+inline constexpr char kDriver17[] = "ODBC Driver 17 for SQL Server";
+inline constexpr char kFreeTdsDriver[] = "FreeTDS";
+
+// The drivers the target side can use, the preferred first.
+const std::vector<std::string>& SqlServerDrivers();
+
+// The first of `preferred` that is installed, or nullopt.
+std::optional<std::string> ChooseSqlServerDriver(
+    const std::vector<std::string>& installed,
+    const std::vector<std::string>& preferred = SqlServerDrivers());
+
+// A server name as users type it: "host", "host\instance", "host,port" (also
+// "host\instance,port", and "tcp:" before any of them). An empty host, "." and "(local)" mean
+// the local machine.
+struct SqlServerAddress {
+  std::string host;
+  std::string instance;  // empty: the default instance
+  std::string port;      // empty: the instance's port (1433 for the default instance)
+};
+SqlServerAddress ParseSqlServerName(const std::string& typed);
+
+// A connection string value as ODBC wants it: braced, with "}" doubled, when it holds any
+// character that would end or change the value; unchanged otherwise.
+std::string ConnectionStringValue(const std::string& value);
+
+struct ConnectionStringRequest {
+  std::string driver;      // one of SqlServerDrivers(), or another driver name
+  std::string serverName;  // as typed
+  bool integratedSecurity = false;
+  std::string login;     // not used with integrated security
+  std::string password;  // not used with integrated security
+};
+std::string BuildConnectionString(const ConnectionStringRequest& request);
+
+}  // namespace morvane

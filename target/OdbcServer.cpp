@@ -1,0 +1,420 @@
+#include "target/OdbcServer.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+#include <sql.h>
+#include <sqlext.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstdint>
+#include <limits>
+#include <mutex>
+#include <optional>
+#include <utility>
+
+#include "target/OdbcDiagnostics.h"
+#include "target/Utf16.h"
+
+namespace morvane {
+
+namespace {
+
+static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "the driver's wide characters are UTF-16");
+
+// The source text of the errors that this layer raises itself.
+constexpr char kOwnSource[] = "Morvane";
+
+SQLWCHAR* Wide(std::u16string& text) { return reinterpret_cast<SQLWCHAR*>(text.data()); }
+
+bool Succeeded(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
+
+SQLPOINTER IntegerAttribute(std::uintptr_t value) { return reinterpret_cast<SQLPOINTER>(value); }
+
+// One ODBC handle, freed with its owner.
+class OdbcHandle {
+ public:
+  OdbcHandle() = default;
+  OdbcHandle(SQLSMALLINT type, SQLHANDLE handle) : type_(type), handle_(handle) {}
+  OdbcHandle(OdbcHandle&& other) noexcept
+      : type_(other.type_), handle_(std::exchange(other.handle_, SQLHANDLE{})) {}
+  OdbcHandle& operator=(OdbcHandle&& other) noexcept {
+    if (this != &other) {
+      Free();
+      type_ = other.type_;
+      handle_ = std::exchange(other.handle_, SQLHANDLE{});
+    }
+    return *this;
+  }
+  OdbcHandle(const OdbcHandle&) = delete;
+  OdbcHandle& operator=(const OdbcHandle&) = delete;
+  ~OdbcHandle() { Free(); }
+
+  SQLHANDLE get() const { return handle_; }
+  SQLSMALLINT type() const { return type_; }
+  explicit operator bool() const { return handle_ != SQLHANDLE{}; }
+
+ private:
+  void Free() {
+    if (handle_ != SQLHANDLE{}) SQLFreeHandle(type_, handle_);
+    handle_ = SQLHANDLE{};
+  }
+  SQLSMALLINT type_ = 0;
+  SQLHANDLE handle_{};
+};
+
+std::vector<OdbcDiagnostic> ReadDiagnostics(const OdbcHandle& handle) {
+  std::vector<OdbcDiagnostic> records;
+  for (SQLSMALLINT number = 1; number < 100; ++number) {
+    std::array<SQLWCHAR, 6> state{};
+    SQLINTEGER native = 0;
+    std::u16string message(512, u'\0');
+    SQLSMALLINT length = 0;
+    SQLRETURN rc = SQLGetDiagRecW(handle.type(), handle.get(), number, state.data(), &native,
+                                  Wide(message), static_cast<SQLSMALLINT>(message.size()),
+                                  &length);
+    if (!Succeeded(rc)) break;
+    if (length >= static_cast<SQLSMALLINT>(message.size())) {
+      message.assign(static_cast<std::size_t>(length) + 1, u'\0');
+      rc = SQLGetDiagRecW(handle.type(), handle.get(), number, state.data(), &native,
+                          Wide(message), static_cast<SQLSMALLINT>(message.size()), &length);
+      if (!Succeeded(rc)) break;
+    }
+    message.resize(std::min(static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)),
+                            message.size() - 1));
+    std::u16string stateText;
+    for (SQLWCHAR c : state) {
+      if (c == 0) break;
+      stateText.push_back(static_cast<char16_t>(c));
+    }
+    records.push_back({Utf16ToUtf8(stateText), native, Utf16ToUtf8(message)});
+  }
+  return records;
+}
+
+// The statement text to send: the first `length` bytes of the command, as UTF-16.
+std::u16string StatementText(const std::string& command, std::int32_t length) {
+  if (length < 0 || static_cast<std::size_t>(length) > command.size()) {
+    throw TargetError(target_code::kInvalidArgument, std::string(kOwnSource),
+                      "The statement length " + std::to_string(length) +
+                          " lies outside the statement of " + std::to_string(command.size()) +
+                          " bytes.");
+  }
+  auto text = Utf8ToUtf16(std::string_view(command).substr(0, static_cast<std::size_t>(length)));
+  if (!text) {
+    throw TargetError(target_code::kInvalidArgument, std::string(kOwnSource),
+                      std::string("The statement is not valid UTF-8 text."));
+  }
+  return std::move(*text);
+}
+
+std::u16string BracketedName(const std::string& name) {
+  std::string quoted = "[";
+  for (char c : name) {
+    quoted += c;
+    if (c == ']') quoted += ']';
+  }
+  quoted += ']';
+  return Utf8ToUtf16(quoted).value_or(u"");
+}
+
+bool EqualNoCase(const std::string& a, const std::string& b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+// The one ODBC connection of a server object, shared with its collection and databases. Every
+// member that ends in Locked expects the caller to hold `mutex`.
+class OdbcLink {
+ public:
+  explicit OdbcLink(OdbcHandle environment, OdbcServerOptions options)
+      : environment_(std::move(environment)), options_(std::move(options)) {}
+
+  ~OdbcLink() {
+    if (connected_) SQLDisconnect(connection_.get());
+  }
+
+  std::mutex mutex;
+
+  void ConnectLocked(const std::string& serverName, bool integratedSecurity,
+                     const std::string& login, const std::string& password) {
+    if (connected_) {
+      throw TargetError(target_code::kUnexpected, std::string(kOwnSource),
+                        std::string("The server object is already logged in."));
+    }
+    const auto driver =
+        ChooseSqlServerDriver(InstalledDriverNames(environment_), options_.drivers);
+    if (!driver) {
+      std::string wanted;
+      for (const auto& name : options_.drivers) {
+        wanted += (wanted.empty() ? "\"" : ", \"") + name + "\"";
+      }
+      throw TargetError(target_code::kDriverMissing, std::string(kOwnSource),
+                        "No ODBC driver for SQL Server is installed. Install one of " + wanted +
+                            " (on Debian, FreeTDS is in the package tdsodbc).");
+    }
+    driver_ = *driver;
+
+    SQLHANDLE raw{};
+    if (!Succeeded(SQLAllocHandle(SQL_HANDLE_DBC, environment_.get(), &raw))) {
+      throw TargetErrorFromDiagnostics(ReadDiagnostics(environment_), OdbcOperation::Connect,
+                                       driver_);
+    }
+    OdbcHandle connection(SQL_HANDLE_DBC, raw);
+    SQLSetConnectAttrW(connection.get(), SQL_ATTR_LOGIN_TIMEOUT,
+                       IntegerAttribute(static_cast<std::uintptr_t>(
+                           std::max(options_.loginTimeoutSeconds, 1))),
+                       SQL_IS_UINTEGER);
+
+    auto text = Utf8ToUtf16(BuildConnectionString(
+        {driver_, serverName, integratedSecurity, integratedSecurity ? "" : login,
+         integratedSecurity ? "" : password}));
+    if (!text) {
+      throw TargetError(target_code::kInvalidArgument, std::string(kOwnSource),
+                        std::string("The server name, login or password is not valid UTF-8 "
+                                    "text."));
+    }
+    SQLSMALLINT outLength = 0;
+    const SQLRETURN rc = SQLDriverConnectW(connection.get(), nullptr, Wide(*text), SQL_NTS,
+                                           nullptr, 0, &outLength, SQL_DRIVER_NOPROMPT);
+    if (!Succeeded(rc)) {
+      throw TargetErrorFromDiagnostics(ReadDiagnostics(connection), OdbcOperation::Connect,
+                                       driver_);
+    }
+    connection_ = std::move(connection);
+    connected_ = true;
+  }
+
+  // Runs one batch and reads every result to its end.
+  void ExecuteLocked(std::u16string text) {
+    OdbcHandle statement = NewStatementLocked();
+    SQLRETURN rc = SQLExecDirectW(statement.get(), Wide(text),
+                                  static_cast<SQLINTEGER>(text.size()));
+    // A batch without rows and without a row count ends in SQL_NO_DATA: that is success.
+    if (!Succeeded(rc) && rc != SQL_NO_DATA) FailLocked(statement);
+    DrainLocked(statement);
+  }
+
+  // Runs a query and returns the first column of every row.
+  std::vector<std::string> QueryFirstColumnLocked(std::u16string text) {
+    OdbcHandle statement = NewStatementLocked();
+    SQLRETURN rc = SQLExecDirectW(statement.get(), Wide(text),
+                                  static_cast<SQLINTEGER>(text.size()));
+    if (!Succeeded(rc) && rc != SQL_NO_DATA) FailLocked(statement);
+    std::vector<std::string> values;
+    while (rc != SQL_NO_DATA) {
+      rc = SQLFetch(statement.get());
+      if (rc == SQL_NO_DATA) break;
+      if (!Succeeded(rc)) FailLocked(statement);
+      std::u16string value;
+      std::array<SQLWCHAR, 256> buffer{};
+      for (;;) {
+        SQLLEN indicator = 0;
+        const SQLRETURN got = SQLGetData(statement.get(), 1, SQL_C_WCHAR, buffer.data(),
+                                         static_cast<SQLLEN>(sizeof buffer), &indicator);
+        if (got == SQL_NO_DATA) break;
+        if (!Succeeded(got)) FailLocked(statement);
+        if (indicator == SQL_NULL_DATA) break;
+        std::size_t chars = buffer.size() - 1;
+        if (indicator != SQL_NO_TOTAL && indicator >= 0) {
+          chars = std::min(chars, static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR));
+        }
+        for (std::size_t i = 0; i < chars; ++i) value.push_back(static_cast<char16_t>(buffer[i]));
+        if (got == SQL_SUCCESS) break;  // SQL_SUCCESS_WITH_INFO: more of the value follows
+      }
+      values.push_back(Utf16ToUtf8(value));
+    }
+    DrainLocked(statement);
+    return values;
+  }
+
+  // The connection's current database as the driver keeps it from the server's reports; the
+  // driver answers without asking the server. Empty when it cannot say.
+  std::u16string CurrentDatabaseLocked() {
+    if (!connected_) return {};
+    std::u16string name(260, u'\0');
+    SQLINTEGER bytes = 0;
+    const SQLRETURN rc = SQLGetConnectAttrW(
+        connection_.get(), SQL_ATTR_CURRENT_CATALOG, Wide(name),
+        static_cast<SQLINTEGER>(name.size() * sizeof(SQLWCHAR)), &bytes);
+    if (!Succeeded(rc) || bytes < 0) return {};
+    const auto chars = static_cast<std::size_t>(bytes) / sizeof(SQLWCHAR);
+    if (chars >= name.size()) return {};  // cut short: better to switch than to guess
+    name.resize(chars);
+    return name;
+  }
+
+ public:
+  static std::vector<std::string> InstalledDriverNames(const OdbcHandle& environment) {
+    std::vector<std::string> names;
+    SQLUSMALLINT direction = SQL_FETCH_FIRST;
+    for (;;) {
+      std::array<SQLWCHAR, 256> description{};
+      std::array<SQLWCHAR, 1024> attributes{};
+      SQLSMALLINT descriptionLength = 0;
+      SQLSMALLINT attributesLength = 0;
+      const SQLRETURN rc = SQLDriversW(
+          environment.get(), direction, description.data(),
+          static_cast<SQLSMALLINT>(description.size()), &descriptionLength, attributes.data(),
+          static_cast<SQLSMALLINT>(attributes.size()), &attributesLength);
+      if (!Succeeded(rc)) break;
+      std::u16string name;
+      for (SQLWCHAR c : description) {
+        if (c == 0) break;
+        name.push_back(static_cast<char16_t>(c));
+      }
+      names.push_back(Utf16ToUtf8(name));
+      direction = SQL_FETCH_NEXT;
+    }
+    return names;
+  }
+
+ private:
+  OdbcHandle NewStatementLocked() {
+    if (!connected_) {
+      throw TargetError(target_code::kNotConnected, std::string(kOwnSource),
+                        std::string("The server object is not logged in."));
+    }
+    SQLHANDLE raw{};
+    if (!Succeeded(SQLAllocHandle(SQL_HANDLE_STMT, connection_.get(), &raw))) {
+      FailLocked(connection_);
+    }
+    return OdbcHandle(SQL_HANDLE_STMT, raw);
+  }
+
+  void DrainLocked(const OdbcHandle& statement) {
+    for (;;) {
+      const SQLRETURN rc = SQLMoreResults(statement.get());
+      if (rc == SQL_NO_DATA) return;
+      if (!Succeeded(rc)) FailLocked(statement);
+    }
+  }
+
+  [[noreturn]] void FailLocked(const OdbcHandle& handle) {
+    throw TargetErrorFromDiagnostics(ReadDiagnostics(handle), OdbcOperation::Statement, driver_);
+  }
+
+  OdbcHandle environment_;
+  OdbcServerOptions options_;
+  OdbcHandle connection_;
+  bool connected_ = false;
+  std::string driver_;
+};
+
+class OdbcDatabase final : public TargetDatabaseObject {
+ public:
+  OdbcDatabase(std::shared_ptr<OdbcLink> link, std::string name)
+      : link_(std::move(link)),
+        name_(Utf8ToUtf16(name).value_or(u"")),
+        use_(u"USE " + BracketedName(name)) {}
+
+  void ExecuteWithResults(const std::string& command, std::int32_t length) override {
+    std::u16string text = StatementText(command, length);
+    std::lock_guard lock(link_->mutex);
+    // Every row goes through here: switch only when the connection is elsewhere.
+    if (link_->CurrentDatabaseLocked() != name_) link_->ExecuteLocked(use_);
+    link_->ExecuteLocked(std::move(text));
+  }
+
+ private:
+  std::shared_ptr<OdbcLink> link_;
+  std::u16string name_;
+  std::u16string use_;
+};
+
+class OdbcDatabases final : public TargetDatabasesObject {
+ public:
+  explicit OdbcDatabases(std::shared_ptr<OdbcLink> link) : link_(std::move(link)) {}
+
+  void Refresh() override {
+    std::lock_guard lock(link_->mutex);
+    RefreshLocked();
+  }
+
+  std::shared_ptr<TargetDatabaseObject> Item(const std::string& name) override {
+    std::lock_guard lock(link_->mutex);
+    if (!names_) RefreshLocked();
+    auto found = std::find(names_->begin(), names_->end(), name);
+    if (found == names_->end()) {
+      // The server compares names without regard to case unless its collation says otherwise.
+      found = std::find_if(names_->begin(), names_->end(),
+                           [&](const std::string& known) { return EqualNoCase(known, name); });
+    }
+    if (found == names_->end()) {
+      throw TargetError(target_code::kNotFound, std::string(kOwnSource),
+                        "The name '" + name + "' was not found in the Databases collection.");
+    }
+    return std::make_shared<OdbcDatabase>(link_, *found);
+  }
+
+ private:
+  void RefreshLocked() {
+    names_ = link_->QueryFirstColumnLocked(u"SELECT name FROM master.dbo.sysdatabases");
+  }
+
+  std::shared_ptr<OdbcLink> link_;
+  std::optional<std::vector<std::string>> names_;
+};
+
+class OdbcServer final : public TargetServerObject {
+ public:
+  explicit OdbcServer(std::shared_ptr<OdbcLink> link) : link_(std::move(link)) {}
+
+  void LoginSecure(bool secure) override {
+    std::lock_guard lock(link_->mutex);
+    loginSecure_ = secure;
+  }
+
+  void Connect(const std::string& serverName, const std::optional<std::string>& login,
+               const std::optional<std::string>& password) override {
+    std::lock_guard lock(link_->mutex);
+    link_->ConnectLocked(serverName, loginSecure_, login.value_or(""), password.value_or(""));
+  }
+
+  void ExecuteWithResults(const std::string& command, std::int32_t length) override {
+    std::u16string text = StatementText(command, length);
+    std::lock_guard lock(link_->mutex);
+    link_->ExecuteLocked(std::move(text));
+  }
+
+  std::shared_ptr<TargetDatabasesObject> Databases() override {
+    return std::make_shared<OdbcDatabases>(link_);
+  }
+
+ private:
+  std::shared_ptr<OdbcLink> link_;
+  bool loginSecure_ = false;
+};
+
+std::optional<OdbcHandle> NewEnvironment() {
+  SQLHANDLE raw{};
+  if (!Succeeded(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &raw))) return std::nullopt;
+  OdbcHandle environment(SQL_HANDLE_ENV, raw);
+  if (!Succeeded(SQLSetEnvAttr(environment.get(), SQL_ATTR_ODBC_VERSION,
+                               IntegerAttribute(SQL_OV_ODBC3), 0))) {
+    return std::nullopt;
+  }
+  return environment;
+}
+
+}  // namespace
+
+std::shared_ptr<TargetServerObject> CreateOdbcTargetServer(const OdbcServerOptions& options) {
+  auto environment = NewEnvironment();
+  if (!environment) return nullptr;
+  return std::make_shared<OdbcServer>(
+      std::make_shared<OdbcLink>(std::move(*environment), options));
+}
+
+std::vector<std::string> InstalledOdbcDrivers() {
+  auto environment = NewEnvironment();
+  if (!environment) return {};
+  return OdbcLink::InstalledDriverNames(*environment);
+}
+
+}  // namespace morvane

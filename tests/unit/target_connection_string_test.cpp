@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "target/ConnectionString.h"
+
+namespace morvane {
+namespace {
+
+struct AddressCase {
+  std::string typed;
+  std::string host;
+  std::string instance;
+  std::string port;
+};
+
+TEST(ParseSqlServerName, TheFormsUsersType) {
+  const std::vector<AddressCase> cases{
+      {"db.example.org", "db.example.org", "", ""},
+      {"db\\SQLEXPRESS", "db", "SQLEXPRESS", ""},
+      {"db,1444", "db", "", "1444"},
+      {" db , 1444 ", "db", "", "1444"},
+      {"db\\inst,1500", "db", "inst", "1500"},
+      {"tcp:db,1433", "db", "", "1433"},
+      {"TCP:db", "db", "", ""},
+      {"", "localhost", "", ""},
+      {".", "localhost", "", ""},
+      {"(local)", "localhost", "", ""},
+      {".\\SQLEXPRESS", "localhost", "SQLEXPRESS", ""},
+      {"(local)\\inst", "localhost", "inst", ""},
+      {"127.0.0.1,51000", "127.0.0.1", "", "51000"},
+      // A port that is not a number stays part of the name, for the driver to refuse.
+      {"db,abc", "db,abc", "", ""},
+  };
+  for (const auto& c : cases) {
+    const SqlServerAddress address = ParseSqlServerName(c.typed);
+    EXPECT_EQ(address.host, c.host) << c.typed;
+    EXPECT_EQ(address.instance, c.instance) << c.typed;
+    EXPECT_EQ(address.port, c.port) << c.typed;
+  }
+}
+
+TEST(ConnectionStringValue, BracesOnlyWhereNeeded) {
+  const std::vector<std::pair<std::string, std::string>> cases{
+      {"sa", "sa"},
+      {"", ""},
+      {"p@ss", "{p@ss}"},
+      {"a;b", "{a;b}"},
+      {"a}b", "{a}}b}"},
+      {"}", "{}}}"},
+      {"{x", "{{x}"},
+      {"k=v", "{k=v}"},
+      {"p;w}", "{p;w}}}"},
+      {" lead", "{ lead}"},
+      {"trail ", "{trail }"},
+      {"in side", "in side"},
+      {"ünïcødé", "ünïcødé"},
+  };
+  for (const auto& [value, expected] : cases) {
+    EXPECT_EQ(ConnectionStringValue(value), expected) << value;
+  }
+}
+
+TEST(ChooseSqlServerDriver, TakesTheFirstInstalledOfThePreferred) {
+  EXPECT_EQ(ChooseSqlServerDriver({"FreeTDS", kDriver17, kDriver18}), kDriver18);
+  EXPECT_EQ(ChooseSqlServerDriver({"FreeTDS", kDriver17}), kDriver17);
+  EXPECT_EQ(ChooseSqlServerDriver({"MariaDB Unicode", "FreeTDS"}), "FreeTDS");
+  EXPECT_EQ(ChooseSqlServerDriver({"MariaDB Unicode", "SQL Server"}), std::nullopt);
+  EXPECT_EQ(ChooseSqlServerDriver({}), std::nullopt);
+  EXPECT_EQ(ChooseSqlServerDriver({"A", "B"}, {"B", "A"}), "B");
+}
+
+struct BuildCase {
+  const char* name;
+  ConnectionStringRequest request;
+  std::string expected;
+};
+
+class BuildConnectionStringTest : public testing::TestWithParam<BuildCase> {};
+
+TEST_P(BuildConnectionStringTest, Builds) {
+  EXPECT_EQ(BuildConnectionString(GetParam().request), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BuildConnectionStringTest,
+    testing::Values(
+        BuildCase{"FreeTdsSqlLogin",
+                  {"FreeTDS", "db", false, "sa", "secret"},
+                  "DRIVER={FreeTDS};SERVER=db;PORT=1433;TDS_Version=7.4;ClientCharset=UTF-8;"
+                  "UID=sa;PWD=secret;"},
+        BuildCase{"FreeTdsPort",
+                  {"FreeTDS", "127.0.0.1,51000", false, "sa", ""},
+                  "DRIVER={FreeTDS};SERVER=127.0.0.1;PORT=51000;TDS_Version=7.4;"
+                  "ClientCharset=UTF-8;UID=sa;PWD=;"},
+        BuildCase{"FreeTdsInstanceThroughTheBrowser",
+                  {"FreeTDS", "db\\SQLEXPRESS", false, "sa", "x"},
+                  "DRIVER={FreeTDS};SERVER=db\\SQLEXPRESS;TDS_Version=7.4;ClientCharset=UTF-8;"
+                  "UID=sa;PWD=x;"},
+        BuildCase{"FreeTdsInstanceWithPort",
+                  {"FreeTDS", "db\\SQLEXPRESS,1500", false, "sa", "x"},
+                  "DRIVER={FreeTDS};SERVER=db;PORT=1500;TDS_Version=7.4;ClientCharset=UTF-8;"
+                  "UID=sa;PWD=x;"},
+        BuildCase{"FreeTdsLocalDefault",
+                  {"FreeTDS", "", false, "sa", "x"},
+                  "DRIVER={FreeTDS};SERVER=localhost;PORT=1433;TDS_Version=7.4;"
+                  "ClientCharset=UTF-8;UID=sa;PWD=x;"},
+        BuildCase{"FreeTdsIntegratedIgnoresLoginAndPassword",
+                  {"FreeTDS", "db", true, "typed", "left over"},
+                  "DRIVER={FreeTDS};SERVER=db;PORT=1433;TDS_Version=7.4;ClientCharset=UTF-8;"
+                  "Trusted_Connection=yes;"},
+        BuildCase{"BracedLoginAndPassword",
+                  {"FreeTDS", "db", false, "dom=ain;user", "p;w}{="},
+                  "DRIVER={FreeTDS};SERVER=db;PORT=1433;TDS_Version=7.4;ClientCharset=UTF-8;"
+                  "UID={dom=ain;user};PWD={p;w}}{=};"},
+        BuildCase{"Driver18KeepsEncryption",
+                  {kDriver18, "db,1444", false, "sa", "x"},
+                  "DRIVER={ODBC Driver 18 for SQL Server};SERVER=tcp:db,1444;Encrypt=yes;"
+                  "UID=sa;PWD=x;"},
+        BuildCase{"Driver18Instance",
+                  {kDriver18, "db\\inst", true, "", ""},
+                  "DRIVER={ODBC Driver 18 for SQL Server};SERVER=tcp:db\\inst;Encrypt=yes;"
+                  "Trusted_Connection=yes;"},
+        BuildCase{"Driver17LocalDefault",
+                  {kDriver17, "(local)", false, "sa", "x"},
+                  "DRIVER={ODBC Driver 17 for SQL Server};SERVER=tcp:localhost;UID=sa;PWD=x;"},
+        BuildCase{"ServerNameCannotAddKeywords",
+                  {kDriver17, "db;UID=other", false, "sa", "x"},
+                  "DRIVER={ODBC Driver 17 for SQL Server};SERVER={tcp:db;UID=other};UID=sa;"
+                  "PWD=x;"}),
+    [](const testing::TestParamInfo<BuildCase>& param) { return std::string(param.param.name); });
+
+}  // namespace
+}  // namespace morvane
