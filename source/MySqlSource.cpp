@@ -30,7 +30,45 @@ void ForEachName(MYSQL_RES* listing, Add add) {
   }
 }
 
+class MySqlRowReader : public RowReader {
+ public:
+  MySqlRowReader(MYSQL* connection, MYSQL_RES* result)
+      : connection_(connection), result_(result), cells_(mysql_num_fields(result)) {}
+
+  const std::vector<Cell>* Next() override {
+    if (done_) return nullptr;
+    MYSQL_ROW row = mysql_fetch_row(result_.get());
+    if (row == nullptr) {
+      done_ = true;
+      if (mysql_errno(connection_) != 0) error_ = mysql_error(connection_);
+      return nullptr;
+    }
+    const unsigned long* lengths = mysql_fetch_lengths(result_.get());
+    for (std::size_t i = 0; i < cells_.size(); ++i) {
+      cells_[i] = row[i] == nullptr ? Cell() : Cell(std::string_view(row[i], lengths[i]));
+    }
+    return &cells_;
+  }
+  std::optional<std::string> Error() const override { return error_; }
+
+ private:
+  MYSQL* connection_;
+  MySqlResult result_;  // freeing it reads what is left, so the connection is usable again
+  std::vector<Cell> cells_;
+  bool done_ = false;
+  std::optional<std::string> error_;
+};
+
 }  // namespace
+
+std::string Backticked(const std::string& name) {
+  std::string quoted = "`";
+  for (char c : name) {
+    quoted += c;
+    if (c == '`') quoted += '`';
+  }
+  return quoted + "`";
+}
 
 void MySqlHandle::Close::operator()(st_mysql* handle) const { mysql_close(handle); }
 
@@ -102,6 +140,26 @@ std::optional<std::vector<FieldRecord>> MySqlSourceDatabase::FieldListing(const 
     fields.push_back(std::move(record));
   }
   return fields;
+}
+
+std::unique_ptr<RowReader> MySqlSourceDatabase::ReadRows(const std::string& table,
+                                                         std::string& errorText) {
+  if (!connection_) {
+    errorText = "not connected";
+    return nullptr;
+  }
+  MYSQL* handle = connection_.get();
+  const std::string select = "SELECT * FROM " + Backticked(table);
+  if (mysql_real_query(handle, select.data(), select.size()) != 0) {
+    errorText = mysql_error(handle);
+    return nullptr;
+  }
+  MYSQL_RES* result = mysql_use_result(handle);
+  if (result == nullptr) {
+    errorText = mysql_errno(handle) != 0 ? mysql_error(handle) : "the server sent no rows";
+    return nullptr;
+  }
+  return std::make_unique<MySqlRowReader>(handle, result);
 }
 
 }  // namespace morvane

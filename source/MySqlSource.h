@@ -36,6 +36,9 @@ int OpenMySqlConnection(MySqlHandle& MySqlConnection, const std::string& host,
 
 void CloseMySqlConnection(MySqlHandle& MySqlConnection);
 
+// `name` in backticks with inner backticks doubled: a MySQL identifier for any name.
+std::string Backticked(const std::string& name);
+
 // mysql, information_schema, performance_schema and sys, in any letter case.
 bool IsSystemDatabase(const std::string& name);
 
@@ -54,6 +57,8 @@ class MySqlSourceDatabase : public SourceDatabase {
   explicit MySqlSourceDatabase(MySqlHandle& connection) : connection_(connection) {}
 
   std::optional<std::vector<FieldRecord>> FieldListing(const std::string& table) override;
+  // SELECT * FROM `table`, streamed: one row on the client at a time.
+  std::unique_ptr<RowReader> ReadRows(const std::string& table, std::string& errorText) override;
 
  private:
   MySqlHandle& connection_;

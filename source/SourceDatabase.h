@@ -1,15 +1,31 @@
 #pragma once
-// What the conversion engine reads from the source database: the field listing of a table
-// (and, for the row copy, its rows). The MySQL connection offers it; tests hand the engine
-// prepared records through the same interface.
+// What the conversion engine reads from the source database: the field listing of a table and
+// its rows. The MySQL connection offers it; tests hand the engine prepared records and rows
+// through the same interface.
 
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "source/FieldRecord.h"
 
 namespace morvane {
+
+// One cell: no value (SQL NULL), or its bytes with their real length (zero bytes included).
+using Cell = std::optional<std::string_view>;
+
+// The rows of one table, one at a time, in the order the server returns them.
+class RowReader {
+ public:
+  virtual ~RowReader() = default;
+
+  // The next row, valid until the next call; nullptr after the last row or when reading
+  // failed (Error() then tells why).
+  virtual const std::vector<Cell>* Next() = 0;
+  virtual std::optional<std::string> Error() const = 0;
+};
 
 class SourceDatabase {
  public:
@@ -18,6 +34,10 @@ class SourceDatabase {
   // One record per column of the table, in the table's column order; nothing when the
   // listing cannot be obtained (the table is gone, the connection is lost).
   virtual std::optional<std::vector<FieldRecord>> FieldListing(const std::string& table) = 0;
+
+  // Starts reading every row of the table. Nothing when the server refuses; errorText then
+  // says why. Take the field listing first: while rows are read, nothing else can be asked.
+  virtual std::unique_ptr<RowReader> ReadRows(const std::string& table, std::string& errorText) = 0;
 };
 
 }  // namespace morvane

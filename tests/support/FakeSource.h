@@ -1,5 +1,5 @@
 #pragma once
-// A source database that hands out prepared field records, for engine tests.
+// A source database that hands out prepared field records and rows, for engine tests.
 
 #include <map>
 #include <string>
@@ -9,17 +9,58 @@
 
 namespace morvane::test {
 
+using OwnedCell = std::optional<std::string>;
+using OwnedRow = std::vector<OwnedCell>;
+
+struct FakeTable {
+  std::vector<FieldRecord> fields;
+  std::vector<OwnedRow> rows;
+  std::optional<std::string> errorAfterRows = std::nullopt;  // reading fails with this text after the rows
+};
+
 class FakeSource : public SourceDatabase {
  public:
-  std::map<std::string, std::vector<FieldRecord>> tables;
+  std::map<std::string, FakeTable> tables;
   int listings = 0;
 
   std::optional<std::vector<FieldRecord>> FieldListing(const std::string& table) override {
     ++listings;
     auto it = tables.find(table);
     if (it == tables.end()) return std::nullopt;
-    return it->second;
+    return it->second.fields;
   }
+
+  std::unique_ptr<RowReader> ReadRows(const std::string& table, std::string& errorText) override {
+    auto it = tables.find(table);
+    if (it == tables.end()) {
+      errorText = "Table '" + table + "' doesn't exist";
+      return nullptr;
+    }
+    return std::make_unique<Reader>(it->second);
+  }
+
+ private:
+  class Reader : public RowReader {
+   public:
+    explicit Reader(const FakeTable& table) : table_(table) {}
+    const std::vector<Cell>* Next() override {
+      if (next_ == table_.rows.size()) {
+        error_ = table_.errorAfterRows;
+        return nullptr;
+      }
+      cells_.clear();
+      for (const auto& c : table_.rows[next_]) cells_.push_back(c ? Cell(*c) : Cell());
+      ++next_;
+      return &cells_;
+    }
+    std::optional<std::string> Error() const override { return error_; }
+
+   private:
+    const FakeTable& table_;
+    std::size_t next_ = 0;
+    std::vector<Cell> cells_;
+    std::optional<std::string> error_;
+  };
 };
 
 // A field record: name, type code, length, decimals, charset number, flags.

@@ -14,15 +14,6 @@ std::string MariaDbAddress() {
   return s.host + ":" + std::to_string(s.port);
 }
 
-std::string Backticked(const std::string& name) {
-  std::string quoted = "`";
-  for (char c : name) {
-    quoted += c;
-    if (c == '`') quoted += '`';
-  }
-  return quoted + "`";
-}
-
 MariaDbTestClient::MariaDbTestClient() {
   const auto s = MariaDb();
   if (!OpenMySqlConnection(handle_, MariaDbAddress(), s.user, s.password)) {

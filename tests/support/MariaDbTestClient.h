@@ -37,7 +37,6 @@ class MariaDbTestClient {
 // "host:port" of the test server, as a user types it into the server box.
 std::string MariaDbAddress();
 
-// `name` with backticks doubled, in backticks.
-std::string Backticked(const std::string& name);
+using morvane::Backticked;
 
 }  // namespace morvane::test

@@ -16,7 +16,7 @@ constexpr int Bin = 63;
 
 TEST(TableDefinition, OrdersExample) {
   test::FakeSource source;
-  source.tables["orders"] = test::OrdersFields();
+  source.tables["orders"].fields = test::OrdersFields();
   PendingIndex pending;
 
   const std::string columns = GetColumnList(source, "orders");
@@ -49,7 +49,7 @@ class KeyWalk : public testing::TestWithParam<KeyCase> {};
 TEST_P(KeyWalk, BuildsClausesAndIndex) {
   const KeyCase& c = GetParam();
   test::FakeSource source;
-  source.tables[c.table] = c.fields;
+  source.tables[c.table].fields = c.fields;
   PendingIndex pending{"CREATE INDEX [earlier_ind] ON [earlier] ([x]);", 0};
 
   EXPECT_EQ(GetKeyClause(source, c.table, pending), c.keys);
@@ -152,7 +152,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(TableDefinition, ColumnListForms) {
   test::FakeSource source;
-  source.tables["t"] = {Field("id", t::Long, 11, 0, Bin, AutoIncrement | NotNull),
+  source.tables["t"].fields = {Field("id", t::Long, 11, 0, Bin, AutoIncrement | NotNull),
                         Field("odd", t::Geometry, 0, 0, Bin, 0),
                         Field("empty", t::String, 0, 0, 45, NotNull),
                         Field("user", t::Long, 11, 0, Bin, 0),

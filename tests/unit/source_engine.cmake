@@ -8,3 +8,6 @@ morvane_test(unit_server_address
 morvane_test(unit_table_definition
   SOURCES TableDefinitionTest.cpp
   LIBS morvane_engine)
+morvane_test(unit_row_copy
+  SOURCES RowCopyTest.cpp ValueLiteralTest.cpp
+  LIBS morvane_engine)

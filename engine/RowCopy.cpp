@@ -1,0 +1,264 @@
+#include "engine/RowCopy.h"
+
+#include <vector>
+
+#include "engine/ColumnType.h"
+#include "engine/DateText.h"
+#include "engine/SqlNames.h"
+
+namespace morvane {
+namespace {
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+  return text.substr(0, prefix.size()) == prefix;
+}
+
+// [-]digits
+bool IsPlainInteger(std::string_view s) {
+  if (!s.empty() && s.front() == '-') s.remove_prefix(1);
+  if (s.empty()) return false;
+  for (char c : s) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+// What MySQL writes for a number: digits, sign, point and exponent ('1e20', '-2.5e-300').
+bool IsNumberText(std::string_view s) {
+  if (s.empty()) return false;
+  bool digit = false;
+  for (char c : s) {
+    if (c >= '0' && c <= '9') {
+      digit = true;
+    } else if (c != '-' && c != '+' && c != '.' && c != 'e' && c != 'E') {
+      return false;
+    }
+  }
+  return digit;
+}
+
+void AppendText(std::string& out, std::string_view text) {
+  out += "N'";
+  for (char c : text) {
+    out += c;
+    if (c == '\'') out += '\'';
+  }
+  out += "',";
+}
+
+void AppendHex(std::string& out, std::string_view bytes) {
+  static constexpr char digits[] = "0123456789ABCDEF";
+  out += "0x";
+  for (char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    out += digits[b >> 4];
+    out += digits[b & 0x0F];
+  }
+  out += ',';
+}
+
+std::string StatusText(const std::string& table) { return "Converting Table: " + table + "  ...."; }
+
+}  // namespace
+
+std::string DoubleQuotes(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    out += c;
+    if (c == '\'') out += '\'';
+  }
+  return out;
+}
+
+LiteralForm LiteralFormOf(std::string_view typeText, int mysqlType) {
+  if (typeText == "BIT") return LiteralForm::Bit;
+  if (mysqlType == mysql_type::Bit) return LiteralForm::BitValue;  // BIT(2..64): raw bytes
+  if (typeText == "INT" || typeText == "SMALLINT" || typeText == "TINYINT" || typeText == "BIGINT")
+    return LiteralForm::Integer;
+  if (StartsWith(typeText, "FLOAT") || StartsWith(typeText, "REAL") ||
+      StartsWith(typeText, "DECIMAL"))
+    return LiteralForm::Number;
+  if (StartsWith(typeText, "BINARY") || StartsWith(typeText, "VARBINARY") || typeText == "IMAGE")
+    return LiteralForm::Binary;
+  if (typeText == "DATETIME" || typeText == "SMALLDATETIME") return LiteralForm::DateTime;
+  return LiteralForm::Text;
+}
+
+void AppendValueLiteral(std::string& out, const Cell& cell, LiteralForm form) {
+  if (!cell) {
+    out += "NULL,";
+    return;
+  }
+  const std::string_view text = *cell;
+  switch (form) {
+    case LiteralForm::Bit:
+      if (!text.empty() && (text[0] == 0 || text[0] == 1)) {
+        out += text[0] == 1 ? "1," : "0,";
+      } else if (IsPlainInteger(text)) {
+        out += text;
+        out += ',';
+      } else {
+        AppendText(out, text);
+      }
+      return;
+    case LiteralForm::BitValue: {
+      unsigned long long value = 0;
+      for (char c : text) value = (value << 8) | static_cast<unsigned char>(c);
+      out += std::to_string(value);
+      out += ',';
+      return;
+    }
+    case LiteralForm::Integer:
+      if (text.empty()) {
+        out += "NULL,";
+      } else if (IsPlainInteger(text)) {
+        out += text;
+        out += ',';
+      } else {
+        AppendText(out, text);  // the target converts it, or refuses the row
+      }
+      return;
+    case LiteralForm::Number:
+      if (IsPlainInteger(text)) {
+        out += text;
+        out += ".0,";
+      } else if (IsNumberText(text)) {
+        out += text;
+        out += ',';
+      } else {
+        AppendText(out, text);
+      }
+      return;
+    case LiteralForm::Binary:
+      AppendHex(out, text);
+      return;
+    case LiteralForm::DateTime: {
+      const DateText date = SqlServerDateText(text);
+      if (date.kind == DateText::Kind::NoDate) {
+        out += "NULL,";
+      } else {
+        AppendText(out, date.kind == DateText::Kind::Value ? std::string_view(date.text) : text);
+      }
+      return;
+    }
+    case LiteralForm::Text:
+      AppendText(out, text);
+      return;
+  }
+}
+
+std::string GetValueLiteral(const Cell& cell, std::string_view typeText, int mysqlType) {
+  std::string out;
+  AppendValueLiteral(out, cell, LiteralFormOf(typeText, mysqlType));
+  return out;
+}
+
+CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCopyWindow& window,
+                         const std::string& table, const CopyOptions& options) {
+  CopyResult result;
+  auto fail = [&](CopyOutcome outcome, const std::string& report) {
+    window.ShowMessage(report, MessageButtons::Ok);
+    result.outcome = outcome;
+    return result;
+  };
+  StopSignal neverStopped;
+  StopSignal& stop = options.stop != nullptr ? *options.stop : neverStopped;
+
+  // The listing comes first: while the rows stream in, the connection answers nothing else.
+  const auto fields = source.FieldListing(table);
+  if (!fields || fields->empty()) {
+    return fail(CopyOutcome::SourceFailed,
+                "The columns of table " + table + " could not be read from MySQL.");
+  }
+  std::vector<LiteralForm> forms;
+  bool hasIdentity = false;
+  std::string prefix = "INSERT INTO " + Bracketed(table) + " (";
+  for (const auto& f : *fields) {
+    const std::string type = GetColumnType(f.type, f.length, f.decimals, f.charsetnr, f.flags);
+    forms.push_back(LiteralFormOf(type, f.type));
+    hasIdentity = hasIdentity || f.Has(mysql_flag::AutoIncrement);
+    if (&f != &fields->front()) prefix += ", ";
+    prefix += Bracketed(f.org_name);
+  }
+  prefix += ") VALUES(";
+
+  std::string errorText;
+  const auto rows = source.ReadRows(table, errorText);
+  if (!rows) {
+    return fail(CopyOutcome::SourceFailed,
+                "The rows of table " + table + " could not be read from MySQL: " + errorText);
+  }
+
+  // While the identity column takes the table's own values: switched on before the first row,
+  // off again on every way out but a broken connection.
+  const std::string identityOn = "SET IDENTITY_INSERT " + Bracketed(table) + " ON";
+  const std::string identityOff = "SET IDENTITY_INSERT " + Bracketed(table) + " OFF";
+  bool identityIsOn = false;
+  auto finish = [&](CopyOutcome outcome) {
+    if (identityIsOn) {
+      try {
+        target.TargetDatabase->ExecuteWithResults(identityOff,
+                                                  static_cast<std::int32_t>(identityOff.size()));
+      } catch (const TargetError&) {
+        // The next table that needs it reports the refusal of its own statement.
+      }
+    }
+    result.outcome = outcome;
+    return result;
+  };
+
+  const std::string status = StatusText(table);
+  std::string statement;
+  while (true) {
+    if (stop.Requested()) return finish(CopyOutcome::Stopped);
+    const std::vector<Cell>* row = rows->Next();
+    if (row == nullptr) break;
+    if (row->size() != forms.size()) {
+      finish(CopyOutcome::SourceFailed);
+      return fail(CopyOutcome::SourceFailed, "The rows of table " + table +
+                                                 " do not match its columns; the copy ended.");
+    }
+    if (hasIdentity && !identityIsOn) {
+      try {
+        target.TargetDatabase->ExecuteWithResults(identityOn,
+                                                  static_cast<std::int32_t>(identityOn.size()));
+        identityIsOn = true;
+      } catch (const TargetError& error) {
+        return fail(CopyOutcome::TargetFailed, FormatTargetError(error));
+      }
+    }
+
+    statement.assign(prefix);
+    for (std::size_t j = 0; j < forms.size(); ++j) AppendValueLiteral(statement, (*row)[j], forms[j]);
+    statement.back() = ')';  // the last literal's ","
+    statement += ';';
+
+    try {
+      target.TargetDatabase->ExecuteWithResults(statement,
+                                                static_cast<std::int32_t>(statement.size()));
+      ++result.rowsCopied;
+    } catch (const TargetError& error) {
+      ++result.rowsRefused;
+      window.ShowMessage(FormatTargetError(error), MessageButtons::Ok);
+      if (error.ConnectionLost()) {
+        result.outcome = CopyOutcome::TargetFailed;
+        return result;
+      }
+    }
+
+    if (!stop.Pause(options.pause)) return finish(CopyOutcome::Stopped);
+    window.SetStatusText(status);
+  }
+
+  if (const auto error = rows->Error()) {
+    finish(CopyOutcome::SourceFailed);
+    return fail(CopyOutcome::SourceFailed, "Reading the rows of table " + table +
+                                               " from MySQL failed after " +
+                                               std::to_string(result.rowsCopied + result.rowsRefused) +
+                                               " row(s): " + *error);
+  }
+  return finish(CopyOutcome::Completed);
+}
+
+}  // namespace morvane

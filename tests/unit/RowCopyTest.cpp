@@ -1,0 +1,192 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "engine/RowCopy.h"
+#include "tests/support/FakeSource.h"
+#include "tests/support/FakeTarget.h"
+
+namespace morvane {
+namespace {
+
+using namespace mysql_flag;
+using test::Field;
+using testing::ElementsAre;
+namespace t = mysql_type;
+
+class RecordingWindow : public RowCopyWindow {
+ public:
+  std::vector<std::string> statusTexts, messages;
+  std::function<void()> onMessage;
+  void SetStatusText(const std::string& text) override { statusTexts.push_back(text); }
+  MessageAnswer ShowMessage(const std::string& text, MessageButtons buttons) override {
+    EXPECT_EQ(buttons, MessageButtons::Ok);
+    messages.push_back(text);
+    if (onMessage) onMessage();
+    return MessageAnswer::Ok;
+  }
+};
+
+class RowCopy : public testing::Test {
+ protected:
+  void SetUp() override {
+    target.TargetDatabase = std::make_shared<test::FakeTargetDatabase>(journal, "shop");
+  }
+  CopyResult Copy(const std::string& table) {
+    return CopyTableRows(source, target, window, table, {std::chrono::milliseconds(0), &stop});
+  }
+  // The statements the database object received, without the "database shop: " tag.
+  std::vector<std::string> Sent() const {
+    std::vector<std::string> out;
+    for (const auto& s : journal.sent) out.push_back(s.substr(std::string("database shop: ").size()));
+    return out;
+  }
+  void Numbers(const std::string& table, int count) {
+    source.tables[table].fields = {Field("n", t::Long, 11, 0, 63, NotNull | PriKey)};
+    for (int i = 1; i <= count; ++i) source.tables[table].rows.push_back({std::to_string(i)});
+  }
+
+  test::FakeSource source;
+  test::TargetJournal journal;
+  TargetConnection target;
+  RecordingWindow window;
+  StopSignal stop;
+};
+
+TEST_F(RowCopy, OrdersKeepIdentityValuesAndNameTheColumns) {
+  source.tables["orders"] = {test::OrdersFields(),
+                             {{"7", "O'Brien", "A1", "19.90", std::nullopt},
+                              {"9", std::nullopt, "B''2", "20", ""}}};
+  const CopyResult result = Copy("orders");
+
+  EXPECT_EQ(result.outcome, CopyOutcome::Completed);
+  EXPECT_EQ(result.rowsCopied, 2u);
+  EXPECT_THAT(Sent(),
+              ElementsAre("SET IDENTITY_INSERT [orders] ON",
+                          "INSERT INTO [orders] ([id], [customer], [code], [total], [note]) "
+                          "VALUES(7,N'O''Brien',N'A1',19.90,NULL);",
+                          "INSERT INTO [orders] ([id], [customer], [code], [total], [note]) "
+                          "VALUES(9,NULL,N'B''''2',20.0,N'');",
+                          "SET IDENTITY_INSERT [orders] OFF"));
+  EXPECT_THAT(window.statusTexts, ElementsAre("Converting Table: orders  ....",
+                                              "Converting Table: orders  ...."));
+  EXPECT_TRUE(window.messages.empty());
+}
+
+TEST_F(RowCopy, TableWithoutRowsSendsNothing) {
+  source.tables["empty"] = {test::OrdersFields(), {}};
+  EXPECT_EQ(Copy("empty").outcome, CopyOutcome::Completed);
+  EXPECT_TRUE(journal.sent.empty());
+  EXPECT_TRUE(window.statusTexts.empty());
+}
+
+TEST_F(RowCopy, EveryColumnAutoIncrement) {
+  source.tables["ids"] = {{Field("id", t::Long, 11, 0, 63, NotNull | PriKey | AutoIncrement)},
+                          {{"3"}}};
+  Copy("ids");
+  EXPECT_THAT(Sent(), ElementsAre("SET IDENTITY_INSERT [ids] ON",
+                                  "INSERT INTO [ids] ([id]) VALUES(3);",
+                                  "SET IDENTITY_INSERT [ids] OFF"));
+}
+
+TEST_F(RowCopy, RefusedRowIsReportedAndSkipped) {
+  Numbers("t", 5);
+  journal.refuse = [](const std::string& s) -> std::optional<TargetError> {
+    if (s.find("VALUES(3)") != std::string::npos) {
+      return test::ServerError(2627, "Violation of PRIMARY KEY constraint.");
+    }
+    return std::nullopt;
+  };
+  const CopyResult result = Copy("t");
+
+  EXPECT_EQ(result.outcome, CopyOutcome::Completed);
+  EXPECT_EQ(result.rowsCopied, 4u);
+  EXPECT_EQ(result.rowsRefused, 1u);
+  EXPECT_EQ(journal.sent.size(), 5u);
+  ASSERT_EQ(window.messages.size(), 1u);
+  EXPECT_THAT(window.messages[0], testing::HasSubstr("Violation of PRIMARY KEY constraint."));
+  EXPECT_THAT(window.messages[0], testing::HasSubstr("IDispatch error #2627"));
+  EXPECT_EQ(window.statusTexts.size(), 5u);
+}
+
+TEST_F(RowCopy, LostConnectionEndsTheTableAfterOneReport) {
+  Numbers("t", 5);
+  journal.refuse = [](const std::string& s) -> std::optional<TargetError> {
+    if (s.find("VALUES(1)") != std::string::npos) return std::nullopt;
+    return TargetError(target_code::kConnectionLost, "[FreeTDS][SQL Server]",
+                       "Write to the server failed");
+  };
+  const CopyResult result = Copy("t");
+  EXPECT_EQ(result.outcome, CopyOutcome::TargetFailed);
+  EXPECT_EQ(journal.sent.size(), 2u);
+  EXPECT_EQ(window.messages.size(), 1u);
+}
+
+TEST_F(RowCopy, StopBetweenRowsKeepsWhatArrivedAndSwitchesIdentityOff) {
+  source.tables["ids"] = {{Field("id", t::Long, 11, 0, 63, NotNull | PriKey | AutoIncrement)},
+                          {{"1"}, {"2"}, {"3"}}};
+  journal.refuse = [this](const std::string& s) -> std::optional<TargetError> {
+    if (s.find("VALUES(2)") != std::string::npos) stop.Request();
+    return std::nullopt;
+  };
+  const CopyResult result = Copy("ids");
+  EXPECT_EQ(result.outcome, CopyOutcome::Stopped);
+  EXPECT_EQ(result.rowsCopied, 2u);
+  EXPECT_THAT(Sent(), ElementsAre("SET IDENTITY_INSERT [ids] ON",
+                                  "INSERT INTO [ids] ([id]) VALUES(1);",
+                                  "INSERT INTO [ids] ([id]) VALUES(2);",
+                                  "SET IDENTITY_INSERT [ids] OFF"));
+}
+
+TEST_F(RowCopy, StopEndsThePauseEarly) {
+  Numbers("t", 3);
+  std::thread stopper([this] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    stop.Request();
+  });
+  // A pause far longer than any test may take: only the stop can end it.
+  const CopyResult result =
+      CopyTableRows(source, target, window, "t", {std::chrono::hours(1), &stop});
+  stopper.join();
+  EXPECT_EQ(result.outcome, CopyOutcome::Stopped);
+  EXPECT_EQ(result.rowsCopied, 1u);
+}
+
+TEST_F(RowCopy, SourceFailuresAreReported) {
+  Numbers("broken", 2);
+  source.tables["broken"].errorAfterRows = "Lost connection to server during query";
+  const CopyResult broken = Copy("broken");
+  EXPECT_EQ(broken.outcome, CopyOutcome::SourceFailed);
+  EXPECT_EQ(broken.rowsCopied, 2u);
+  ASSERT_EQ(window.messages.size(), 1u);
+  EXPECT_THAT(window.messages[0], testing::HasSubstr("Lost connection to server during query"));
+  EXPECT_THAT(window.messages[0], testing::HasSubstr("broken"));
+
+  window.messages.clear();
+  EXPECT_EQ(Copy("gone").outcome, CopyOutcome::SourceFailed);
+  ASSERT_EQ(window.messages.size(), 1u);
+  EXPECT_THAT(window.messages[0], testing::HasSubstr("gone"));
+}
+
+TEST_F(RowCopy, IdentitySwitchRefusedEndsTheTable) {
+  source.tables["ids"] = {{Field("id", t::Long, 11, 0, 63, NotNull | AutoIncrement)}, {{"1"}}};
+  journal.refuse = [](const std::string&) -> std::optional<TargetError> {
+    return test::ServerError(8107, "IDENTITY_INSERT is already ON for table 'x'.");
+  };
+  EXPECT_EQ(Copy("ids").outcome, CopyOutcome::TargetFailed);
+  EXPECT_EQ(journal.sent.size(), 1u);
+  EXPECT_EQ(window.messages.size(), 1u);
+}
+
+TEST_F(RowCopy, EmptyDatabaseHolderIsReportedPerRow) {
+  Numbers("t", 2);
+  target.TargetDatabase.Reset();
+  const CopyResult result = Copy("t");
+  EXPECT_EQ(result.rowsRefused, 2u);
+  ASSERT_EQ(window.messages.size(), 2u);
+  EXPECT_THAT(window.messages[0], testing::HasSubstr("-2147467261"));
+}
+
+}  // namespace
+}  // namespace morvane
