@@ -1,6 +1,10 @@
 #include "target/OdbcServer.h"
 
 #if defined(_WIN32)
+// <sql.h> needs the Windows types first.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 #endif
 #include <sql.h>
