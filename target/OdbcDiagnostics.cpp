@@ -63,12 +63,18 @@ bool IsLostConnectionState(const std::string& sqlState) {
 }
 
 TargetError TargetErrorFromDiagnostics(const std::vector<OdbcDiagnostic>& all,
-                                       OdbcOperation operation, const std::string& driver) {
+                                       OdbcOperation operation, const std::string& driver,
+                                       bool connectionDead) {
   std::vector<OdbcDiagnostic> records;
   std::copy_if(all.begin(), all.end(), std::back_inserter(records),
                [](const OdbcDiagnostic& r) { return r.sqlState.rfind("01", 0) != 0; });
   if (records.empty()) records = all;
+  const bool statement = operation == OdbcOperation::Statement;
   if (records.empty()) {
+    if (statement && connectionDead) {
+      return TargetError(target_code::kConnectionLost, "[" + driver + "]",
+                         std::string(kConnectionLostText));
+    }
     return TargetError(target_code::kUnspecified, "[" + driver + "]",
                        std::string("The ODBC driver reported a failure without saying why."));
   }
@@ -78,10 +84,10 @@ TargetError TargetErrorFromDiagnostics(const std::vector<OdbcDiagnostic>& all,
   });
   if (leading == records.end()) leading = records.begin();
 
-  const bool lost = operation == OdbcOperation::Statement &&
-                    std::any_of(records.begin(), records.end(), [](const OdbcDiagnostic& r) {
-                      return IsLostConnectionState(r.sqlState);
-                    });
+  const bool lostState =
+      std::any_of(records.begin(), records.end(),
+                  [](const OdbcDiagnostic& r) { return IsLostConnectionState(r.sqlState); });
+  const bool lost = statement && (lostState || connectionDead);
   std::int32_t code = target_code::kUnspecified;
   bool codeCarriesNumber = false;
   if (lost) {
@@ -104,6 +110,7 @@ TargetError TargetErrorFromDiagnostics(const std::vector<OdbcDiagnostic>& all,
   }
 
   std::vector<std::string> lines;
+  if (lost && !lostState) lines.push_back(kConnectionLostText);
   if (operation == OdbcOperation::Connect && (driver == kDriver18 || driver == kDriver17)) {
     if (auto why = EncryptionExplanation(records)) lines.push_back(*why);
   }

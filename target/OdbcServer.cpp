@@ -300,7 +300,18 @@ class OdbcLink {
   }
 
   [[noreturn]] void FailLocked(const OdbcHandle& handle) {
-    throw TargetErrorFromDiagnostics(ReadDiagnostics(handle), OdbcOperation::Statement, driver_);
+    auto records = ReadDiagnostics(handle);
+    throw TargetErrorFromDiagnostics(records, OdbcOperation::Statement, driver_,
+                                     ConnectionDeadLocked());
+  }
+
+  // The driver's own knowledge, without a round trip: has the link to the server gone?
+  bool ConnectionDeadLocked() {
+    if (!connected_) return false;
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    const SQLRETURN rc = SQLGetConnectAttrW(connection_.get(), SQL_ATTR_CONNECTION_DEAD, &dead,
+                                            SQL_IS_UINTEGER, nullptr);
+    return Succeeded(rc) && dead == SQL_CD_TRUE;
   }
 
   OdbcHandle environment_;

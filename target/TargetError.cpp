@@ -88,7 +88,12 @@ TargetError::TargetError(std::int32_t code, std::optional<std::string> source,
     : code_(code),
       source_(std::move(source)),
       description_(std::move(description)),
-      messages_(&messages) {}
+      messages_(&messages) {
+  std::array<char, 16> hex{};
+  std::snprintf(hex.data(), hex.size(), "0x%08lX",
+                static_cast<unsigned long>(static_cast<std::uint32_t>(code_)));
+  summary_ = TextOrNull(source_) + " Error " + hex.data() + ": " + TextOrNull(description_);
+}
 
 const std::string& TargetError::SystemMessage() const {
   if (!systemMessage_) systemMessage_ = SystemMessageText(code_, *messages_);

@@ -3,6 +3,7 @@
 // catch it by reference), and FormatTargetError turns it into the text that the user sees.
 
 #include <cstdint>
+#include <exception>
 #include <optional>
 #include <string>
 
@@ -73,7 +74,7 @@ const SystemMessageSource& BuiltInSystemMessages();
 // "IDispatch error #%d" / "Unknown error 0x%0lX" fallback.
 std::string SystemMessageText(std::int32_t code, const SystemMessageSource& messages);
 
-class TargetError {
+class TargetError : public std::exception {
  public:
   // messages must outlive the record; the built-in table does.
   explicit TargetError(std::int32_t code, std::optional<std::string> source = std::nullopt,
@@ -92,12 +93,16 @@ class TargetError {
   // Made the first time it is asked for, then kept in the record.
   const std::string& SystemMessage() const;
 
+  // For logs and test output: source, code in hexadecimal and description on one line.
+  const char* what() const noexcept override { return summary_.c_str(); }
+
  private:
   std::int32_t code_;
   std::optional<std::string> source_;
   std::optional<std::string> description_;
   const SystemMessageSource* messages_;
   mutable std::optional<std::string> systemMessage_;
+  std::string summary_;
 };
 
 // The report: "\n%s Error: %ld\r\n%s\r\n%s\r\n" with source, code (signed decimal), description

@@ -176,7 +176,7 @@ TEST_F(SqlServerTarget, RefusedStatementsAreReportedWithTheServersNumberAndMessa
   const std::string name = LoginWithDatabase(ServerName());
   LookUpTargetDatabase(connection, name);
   const TargetError missingTable =
-      Raised([&] { Send(*connection.TargetDatabase, "INSERT INTO [nope] VALUES (1)"); });
+      Raised([&] { Send(*connection.TargetDatabase, "INSERT INTO nope VALUES (1)"); });
   EXPECT_EQ(FormatTargetError(missingTable),
             "\n[FreeTDS][SQL Server] SQLSTATE 42S02 Error: " +
                 std::to_string(target_code::kServerErrorBase + 208) +

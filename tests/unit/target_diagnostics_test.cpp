@@ -18,13 +18,14 @@ struct MappingCase {
   std::int32_t code;
   std::string source;
   std::string description;
+  bool connectionDead = false;
 };
 
 class DiagnosticMappingTest : public testing::TestWithParam<MappingCase> {};
 
 TEST_P(DiagnosticMappingTest, Maps) {
   const MappingCase& c = GetParam();
-  const TargetError error = TargetErrorFromDiagnostics(c.records, c.operation, c.driver);
+  const TargetError error = TargetErrorFromDiagnostics(c.records, c.operation, c.driver, c.connectionDead);
   EXPECT_EQ(error.Code(), c.code);
   EXPECT_EQ(error.Source(), c.source);
   EXPECT_EQ(error.Description(), c.description);
@@ -141,6 +142,30 @@ INSTANTIATE_TEST_SUITE_P(
                     "issuing authority on this computer, or ask the server's administrator for a "
                     "trusted certificate.\r\nSSL Provider: [error:0A000086:SSL "
                     "routines::certificate verify failed:self-signed certificate]"},
+        MappingCase{"DeadConnectionWithoutALinkState",
+                    {{"HY000", 0, "[FreeTDS][SQL Server]Unknown error"}},
+                    kStatement,
+                    kFreeTdsDriver,
+                    target_code::kConnectionLost,
+                    "[FreeTDS][SQL Server] SQLSTATE HY000",
+                    "The connection to the server was lost.\r\nUnknown error",
+                    true},
+        MappingCase{"DeadConnectionWithALinkState",
+                    {{"08S01", 0, "[FreeTDS][SQL Server]Communication link failure"}},
+                    kStatement,
+                    kFreeTdsDriver,
+                    target_code::kConnectionLost,
+                    "[FreeTDS][SQL Server] SQLSTATE 08S01",
+                    "Communication link failure",
+                    true},
+        MappingCase{"DeadConnectionWithoutRecords",
+                    {},
+                    kStatement,
+                    kFreeTdsDriver,
+                    target_code::kConnectionLost,
+                    "[FreeTDS]",
+                    "The connection to the server was lost.",
+                    true},
         MappingCase{"NoRecordsAtAll",
                     {},
                     kStatement,
