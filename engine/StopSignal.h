@@ -18,6 +18,12 @@ class StopSignal {
     wake_.notify_all();
   }
 
+  // Ready for the next run.
+  void Reset() {
+    std::lock_guard lock(mutex_);
+    requested_ = false;
+  }
+
   bool Requested() const {
     std::lock_guard lock(mutex_);
     return requested_;

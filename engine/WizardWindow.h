@@ -3,6 +3,7 @@
 // user-interface thread and waits for it, so the engine may call from its worker thread.
 
 #include <string>
+#include <vector>
 
 namespace morvane {
 
@@ -20,6 +21,38 @@ class RowCopyWindow {
   virtual void SetStatusText(const std::string& text) = 0;
   // Shows the box and returns when the user has closed it.
   virtual MessageAnswer ShowMessage(const std::string& text, MessageButtons buttons) = 0;
+};
+
+}  // namespace morvane
+
+namespace morvane {
+
+// What the conversion run uses of the main window: page two's inputs, its status line,
+// progress bar and message boxes, and the operations that change the window's state.
+class ConversionWindow : public RowCopyWindow {
+ public:
+  // Disables the selection controls, shows the busy image in place of Convert; the status line
+  // (still hidden) reads "Converting Table:".
+  virtual void LockSelectionPage() = 0;
+  // Enables them again, shows Convert; the table selection and the target name stay.
+  virtual void UnlockSelectionPage() = 0;
+  // Shows or hides the status line, the progress bar, the Stop button and its frame.
+  virtual void ShowProgressArea(bool show) = 0;
+  // Deselects every table and unticks "Select All Table".
+  virtual void ClearTableSelection() = 0;
+
+  virtual std::string TargetName() const = 0;
+  virtual int SelectedTableCount() const = 0;
+  virtual std::vector<int> SelectedTableIndices() const = 0;  // ascending
+  virtual std::string TableText(int index) const = 0;
+
+  virtual void SetProgressRange(int lower, int upper) = 0;
+  virtual void SetProgressStep(int step) = 0;
+  virtual void SetProgressPosition(int position) = 0;
+  virtual void StepProgress() = 0;
+
+  virtual void BeginWaitCursor() = 0;
+  virtual void EndWaitCursor() = 0;
 };
 
 }  // namespace morvane

@@ -11,3 +11,6 @@ morvane_test(unit_table_definition
 morvane_test(unit_row_copy
   SOURCES RowCopyTest.cpp ValueLiteralTest.cpp
   LIBS morvane_engine)
+morvane_test(unit_conversion_run
+  SOURCES ConversionRunTest.cpp
+  LIBS morvane_engine)

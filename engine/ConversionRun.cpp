@@ -1,0 +1,220 @@
+#include "engine/ConversionRun.h"
+
+#include <cstdio>
+
+#include "engine/SqlNames.h"
+
+namespace morvane {
+namespace {
+
+const char* const NoTableMessage = "Please select at least one table to continue the conversion.";
+const char* const NoNameMessage = "Please enter a valid database name.";
+const char* const OverwriteQuestion =
+    " is already exist. Do you want to Overwrite the existing database?";
+const char* const CompletedMessage = "MySQL to MS SQL Database Conversion successfully completed.";
+
+std::string Formatted(const char* format, auto... values) {
+  char buffer[256];
+  std::snprintf(buffer, sizeof buffer, format, values...);
+  return buffer;
+}
+
+// The wait cursor from the run's start until it returns, whichever way.
+class WaitCursor {
+ public:
+  explicit WaitCursor(ConversionWindow& window) : window_(window) { window_.BeginWaitCursor(); }
+  ~WaitCursor() { window_.EndWaitCursor(); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+
+ private:
+  ConversionWindow& window_;
+};
+
+class Run {
+ public:
+  explicit Run(ConversionContext& c) : c_(c), window_(c.window) {}
+
+  RunSummary operator()() {
+    window_.LockSelectionPage();
+    WaitCursor waitCursor(window_);
+
+    const int n = window_.SelectedTableCount();
+    if (n < 1) return Refuse(RunOutcome::NoTableSelected, NoTableMessage);
+    const std::vector<int> indices = window_.SelectedTableIndices();
+    name_ = window_.TargetName();
+    if (name_.empty()) return Refuse(RunOutcome::NoTargetName, NoNameMessage);
+    use_ = "USE " + Bracketed(name_);
+
+    bool exists = false;
+    try {
+      ExecuteOnServer(use_);
+      exists = true;
+    } catch (const TargetError&) {
+      // The database does not exist yet (or the server is gone: the preparation reports it).
+    }
+    if (exists &&
+        window_.ShowMessage(name_ + OverwriteQuestion, MessageButtons::YesNo) != MessageAnswer::Yes) {
+      window_.UnlockSelectionPage();
+      return Summary(RunOutcome::OverwriteDeclined);
+    }
+
+    try {
+      // The probe left the connection inside the database, which cannot be dropped while in use.
+      if (exists) ExecuteOnServer("USE [master]");
+      ExecuteOnServer("IF EXISTS(SELECT * FROM sysdatabases WHERE name=" + Quoted(name_) +
+                      ") DROP DATABASE " + Bracketed(name_));
+      ExecuteOnServer("CREATE DATABASE " + Bracketed(name_));
+      ExecuteOnServer(use_);
+      LookUpTargetDatabase(c_.target, name_);
+    } catch (const TargetError& error) {
+      window_.ShowMessage(FormatTargetError(error), MessageButtons::Ok);
+      window_.UnlockSelectionPage();
+      return Summary(RunOutcome::PreparationFailed);
+    }
+
+    window_.ShowMessage(Formatted("You have selected %d table(s) to convert.", n),
+                        MessageButtons::Ok);
+    window_.ShowProgressArea(true);
+    window_.SetProgressPosition(0);
+
+    for (int i = 0; i < n; ++i) {
+      if (c_.stop.Requested()) return Stopped(n);
+      const auto outcome = ConvertTable(window_.TableText(indices[static_cast<std::size_t>(i)]), n);
+      if (outcome == RunOutcome::Stopped) return Stopped(n);
+      if (outcome != RunOutcome::Completed) return EndTables(RunOutcome::TableFailed);
+      window_.StepProgress();
+    }
+
+    window_.SetProgressPosition(n);
+    window_.SetStatusText("Conversion complete");
+    window_.ShowMessage(summary_.rowsRefused == 0
+                            ? std::string(CompletedMessage)
+                            : Formatted("MySQL to MS SQL Database Conversion completed, but %llu "
+                                        "row(s) of %d table(s) were refused.",
+                                        static_cast<unsigned long long>(summary_.rowsRefused),
+                                        summary_.tablesWithRefusedRows),
+                        MessageButtons::Ok);
+    window_.SetProgressPosition(0);
+    return EndTables(RunOutcome::Completed);
+  }
+
+ private:
+  void ExecuteOnServer(const std::string& statement) {
+    c_.target.TargetServer->ExecuteWithResults(statement, static_cast<std::int32_t>(statement.size()));
+  }
+  void ExecuteOnDatabase(const std::string& statement) {
+    c_.target.TargetDatabase->ExecuteWithResults(statement,
+                                                 static_cast<std::int32_t>(statement.size()));
+  }
+
+  RunOutcome ConvertTable(const std::string& table, int n) {
+    try {
+      ExecuteOnServer(use_);
+    } catch (const TargetError& error) {
+      window_.ShowMessage(FormatTargetError(error), MessageButtons::Ok);
+      return RunOutcome::TableFailed;
+    }
+    const std::string columns = GetColumnList(c_.source, table);
+    if (columns.empty()) {
+      window_.ShowMessage("The columns of table " + table + " could not be read from MySQL.",
+                          MessageButtons::Ok);
+      return RunOutcome::TableFailed;
+    }
+    if (!c_.stop.Pause(c_.pause)) return RunOutcome::Stopped;
+    window_.SetProgressRange(0, n);
+    window_.SetProgressStep(1);
+    // An index statement that an earlier, failed table never ran is not this table's.
+    c_.pendingIndex.IndexPending = 0;
+    const std::string keys = GetKeyClause(c_.source, table, c_.pendingIndex);
+    if (!c_.stop.Pause(c_.pause)) return RunOutcome::Stopped;
+
+    try {
+      ExecuteOnServer(use_);
+      ExecuteOnDatabase(CreateTableStatement(table, columns, keys));
+      if (c_.pendingIndex.IndexPending == 1) {
+        c_.pendingIndex.IndexPending = 0;
+        ExecuteOnDatabase(c_.pendingIndex.IndexStatement);
+      }
+    } catch (const TargetError& error) {
+      window_.ShowMessage(FormatTargetError(error), MessageButtons::Ok);
+      return RunOutcome::TableFailed;
+    }
+
+    const CopyResult copied =
+        CopyTableRows(c_.source, c_.target, window_, table, {c_.pause, &c_.stop});
+    summary_.rowsRefused += copied.rowsRefused;
+    if (copied.rowsRefused > 0) ++summary_.tablesWithRefusedRows;
+    switch (copied.outcome) {
+      case CopyOutcome::Completed: ++summary_.tablesCompleted; return RunOutcome::Completed;
+      case CopyOutcome::Stopped: return RunOutcome::Stopped;
+      case CopyOutcome::SourceFailed:
+      case CopyOutcome::TargetFailed: return RunOutcome::TableFailed;  // reported by the copy
+    }
+    return RunOutcome::TableFailed;
+  }
+
+  RunSummary Refuse(RunOutcome outcome, const char* message) {
+    window_.ShowMessage(message, MessageButtons::Ok);
+    window_.UnlockSelectionPage();
+    return Summary(outcome);
+  }
+
+  RunSummary Stopped(int n) {
+    window_.ShowMessage(Formatted("The conversion was stopped. %d of %d selected table(s) were "
+                                  "converted completely.",
+                                  summary_.tablesCompleted, n),
+                        MessageButtons::Ok);
+    return EndTables(RunOutcome::Stopped);
+  }
+
+  RunSummary EndTables(RunOutcome outcome) {
+    window_.ShowProgressArea(false);
+    window_.ClearTableSelection();
+    window_.UnlockSelectionPage();
+    return Summary(outcome);
+  }
+
+  RunSummary Summary(RunOutcome outcome) {
+    summary_.outcome = outcome;
+    return summary_;
+  }
+
+  ConversionContext& c_;
+  ConversionWindow& window_;
+  std::string name_, use_;
+  RunSummary summary_;
+};
+
+}  // namespace
+
+RunSummary ConvertDatabase(ConversionContext& context) { return Run(context)(); }
+
+int ConvertThreadProc(ConvertWorker& worker, ConversionContext context) {
+  worker.ConvertStarted = true;
+  ConvertDatabase(context);
+  worker.running_ = false;
+  return 0;
+}
+
+bool ConvertWorker::Start(ConversionWindow& window, SourceDatabase& source,
+                          TargetConnection& target, PendingIndex& pendingIndex,
+                          std::chrono::milliseconds pause) {
+  if (running_) return false;
+  Join();  // the thread of the previous run has returned; collect it
+  stop_.Reset();
+  running_ = true;
+  ConvertThread = std::thread(ConvertThreadProc, std::ref(*this),
+                              ConversionContext{window, source, target, pendingIndex, stop_, pause});
+  return true;
+}
+
+void ConvertWorker::RequestStop() { stop_.Request(); }
+
+void ConvertWorker::Join() {
+  if (ConvertThread.joinable()) ConvertThread.join();
+}
+
+ConvertWorker::~ConvertWorker() { Join(); }
+
+}  // namespace morvane

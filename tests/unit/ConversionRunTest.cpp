@@ -1,0 +1,341 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <future>
+
+#include "engine/ConversionRun.h"
+#include "tests/support/FakeSource.h"
+#include "tests/support/FakeTarget.h"
+#include "tests/support/FakeWizardWindow.h"
+
+namespace morvane {
+namespace {
+
+using namespace mysql_flag;
+using test::Field;
+using testing::ElementsAre;
+using testing::HasSubstr;
+namespace t = mysql_type;
+
+const char* const Completed = "MySQL to MS SQL Database Conversion successfully completed.";
+
+class ConversionRun : public testing::Test {
+ protected:
+  void SetUp() override {
+    target.TargetServer = std::make_shared<test::FakeTargetServer>(journal);
+    source.tables["customers"] = {{Field("id", t::Long, 11, 0, 63, NotNull | PriKey)}, {{"1"}}};
+    source.tables["orders"] = {test::OrdersFields(), {{"7", "O'Brien", "A1", "19.90", std::nullopt}}};
+    source.tables["zeta"] = {{Field("z", t::Long, 11, 0, 63, 0)}, {{"5"}, {"6"}}};
+    window.tables = {"customers", "orders", "zeta"};
+    window.targetName = "shop";
+    // The probe of a database that does not exist fails, like on a real server.
+    journal.refuse = [this](const std::string& s) -> std::optional<TargetError> {
+      if (s == "USE [shop]" && !created) return test::ServerError(911, "Database 'shop' does not exist.");
+      if (s == "CREATE DATABASE [shop]") created = true;
+      if (refuseAlso) return refuseAlso(s);
+      return std::nullopt;
+    };
+  }
+
+  RunSummary Convert() {
+    ConversionContext context{window, source, target, pending, stop, std::chrono::milliseconds(0)};
+    return ConvertDatabase(context);
+  }
+
+  // The journal without the rows, for a view of the run's own steps.
+  std::vector<std::string> Steps() const {
+    std::vector<std::string> steps;
+    for (const auto& s : journal.sent) {
+      if (s.find("INSERT INTO") == std::string::npos && s.find("IDENTITY_INSERT") == std::string::npos &&
+          s.find("status: Converting Table: ") == std::string::npos) {
+        steps.push_back(s);
+      }
+    }
+    return steps;
+  }
+  bool SentToTarget() const {
+    for (const auto& s : journal.sent) {
+      if (s.rfind("window: ", 0) != 0) return true;
+    }
+    return false;
+  }
+
+  test::TargetJournal journal;
+  test::FakeWizardWindow window{journal};
+  test::FakeSource source;
+  TargetConnection target;
+  PendingIndex pending;
+  StopSignal stop;
+  bool created = false, lost = false;
+  std::function<std::optional<TargetError>(const std::string&)> refuseAlso;
+};
+
+TEST_F(ConversionRun, WorkedExampleStatementByStatement) {
+  window.selected = {0, 1};
+  const RunSummary summary = Convert();
+
+  EXPECT_EQ(summary.outcome, RunOutcome::Completed);
+  EXPECT_THAT(
+      Steps(),
+      ElementsAre(
+          "window: lock", "server: USE [shop]",
+          "server: IF EXISTS(SELECT * FROM sysdatabases WHERE name='shop') DROP DATABASE [shop]",
+          "server: CREATE DATABASE [shop]", "server: USE [shop]", "refresh", "lookup: shop",
+          "window: message: You have selected 2 table(s) to convert.", "window: progress shown",
+          "window: position 0",
+          // customers
+          "server: USE [shop]", "window: range 0..2", "window: step size 1", "server: USE [shop]",
+          "database shop: CREATE TABLE [customers] ([id] INT NOT NULL, PRIMARY KEY([id]));",
+          "window: step",
+          // orders: its index comes right after the table, before any row
+          "server: USE [shop]", "window: range 0..2", "window: step size 1", "server: USE [shop]",
+          "database shop: CREATE TABLE [orders] ([id] INT IDENTITY NOT NULL, [customer] "
+          "NVARCHAR(40) NULL, [code] NCHAR(10) NOT NULL, [total] DECIMAL(10, 2) NULL, [note] NTEXT "
+          "NULL, PRIMARY KEY([id]),  UNIQUE ([code]));",
+          "database shop: CREATE INDEX [ord_ind] ON [orders] ([customer]);", "window: step",
+          "window: position 2", "window: status: Conversion complete",
+          std::string("window: message: ") + Completed, "window: position 0",
+          "window: progress hidden", "window: selection cleared", "window: unlock"));
+  EXPECT_THAT(journal.sent, testing::Contains("database shop: INSERT INTO [orders] ([id], [customer], "
+                                              "[code], [total], [note]) VALUES(7,N'O''Brien',N'A1',"
+                                              "19.90,NULL);"));
+  EXPECT_EQ(pending.IndexPending, 0);
+  EXPECT_EQ(window.waitCursors, 0);
+  EXPECT_FALSE(window.locked);
+  EXPECT_TRUE(window.selected.empty());
+}
+
+TEST_F(ConversionRun, MissingInputsSendNothing) {
+  // Both missing: only the table message, since the selection is tested first.
+  window.targetName = "";
+  EXPECT_EQ(Convert().outcome, RunOutcome::NoTableSelected);
+  EXPECT_THAT(window.messages,
+              ElementsAre("Please select at least one table to continue the conversion."));
+
+  window.messages.clear();
+  window.selected = {1};
+  EXPECT_EQ(Convert().outcome, RunOutcome::NoTargetName);
+  EXPECT_THAT(window.messages, ElementsAre("Please enter a valid database name."));
+  EXPECT_EQ(window.selected, std::vector<int>{1});  // the selection stays
+  EXPECT_FALSE(SentToTarget());
+  EXPECT_FALSE(window.locked);
+  EXPECT_EQ(window.waitCursors, 0);
+}
+
+TEST_F(ConversionRun, ExistingDatabaseDeclinedSendsOnlyTheProbe) {
+  created = true;  // shop exists
+  window.selected = {0};
+  window.overwriteAnswer = MessageAnswer::No;
+  EXPECT_EQ(Convert().outcome, RunOutcome::OverwriteDeclined);
+  EXPECT_THAT(Steps(), ElementsAre("window: lock", "server: USE [shop]",
+                                   "window: ask: shop is already exist. Do you want to Overwrite "
+                                   "the existing database?",
+                                   "window: unlock"));
+  EXPECT_EQ(window.selected, std::vector<int>{0});
+}
+
+TEST_F(ConversionRun, ExistingDatabaseOverwrittenLeavesItFirst) {
+  created = true;
+  window.selected = {0};
+  window.overwriteAnswer = MessageAnswer::Yes;
+  EXPECT_EQ(Convert().outcome, RunOutcome::Completed);
+  const auto steps = Steps();
+  ASSERT_GE(steps.size(), 6u);
+  EXPECT_THAT(std::vector<std::string>(steps.begin() + 3, steps.begin() + 6),
+              ElementsAre("server: USE [master]",
+                          "server: IF EXISTS(SELECT * FROM sysdatabases WHERE name='shop') DROP "
+                          "DATABASE [shop]",
+                          "server: CREATE DATABASE [shop]"));
+}
+
+TEST_F(ConversionRun, NamesThatNeedQuotingStandForThemselves) {
+  window.targetName = "my shop'; DROP DATABASE x; --]";
+  window.selected = {0};
+  window.overwriteAnswer = MessageAnswer::Yes;
+  journal.refuse = nullptr;
+  Convert();
+  EXPECT_THAT(journal.sent, testing::Contains("server: IF EXISTS(SELECT * FROM sysdatabases WHERE "
+                                              "name='my shop''; DROP DATABASE x; --]') DROP "
+                                              "DATABASE [my shop'; DROP DATABASE x; --]]]"));
+  EXPECT_THAT(journal.sent, testing::Contains("server: CREATE DATABASE [my shop'; DROP DATABASE x; --]]]"));
+}
+
+TEST_F(ConversionRun, PreparationFailureIsReportedAndKeepsTheSelection) {
+  window.selected = {0, 2};
+  refuseAlso = [](const std::string& s) -> std::optional<TargetError> {
+    if (s.rfind("CREATE DATABASE", 0) == 0) return test::ServerError(1801, "Database 'shop' already exists.");
+    return std::nullopt;
+  };
+  EXPECT_EQ(Convert().outcome, RunOutcome::PreparationFailed);
+  ASSERT_EQ(window.messages.size(), 1u);
+  EXPECT_THAT(window.messages[0], HasSubstr("Database 'shop' already exists."));
+  EXPECT_EQ(window.selected, (std::vector<int>{0, 2}));
+  EXPECT_EQ(journal.sent.back(), "window: unlock");
+  EXPECT_FALSE(window.progressShown);
+}
+
+TEST_F(ConversionRun, ThreeTablesStepAfterEachTablesRows) {
+  window.selected = {0, 1, 2};
+  Convert();
+  EXPECT_EQ(window.messages.front(), "You have selected 3 table(s) to convert.");
+  const auto& sent = journal.sent;
+  auto first = [&](const std::string& text) {
+    return std::find(sent.begin(), sent.end(), text) - sent.begin();
+  };
+  auto last = [&](const std::string& part) {
+    for (auto i = sent.size(); i-- > 0;) {
+      if (sent[i].find(part) != std::string::npos) return static_cast<std::ptrdiff_t>(i);
+    }
+    return std::ptrdiff_t{-1};
+  };
+  std::vector<std::ptrdiff_t> steps;
+  for (std::size_t i = 0; i < sent.size(); ++i) {
+    if (sent[i] == "window: step") steps.push_back(static_cast<std::ptrdiff_t>(i));
+    if (sent[i] == "window: range 0..3") {
+      EXPECT_EQ(sent[i + 1], "window: step size 1");
+    }
+  }
+  ASSERT_EQ(steps.size(), 3u);
+  // Each table's step comes after its last row and before the next table begins.
+  EXPECT_LT(last("INSERT INTO [customers]"), steps[0]);
+  EXPECT_LT(steps[0], first("database shop: " + std::string("CREATE TABLE [orders] ([id] INT IDENTITY NOT NULL, [customer] NVARCHAR(40) NULL, [code] NCHAR(10) NOT NULL, [total] DECIMAL(10, 2) NULL, [note] NTEXT NULL, PRIMARY KEY([id]),  UNIQUE ([code]));")));
+  EXPECT_LT(last("INSERT INTO [orders]"), steps[1]);
+  EXPECT_LT(steps[1], first("database shop: CREATE TABLE [zeta] ([z] INT NULL);"));
+  EXPECT_LT(last("INSERT INTO [zeta]"), steps[2]);
+}
+
+TEST_F(ConversionRun, SecondOfThreeTablesFails) {
+  window.selected = {0, 1, 2};
+  refuseAlso = [](const std::string& s) -> std::optional<TargetError> {
+    if (s.rfind("CREATE TABLE [orders]", 0) == 0) return test::ServerError(2715, "Cannot find data type.");
+    return std::nullopt;
+  };
+  const RunSummary summary = Convert();
+  EXPECT_EQ(summary.outcome, RunOutcome::TableFailed);
+  EXPECT_EQ(summary.tablesCompleted, 1);
+  EXPECT_THAT(journal.sent, testing::Contains("database shop: INSERT INTO [customers] ([id]) VALUES(1);"));
+  for (const auto& s : journal.sent) EXPECT_EQ(s.find("zeta"), std::string::npos) << s;
+  EXPECT_THAT(window.messages.back(), HasSubstr("Cannot find data type."));
+  EXPECT_THAT(std::vector<std::string>(journal.sent.end() - 3, journal.sent.end()),
+              ElementsAre("window: progress hidden", "window: selection cleared", "window: unlock"));
+  EXPECT_TRUE(window.selected.empty());
+  // The index of orders was never run and does not wait for a later table.
+  EXPECT_EQ(pending.IndexPending, 1);
+  window.selected = {2};
+  created = false;
+  journal.sent.clear();
+  refuseAlso = nullptr;
+  Convert();
+  for (const auto& s : journal.sent) EXPECT_EQ(s.find("CREATE INDEX"), std::string::npos) << s;
+}
+
+TEST_F(ConversionRun, RefusedRowsAreNoSuccess) {
+  window.selected = {2};
+  refuseAlso = [](const std::string& s) -> std::optional<TargetError> {
+    if (s.find("VALUES(6)") != std::string::npos) return test::ServerError(2627, "Violation of PRIMARY KEY.");
+    return std::nullopt;
+  };
+  const RunSummary summary = Convert();
+  EXPECT_EQ(summary.outcome, RunOutcome::Completed);
+  EXPECT_EQ(summary.rowsRefused, 1u);
+  EXPECT_EQ(window.messages.back(),
+            "MySQL to MS SQL Database Conversion completed, but 1 row(s) of 1 table(s) were refused.");
+}
+
+TEST_F(ConversionRun, LostConnectionEndsTheRunAfterOneReport) {
+  window.selected = {0, 2};
+  refuseAlso = [this](const std::string& s) -> std::optional<TargetError> {
+    if (s.find("INSERT INTO [customers]") != std::string::npos || lost) {
+      lost = true;
+      return TargetError(target_code::kConnectionLost, "[FreeTDS][SQL Server]", "Write to the server failed");
+    }
+    return std::nullopt;
+  };
+  EXPECT_EQ(Convert().outcome, RunOutcome::TableFailed);
+  EXPECT_EQ(window.messages.size(), 2u);  // the count, then one report
+  for (const auto& s : journal.sent) EXPECT_EQ(s.find("zeta"), std::string::npos) << s;
+}
+
+TEST_F(ConversionRun, MissingFieldListingEndsTheRunWithoutCreatingTheTable) {
+  window.tables = {"customers", "vanished"};
+  window.selected = {0, 1};
+  const RunSummary summary = Convert();
+  EXPECT_EQ(summary.outcome, RunOutcome::TableFailed);
+  EXPECT_EQ(window.messages.back(), "The columns of table vanished could not be read from MySQL.");
+  for (const auto& s : journal.sent) EXPECT_EQ(s.find("CREATE TABLE [vanished]"), std::string::npos);
+}
+
+TEST_F(ConversionRun, StopBetweenTables) {
+  window.selected = {0, 1, 2};
+  window.onOperation = [this](const std::string& operation) {
+    if (operation == "step") stop.Request();  // right after the first table
+  };
+  const RunSummary summary = Convert();
+  EXPECT_EQ(summary.outcome, RunOutcome::Stopped);
+  EXPECT_EQ(window.messages.back(),
+            "The conversion was stopped. 1 of 3 selected table(s) were converted completely.");
+  for (const auto& s : journal.sent) EXPECT_EQ(s.find("[orders]"), std::string::npos) << s;
+  EXPECT_THAT(std::vector<std::string>(journal.sent.end() - 3, journal.sent.end()),
+              ElementsAre("window: progress hidden", "window: selection cleared", "window: unlock"));
+}
+
+TEST_F(ConversionRun, StopBetweenRowsKeepsTheRowsThatArrived) {
+  window.selected = {2};
+  refuseAlso = [this](const std::string& s) -> std::optional<TargetError> {
+    if (s.find("VALUES(5)") != std::string::npos) stop.Request();
+    return std::nullopt;
+  };
+  EXPECT_EQ(Convert().outcome, RunOutcome::Stopped);
+  EXPECT_THAT(journal.sent, testing::Contains("database shop: INSERT INTO [zeta] ([z]) VALUES(5);"));
+  for (const auto& s : journal.sent) EXPECT_EQ(s.find("VALUES(6)"), std::string::npos) << s;
+  EXPECT_EQ(window.messages.back(),
+            "The conversion was stopped. 0 of 1 selected table(s) were converted completely.");
+}
+
+TEST(ConvertWorker, RunsOnItsOwnThreadAndStopsOnRequest) {
+  test::TargetJournal journal;
+  test::FakeWizardWindow window(journal);
+  test::FakeSource source;
+  source.tables["t"].fields = {Field("n", t::Long, 11, 0, 63, 0)};
+  for (int i = 0; i < 1000; ++i) source.tables["t"].rows.push_back({std::to_string(i)});
+  window.tables = {"t"};
+  window.selected = {0};
+  window.targetName = "db";
+  window.overwriteAnswer = MessageAnswer::Yes;
+  TargetConnection target;
+  target.TargetServer = std::make_shared<test::FakeTargetServer>(journal);
+  PendingIndex pending;
+  std::promise<void> firstRow;
+  bool signalled = false;
+  journal.refuse = [&](const std::string& s) -> std::optional<TargetError> {
+    if (s.find("INSERT") != std::string::npos && !signalled) {
+      signalled = true;
+      firstRow.set_value();
+    }
+    return std::nullopt;
+  };
+
+  ConvertWorker worker;
+  EXPECT_FALSE(worker.ConvertStarted);
+  // The product's own pause of 50 ms per row: 1000 rows would take 50 s without the stop.
+  ASSERT_TRUE(worker.Start(window, source, target, pending));
+  EXPECT_FALSE(worker.Start(window, source, target, pending));  // one run at a time
+  ASSERT_EQ(firstRow.get_future().wait_for(std::chrono::seconds(30)), std::future_status::ready);
+  EXPECT_TRUE(worker.ConvertStarted);
+  worker.RequestStop();
+  worker.Join();
+  EXPECT_FALSE(worker.Running());
+  EXPECT_THAT(window.messages.back(), HasSubstr("The conversion was stopped."));
+
+  // The next run starts with no stop pending.
+  window.selected = {0};
+  journal.sent.clear();
+  source.tables["t"].rows.resize(2);
+  ASSERT_TRUE(worker.Start(window, source, target, pending, std::chrono::milliseconds(0)));
+  worker.Join();
+  EXPECT_EQ(window.messages.back(), "MySQL to MS SQL Database Conversion successfully completed.");
+}
+
+}  // namespace
+}  // namespace morvane
