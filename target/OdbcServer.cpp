@@ -31,6 +31,10 @@ static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "the driver's wide character
 // The source text of the errors that this layer raises itself.
 constexpr char kOwnSource[] = "Morvane";
 
+constexpr char kIntegratedSecurityHint[] =
+    "Windows authentication could not be used. On this computer it works through Kerberos: it "
+    "needs a ticket for your domain account (kinit) and a server known to the domain.";
+
 SQLWCHAR* Wide(std::u16string& text) { return reinterpret_cast<SQLWCHAR*>(text.data()); }
 
 bool Succeeded(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
@@ -187,8 +191,18 @@ class OdbcLink {
     const SQLRETURN rc = SQLDriverConnectW(connection.get(), nullptr, Wide(*text), SQL_NTS,
                                            nullptr, 0, &outLength, SQL_DRIVER_NOPROMPT);
     if (!Succeeded(rc)) {
-      throw TargetErrorFromDiagnostics(ReadDiagnostics(connection), OdbcOperation::Connect,
-                                       driver_);
+      const auto records = ReadDiagnostics(connection);
+      TargetError error = TargetErrorFromDiagnostics(records, OdbcOperation::Connect, driver_);
+      const bool unreachable =
+          std::any_of(records.begin(), records.end(),
+                      [](const OdbcDiagnostic& r) { return IsLostConnectionState(r.sqlState); });
+      if (integratedSecurity && !unreachable && error.Code() == target_code::kUnspecified) {
+        // Given up before the server said anything: mostly no Kerberos ticket on this computer.
+        throw TargetError(error.Code(), error.Source(),
+                          std::string(kIntegratedSecurityHint) + "\r\n" +
+                              error.Description().value_or(""));
+      }
+      throw error;
     }
     connection_ = std::move(connection);
     connected_ = true;

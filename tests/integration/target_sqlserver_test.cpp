@@ -103,8 +103,14 @@ TEST_F(SqlServerTarget, AWrongPasswordIsReportedWithTheServersNumberAndText) {
 TEST_F(SqlServerTarget, WindowsAuthenticationIsRefusedByTheTestServer) {
   EXPECT_EQ(Login(ServerName(), password, Authentication::WindowsAuthentication), 0);
   ASSERT_EQ(messageBox.shown.size(), 1u);
-  EXPECT_THAT(messageBox.shown[0], testing::StartsWith("\n[FreeTDS]"));
-  EXPECT_THAT(messageBox.shown[0], testing::EndsWith("\r\n"));
+  const std::string& report = messageBox.shown[0];
+  EXPECT_THAT(report, testing::StartsWith("\n[FreeTDS]"));
+  // Without a Kerberos ticket FreeTDS gives up before the server can answer 18452; with one,
+  // the test server refuses the integrated login.
+  if (report.find("18452") == std::string::npos) {
+    EXPECT_THAT(report, HasSubstr("Windows authentication could not be used."));
+  }
+  EXPECT_THAT(report, testing::EndsWith("\r\n"));
 }
 
 TEST_F(SqlServerTarget, ASecondAttemptReleasesTheFailedObjectAndLogsIn) {
