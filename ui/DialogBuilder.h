@@ -1,0 +1,21 @@
+#pragma once
+// Makes the controls of a dialog template as children of a window, in template order (which
+// on wxWidgets is also the tab order), at their pixel places, in the dialog font.
+
+#include <map>
+
+#include "ui/Templates.h"
+
+class wxWindow;
+
+namespace morvane::ui {
+
+// The controls made, by id (controls without an id are made but not listed). Placeholders are
+// not made: the image buttons take over their ids. The parent owns every control.
+std::map<int, wxWindow*> BuildControls(wxWindow& dialog, const DialogTemplate& dialogTemplate);
+
+// Height in pixels given to a closed drop-down list: the template's height is that of the
+// list when dropped down.
+inline constexpr int kComboBoxHeightUnits = 14;
+
+}  // namespace morvane::ui
