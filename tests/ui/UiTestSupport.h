@@ -1,0 +1,64 @@
+#pragma once
+// Helpers of the window tests: letting the window system catch up, capturing windows, reading
+// the pointer's cursor, and a fake desktop handler.
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <wx/image.h>
+#include <wx/window.h>
+
+#include "ui/WindowLook.h"
+
+namespace morvane::test {
+
+// Processes pending events for about `milliseconds`.
+void Pump(int milliseconds);
+// Processes events until done() is true or `milliseconds` have passed; returns done().
+bool PumpUntil(const std::function<bool()>& done, int milliseconds);
+
+// Shows a top-level window and waits until it is drawn.
+void ShowAndSettle(wxWindow& window);
+
+// The client area of a shown window as the screen shows it (children included).
+wxImage CaptureClient(wxWindow& window);
+
+ui::Rgb PixelAt(const wxImage& image, int x, int y);
+// Whether the w x h block of image at (x, y) equals picture pixel for pixel.
+bool BlockEquals(const wxImage& image, int x, int y, const wxImage& picture);
+
+// The cursor that the X server shows for the pointer now.
+struct PointerCursor {
+  int width = 0, height = 0, hotX = 0, hotY = 0;
+  std::vector<unsigned long> argb;  // width * height pixels
+};
+PointerCursor CurrentCursor();
+
+// Moves the pointer to a point of a window's client area (in client coordinates).
+void MovePointer(wxWindow& window, const wxPoint& client);
+
+// A fake xdg-open first on PATH that appends its arguments, one call per line, to a file.
+class FakeDesktopHandler {
+ public:
+  FakeDesktopHandler();
+  ~FakeDesktopHandler();
+  FakeDesktopHandler(const FakeDesktopHandler&) = delete;
+  FakeDesktopHandler& operator=(const FakeDesktopHandler&) = delete;
+
+  // The calls recorded so far.
+  std::vector<std::string> Calls() const;
+  // Waits (processing events) until at least `count` calls are recorded.
+  std::vector<std::string> WaitForCalls(std::size_t count, int milliseconds = 5000) const;
+
+ private:
+  std::filesystem::path m_dir;
+  std::filesystem::path m_log;
+  std::string m_oldPath;
+};
+
+// Where the tests keep their screenshots (docs/screenshots of the source tree).
+std::filesystem::path ScreenshotDir();
+
+}  // namespace morvane::test
