@@ -40,6 +40,11 @@ MariaDbSettings MariaDb() {
           s["password"]};
 }
 
+SqlServerSettings SqlServer() {
+  auto s = ServerSettings("sqlserver");
+  return {s["host"], static_cast<unsigned>(std::stoul(s["port"])), s["user"], s["password"]};
+}
+
 std::string UniqueName(const std::string& prefix) {
   static std::atomic<unsigned> counter{0};
   return prefix + "_" + std::to_string(getpid()) + "_" + std::to_string(++counter);

@@ -21,6 +21,16 @@ struct MariaDbSettings {
 // The MariaDB test server (fixture MariaDB).
 MariaDbSettings MariaDb();
 
+struct SqlServerSettings {
+  std::string host;
+  unsigned port = 0;
+  std::string user;
+  std::string password;
+};
+
+// The TDS test server of tests/sqlserver (fixture SqlServer).
+SqlServerSettings SqlServer();
+
 // A name no other test of this run uses: prefix + process id + a counter.
 std::string UniqueName(const std::string& prefix);
 

@@ -1,0 +1,77 @@
+#pragma once
+// The in-memory catalogue that every connection shares: databases, tables with their columns,
+// PRIMARY KEY and UNIQUE constraints, indexes and rows. Callers hold `mutex` while they use it.
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tests/sqlserver/server/Text.h"
+#include "tests/sqlserver/server/Types.h"
+
+namespace morvane::tds {
+
+struct Column {
+  std::string name;
+  ColumnType type;
+  bool nullable = true;
+  bool identity = false;
+  std::int64_t seed = 1;
+  std::int64_t increment = 1;
+};
+
+struct Index {
+  std::string name;
+  int indexId = 0;
+  std::vector<std::size_t> columns;
+  std::vector<bool> descending;
+  bool unique = false;
+  bool primaryKey = false;
+  bool uniqueConstraint = false;
+  bool clustered = false;
+  std::set<std::string> keys;  // the keys of every row, for unique indexes
+};
+
+using Row = std::vector<Value>;
+
+struct Table {
+  std::string name;
+  int objectId = 0;
+  std::vector<Column> columns;
+  std::vector<Index> indexes;
+  std::vector<Row> rows;
+  std::optional<std::int64_t> lastIdentity;
+
+  std::optional<std::size_t> ColumnIndex(const std::string& column) const;
+};
+
+struct Database {
+  std::string name;
+  int id = 0;
+  std::map<std::string, Table, LessIgnoringCase> tables;
+  std::set<std::string, LessIgnoringCase> objectNames;  // tables and constraints (schema dbo)
+  int sessions = 0;                                      // connections using it
+  std::uint64_t rowVersion = 2000;                       // @@DBTS
+};
+
+struct Catalogue {
+  Catalogue();
+
+  std::mutex mutex;
+  std::map<std::string, Database, LessIgnoringCase> databases;
+  int nextDatabaseId = 5;
+  int nextObjectId = 245575913;
+
+  Database* Find(const std::string& name);
+};
+
+// The key of a row in an index: equal for rows that the index treats as duplicates.
+std::string IndexKey(const Index& index, const Row& row);
+// "(7)" or "(abc, 2)": the duplicate key value of error texts.
+std::string KeyDisplay(const Index& index, const Row& row);
+
+}  // namespace morvane::tds

@@ -1,0 +1,35 @@
+#pragma once
+// How a constant of a batch becomes a value of a column, with SQL Server's conversion rules and
+// error numbers: ranges (220, 8115), strings that are not numbers or dates (241, 244, 245, 248,
+// 8114), out-of-range dates (242), truncation (8152), code page 1252 for the non-Unicode types,
+// rounding of DECIMAL, REAL, DATETIME (1/300 s) and SMALLDATETIME (minute).
+
+#include <string>
+
+#include "tests/sqlserver/server/Statements.h"
+#include "tests/sqlserver/server/Types.h"
+
+namespace morvane::tds {
+
+// SET DATEFORMAT / SET LANGUAGE: the order of day, month and year in dashed and slashed dates.
+struct DateSettings {
+  std::string order = "mdy";
+};
+
+enum class Purpose { Store, Compare };
+
+// Throws SqlError. For Compare, lengths are not checked and CHAR/BINARY are not padded.
+Value ConvertLiteral(const Literal& literal, const ColumnType& type, const DateSettings& dates,
+                     Purpose purpose = Purpose::Store);
+
+// DATETIME (or SMALLDATETIME) from a string; throws 241 or 242.
+DateTimeValue ParseDateTime(const std::string& text, bool smalldatetime, const DateSettings& dates,
+                            const std::string& sourceType);
+
+// The order of keys in indexes and of ORDER BY; strings compare case-insensitively and without
+// trailing blanks, as the server's default collation does. NULL sorts first.
+int CompareValues(const Value& a, const Value& b);
+// A byte string that is equal for equal keys under that comparison.
+std::string KeyOf(const Value& v);
+
+}  // namespace morvane::tds

@@ -1,0 +1,407 @@
+// CREATE/DROP DATABASE, CREATE/DROP TABLE, CREATE INDEX and SET IDENTITY_INSERT.
+
+#include <algorithm>
+#include <cstdio>
+
+#include "tests/sqlserver/server/Session.h"
+#include "tests/sqlserver/server/Text.h"
+
+namespace morvane::tds {
+namespace {
+
+SqlError Err(int number, std::string text, ErrorScope scope = ErrorScope::Statement) {
+  return SqlError(number, 16, std::move(text), scope);
+}
+
+// The ColumnType of a definition, with SQL Server's checks of lengths, precisions and scales.
+ColumnType ResolveType(const ColumnDefinition& c, int ordinal) {
+  const std::string name = UpperAscii(c.typeName);
+  const auto& a = c.typeArguments;
+  const std::string number = "#" + std::to_string(ordinal);
+  auto noArguments = [&](Kind k) {
+    if (!a.empty() || c.typeMax) {
+      throw Err(2716, "Column, parameter, or variable " + number +
+                          ": Cannot specify a column width on data type " + c.typeName + ".");
+    }
+    return ColumnType{k, 0, 0, 0};
+  };
+  auto invalidLength = [&](std::int64_t n) {
+    return SqlError(1001, 15,
+                    "Line 1: Length or precision specification " + std::to_string(n) +
+                        " is invalid.",
+                    ErrorScope::Batch);
+  };
+  if (name == "TINYINT") return noArguments(Kind::TinyInt);
+  if (name == "SMALLINT") return noArguments(Kind::SmallInt);
+  if (name == "INT" || name == "INTEGER") return noArguments(Kind::Int);
+  if (name == "BIGINT") return noArguments(Kind::BigInt);
+  if (name == "BIT") return noArguments(Kind::Bit);
+  if (name == "REAL") return noArguments(Kind::Real);
+  if (name == "DOUBLE PRECISION") return noArguments(Kind::Float);
+  if (name == "TEXT") return noArguments(Kind::Text);
+  if (name == "NTEXT") return noArguments(Kind::NText);
+  if (name == "IMAGE") return noArguments(Kind::Image);
+  if (name == "DATETIME") return noArguments(Kind::DateTime);
+  if (name == "SMALLDATETIME") return noArguments(Kind::SmallDateTime);
+  if (name == "TIMESTAMP" || name == "ROWVERSION") return noArguments(Kind::Timestamp);
+  if (name == "DECIMAL" || name == "DEC" || name == "NUMERIC") {
+    if (c.typeMax) throw invalidLength(0);
+    int p = a.empty() ? 18 : static_cast<int>(a[0]);
+    int s = a.size() > 1 ? static_cast<int>(a[1]) : 0;
+    if (p < 1) throw invalidLength(p);
+    if (p > 38) {
+      throw Err(2750, "Column or parameter " + number + ": Specified column precision " +
+                          std::to_string(p) + " is greater than the maximum precision of 38.");
+    }
+    if (s > p) {
+      throw Err(2751, "Column or parameter " + number + ": Specified column scale " +
+                          std::to_string(s) + " is greater than the specified precision of " +
+                          std::to_string(p) + ".");
+    }
+    return {Kind::Decimal, 0, p, s};
+  }
+  if (name == "FLOAT") {
+    if (a.size() > 1 || c.typeMax) throw SyntaxError(",", false, 1);
+    int n = a.empty() ? 53 : static_cast<int>(a[0]);
+    if (n < 1) throw invalidLength(n);
+    if (n > 53) {
+      throw Err(2750, "Column or parameter " + number + ": Specified column precision " +
+                          std::to_string(n) + " is greater than the maximum precision of 53.");
+    }
+    return {n <= 24 ? Kind::Real : Kind::Float, 0, 0, 0};
+  }
+  struct Sized {
+    const char* name;
+    Kind kind;
+    int max;
+  };
+  static const Sized kSized[] = {
+      {"CHAR", Kind::Char, 8000},       {"CHARACTER", Kind::Char, 8000},
+      {"VARCHAR", Kind::VarChar, 8000}, {"NCHAR", Kind::NChar, 4000},
+      {"NVARCHAR", Kind::NVarChar, 4000}, {"BINARY", Kind::Binary, 8000},
+      {"VARBINARY", Kind::VarBinary, 8000}};
+  for (const auto& sized : kSized) {
+    if (name != sized.name) continue;
+    if (c.typeMax) throw NotModelled("the (MAX) types");
+    if (a.size() > 1) throw SyntaxError(",", false, 1);
+    std::int64_t n = a.empty() ? 1 : a[0];
+    if (n < 1) throw invalidLength(n);
+    if (n > sized.max) {
+      throw Err(131, "The size (" + std::to_string(n) + ") given to the column '" + c.name +
+                         "' exceeds the maximum allowed for any data type (" +
+                         std::to_string(sized.max) + ").");
+    }
+    return {sized.kind, static_cast<int>(n), 0, 0};
+  }
+  static const char* kUnmodelled[] = {"DATE", "TIME", "DATETIME2", "DATETIMEOFFSET", "MONEY",
+                                      "SMALLMONEY", "UNIQUEIDENTIFIER", "XML", "SQL_VARIANT",
+                                      "GEOGRAPHY", "GEOMETRY", "HIERARCHYID", "SYSNAME"};
+  for (const char* u : kUnmodelled) {
+    if (name == u) throw NotModelled("the data type " + name);
+  }
+  throw Err(2715, "Column, parameter, or variable " + number + ": Cannot find data type " +
+                      c.typeName + ".");
+}
+
+std::string ConstraintName(const std::string& prefix, const std::string& table, int objectId,
+                           int serial) {
+  char hex[24];
+  std::snprintf(hex, sizeof hex, "%08X%08X", static_cast<unsigned>(objectId) * 2654435761u,
+                static_cast<unsigned>(serial) * 40503u + 0x1F2E3D4Cu);
+  std::u16string t = Utf8ToUtf16(table);
+  if (t.size() > 8) t.resize(8);
+  return prefix + "__" + Utf16ToUtf8(t) + "__" + hex;
+}
+
+// Checks and adds an index over `columns` to a table (rows are indexed when unique).
+void AddIndex(Table& table, Index index, const std::vector<std::string>& columns,
+              const std::string& qualifiedTable) {
+  for (const auto& name : columns) {
+    auto at = table.ColumnIndex(name);
+    if (!at) throw Err(1911, "Column name '" + name + "' does not exist in the target table or view.");
+    for (std::size_t c : index.columns) {
+      if (c == *at) {
+        throw Err(1909, "Cannot use duplicate column names in index. Column name '" + name +
+                            "' listed more than once.");
+      }
+    }
+    if (IsLarge(table.columns[*at].type.kind)) {
+      throw Err(1919, "Column '" + table.columns[*at].name + "' in table '" + table.name +
+                          "' is of a type that is invalid for use as a key column in an index.");
+    }
+    index.columns.push_back(*at);
+  }
+  if (index.descending.size() < index.columns.size()) index.descending.resize(index.columns.size());
+  if (index.clustered) {
+    for (const auto& other : table.indexes) {
+      if (other.clustered) {
+        throw Err(1902, "Cannot create more than one clustered index on table '" + qualifiedTable +
+                            "'. Drop the existing clustered index '" + other.name +
+                            "' before creating another.");
+      }
+    }
+  }
+  if (index.unique) {
+    for (const Row& row : table.rows) {
+      if (!index.keys.insert(IndexKey(index, row)).second) {
+        throw Err(1505, "The CREATE UNIQUE INDEX statement terminated because a duplicate key was "
+                        "found for the object name '" + qualifiedTable + "' and the index name '" +
+                        index.name + "'. The duplicate key value is " + KeyDisplay(index, row) + ".");
+      }
+    }
+  }
+  if (index.clustered) {
+    index.indexId = 1;
+  } else {
+    int next = 2;
+    for (const auto& other : table.indexes) next = std::max(next, other.indexId + 1);
+    index.indexId = next;
+  }
+  table.indexes.push_back(std::move(index));
+}
+
+}  // namespace
+
+std::string Session::QualifiedName(const Database&, const Table& t) const { return "dbo." + t.name; }
+
+Database& Session::DatabaseOf(const ObjectName& name) {
+  const std::string& dbName = name.database.empty() ? database_ : name.database;
+  Database* db = catalogue_.Find(dbName);
+  if (!db) {
+    throw Err(911, "Database '" + dbName + "' does not exist. Make sure that the name is entered correctly.",
+              ErrorScope::Batch);
+  }
+  return *db;
+}
+
+Table* Session::FindTable(const ObjectName& name, Database** dbOut) {
+  Database& db = DatabaseOf(name);
+  if (dbOut) *dbOut = &db;
+  if (!name.schema.empty() && !EqualsIgnoringCase(name.schema, "dbo")) return nullptr;
+  auto it = db.tables.find(name.name);
+  return it == db.tables.end() ? nullptr : &it->second;
+}
+
+Session::Outcome Session::CreateDb(const CreateDatabase& s) {
+  std::lock_guard lock(catalogue_.mutex);
+  if (catalogue_.Find(s.name)) {
+    throw Err(1801, "Database '" + s.name + "' already exists. Choose a different database name.");
+  }
+  Database db;
+  db.name = s.name;
+  db.id = catalogue_.nextDatabaseId++;
+  catalogue_.databases.emplace(s.name, std::move(db));
+  return {};
+}
+
+Session::Outcome Session::DropDb(const DropDatabase& s) {
+  std::lock_guard lock(catalogue_.mutex);
+  for (const auto& name : s.names) {
+    Database* db = catalogue_.Find(name);
+    if (!db) {
+      throw Err(3701, "Cannot drop the database '" + name +
+                          "', because it does not exist or you do not have permission.");
+    }
+    if (db->id <= 4) {
+      throw Err(3708, "Cannot drop the database '" + db->name + "' because it is a system database.");
+    }
+    if (db->sessions > 0) {
+      throw Err(3702, "Cannot drop database \"" + db->name + "\" because it is currently in use.");
+    }
+    catalogue_.databases.erase(db->name);
+  }
+  return {};
+}
+
+Session::Outcome Session::MakeTable(const CreateTable& s) {
+  std::lock_guard lock(catalogue_.mutex);
+  Database& db = DatabaseOf(s.table);
+  if (!s.table.schema.empty() && !EqualsIgnoringCase(s.table.schema, "dbo")) {
+    throw Err(2760, "The specified schema name \"" + s.table.schema +
+                        "\" either does not exist or you do not have permission to use it.");
+  }
+  if (db.objectNames.count(s.table.name)) {
+    throw Err(2714, "There is already an object named '" + s.table.name + "' in the database.");
+  }
+  Table t;
+  t.name = s.table.name;
+  t.objectId = catalogue_.nextObjectId;
+  catalogue_.nextObjectId += 16007;
+
+  std::vector<KeyConstraint> constraints;
+  bool identitySeen = false, timestampSeen = false;
+  for (std::size_t i = 0; i < s.columns.size(); ++i) {
+    const ColumnDefinition& d = s.columns[i];
+    Column c;
+    c.name = d.name;
+    c.type = ResolveType(d, static_cast<int>(i + 1));
+    if (t.ColumnIndex(c.name)) {
+      throw Err(2705, "Column names in each table must be unique. Column name '" + c.name +
+                          "' in table '" + t.name + "' is specified more than once.");
+    }
+    if (d.identity) {
+      bool integral = IsInteger(c.type.kind) || (c.type.kind == Kind::Decimal && c.type.scale == 0);
+      if (!integral) {
+        throw Err(2749, "Identity column '" + c.name +
+                            "' must be of data type int, bigint, smallint, tinyint, or decimal or "
+                            "numeric with a scale of 0, and constrained to be nonnullable.");
+      }
+      if (d.nullable.value_or(false)) {
+        throw Err(8147, "Could not create IDENTITY attribute on nullable column '" + c.name +
+                            "', table '" + t.name + "'.");
+      }
+      if (identitySeen) {
+        throw Err(2744, "Multiple identity columns specified for table '" + t.name +
+                            "'. Only one identity column per table is allowed.");
+      }
+      if (d.increment == 0) throw Err(2749, "Identity column '" + c.name + "' must have a nonzero increment.");
+      identitySeen = true;
+      c.identity = true;
+      c.seed = d.seed;
+      c.increment = d.increment;
+    }
+    if (c.type.kind == Kind::Timestamp) {
+      if (timestampSeen) {
+        throw Err(2738, "A table can only have one timestamp column. Because table '" + t.name +
+                            "' already has one, the column '" + c.name + "' cannot be added.");
+      }
+      timestampSeen = true;
+    }
+    bool inPrimaryKey = d.primaryKey;
+    for (const auto& k : s.constraints) {
+      if (!k.primaryKey) continue;
+      for (const auto& col : k.columns) inPrimaryKey = inPrimaryKey || EqualsIgnoringCase(col, c.name);
+    }
+    if (d.nullable) {
+      c.nullable = *d.nullable;
+    } else {
+      c.nullable = !(d.identity || inPrimaryKey || c.type.kind == Kind::Timestamp) &&
+                   options_.ansiNullDefaultOn;
+    }
+    if (d.primaryKey || d.unique) {
+      KeyConstraint k;
+      k.primaryKey = d.primaryKey;
+      k.name = d.constraintName;
+      k.clustered = d.clustered;
+      k.columns = {c.name};
+      constraints.push_back(k);
+    }
+    t.columns.push_back(c);
+  }
+  constraints.insert(constraints.end(), s.constraints.begin(), s.constraints.end());
+  // Primary key first: it takes the clustered index unless told otherwise.
+  std::stable_partition(constraints.begin(), constraints.end(),
+                        [](const KeyConstraint& k) { return k.primaryKey; });
+  std::set<std::string, LessIgnoringCase> names;
+  int serial = 0;
+  bool primarySeen = false;
+  const std::string qualified = "dbo." + t.name;
+  for (const auto& k : constraints) {
+    if (k.primaryKey) {
+      if (primarySeen) {
+        throw Err(8110, "Cannot add multiple PRIMARY KEY constraints to table '" + t.name + "'.");
+      }
+      primarySeen = true;
+      for (const auto& col : k.columns) {
+        auto at = t.ColumnIndex(col);
+        if (at && t.columns[*at].nullable) {
+          throw Err(8111, "Cannot define PRIMARY KEY constraint on nullable column in table '" +
+                              t.name + "'.");
+        }
+      }
+    }
+    Index index;
+    index.primaryKey = k.primaryKey;
+    index.uniqueConstraint = !k.primaryKey;
+    index.unique = true;
+    bool clusteredTaken = false;
+    for (const auto& other : t.indexes) clusteredTaken = clusteredTaken || other.clustered;
+    index.clustered = k.clustered.value_or(k.primaryKey && !clusteredTaken);
+    index.name = k.name.empty() ? ConstraintName(k.primaryKey ? "PK" : "UQ", t.name, t.objectId, ++serial)
+                                : k.name;
+    if (db.objectNames.count(index.name) || names.count(index.name)) {
+      throw Err(2714, "There is already an object named '" + index.name + "' in the database.");
+    }
+    names.insert(index.name);
+    AddIndex(t, index, k.columns, qualified);
+  }
+  db.objectNames.insert(t.name);
+  for (const auto& n : names) db.objectNames.insert(n);
+  db.tables.emplace(t.name, std::move(t));
+  return {};
+}
+
+Session::Outcome Session::RemoveTables(const DropTable& s) {
+  std::lock_guard lock(catalogue_.mutex);
+  for (const auto& name : s.tables) {
+    Database* db = nullptr;
+    Table* t = FindTable(name, &db);
+    if (!t) {
+      if (s.ifExists) continue;
+      throw Err(3701, "Cannot drop the table '" + name.written +
+                          "', because it does not exist or you do not have permission.");
+    }
+    for (const auto& index : t->indexes) {
+      if (index.primaryKey || index.uniqueConstraint) db->objectNames.erase(index.name);
+    }
+    db->objectNames.erase(t->name);
+    if (identityInsert_ && EqualsIgnoringCase(identityInsert_->first, db->name) &&
+        EqualsIgnoringCase(identityInsert_->second, t->name)) {
+      identityInsert_.reset();
+    }
+    db->tables.erase(t->name);
+  }
+  return {};
+}
+
+Session::Outcome Session::MakeIndex(const CreateIndex& s) {
+  std::lock_guard lock(catalogue_.mutex);
+  Table* t = FindTable(s.table);
+  if (!t) {
+    throw Err(1088, "Cannot find the object \"" + s.table.written +
+                        "\" because it does not exist or you do not have permissions.");
+  }
+  for (const auto& other : t->indexes) {
+    if (EqualsIgnoringCase(other.name, s.name)) {
+      throw Err(1913, "The operation failed because an index or statistics with name '" + s.name +
+                          "' already exists on table 'dbo." + t->name + "'.");
+    }
+  }
+  Index index;
+  index.name = s.name;
+  index.unique = s.unique;
+  index.clustered = s.clustered;
+  index.descending = s.descending;
+  AddIndex(*t, index, s.columns, "dbo." + t->name);
+  return {};
+}
+
+Session::Outcome Session::IdentityInsert(const SetIdentityInsert& s) {
+  std::lock_guard lock(catalogue_.mutex);
+  Database* db = nullptr;
+  Table* t = FindTable(s.table, &db);
+  if (!t) {
+    throw Err(1088, "Cannot find the object \"" + s.table.written +
+                        "\" because it does not exist or you do not have permissions.");
+  }
+  bool hasIdentity = false;
+  for (const auto& c : t->columns) hasIdentity = hasIdentity || c.identity;
+  if (!hasIdentity) {
+    throw Err(8106, "Table '" + t->name + "' does not have the identity property. Cannot perform SET operation.");
+  }
+  bool same = identityInsert_ && EqualsIgnoringCase(identityInsert_->first, db->name) &&
+              EqualsIgnoringCase(identityInsert_->second, t->name);
+  if (s.on) {
+    if (identityInsert_ && !same) {
+      throw Err(8107, "IDENTITY_INSERT is already ON for table '" + identityInsert_->first +
+                          ".dbo." + identityInsert_->second +
+                          "'. Cannot perform SET operation for table '" + t->name + "'.");
+    }
+    identityInsert_ = std::pair(db->name, t->name);
+  } else if (same) {
+    identityInsert_.reset();
+  }
+  return {};
+}
+
+}  // namespace morvane::tds

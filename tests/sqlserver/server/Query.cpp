@@ -1,0 +1,562 @@
+// SELECT over one table or system view (sys.databases, sysdatabases, INFORMATION_SCHEMA.COLUMNS
+// and TABLES, sys.tables, sys.columns, sys.indexes), IF [NOT] EXISTS, and EXEC sp_helpindex.
+
+#include <algorithm>
+#include <utility>
+
+#include "tests/sqlserver/server/Session.h"
+#include "tests/sqlserver/server/Text.h"
+
+namespace morvane::tds {
+namespace {
+
+ColumnType NVarChar(int n) { return {Kind::NVarChar, n, 0, 0}; }
+ColumnType VarChar(int n) { return {Kind::VarChar, n, 0, 0}; }
+ColumnType IntType() { return {Kind::Int, 0, 0, 0}; }
+ColumnType Of(Kind k) { return {k, 0, 0, 0}; }
+
+ResultColumn Col(std::string name, ColumnType type, bool nullable = false) {
+  ResultColumn c;
+  c.name = std::move(name);
+  c.type = type;
+  c.nullable = nullable;
+  return c;
+}
+
+Value Int(std::int64_t v) { return v; }
+Value Text(std::string s) { return s; }
+Value NullIf(bool null, Value v) { return null ? Value{} : v; }
+
+// The SQL Server system type id of sys.columns.system_type_id.
+std::int64_t SystemTypeId(Kind k) {
+  switch (k) {
+    case Kind::TinyInt: return 48;
+    case Kind::SmallInt: return 52;
+    case Kind::Int: return 56;
+    case Kind::BigInt: return 127;
+    case Kind::Decimal: return 106;
+    case Kind::Float: return 62;
+    case Kind::Real: return 59;
+    case Kind::Bit: return 104;
+    case Kind::Char: return 175;
+    case Kind::VarChar: return 167;
+    case Kind::NChar: return 239;
+    case Kind::NVarChar: return 231;
+    case Kind::Text: return 35;
+    case Kind::NText: return 99;
+    case Kind::Image: return 34;
+    case Kind::Binary: return 173;
+    case Kind::VarBinary: return 165;
+    case Kind::DateTime: return 61;
+    case Kind::SmallDateTime: return 58;
+    case Kind::Timestamp: return 189;
+  }
+  return 0;
+}
+
+std::int64_t MaxLength(const ColumnType& t) {
+  switch (t.kind) {
+    case Kind::TinyInt: case Kind::Bit: return 1;
+    case Kind::SmallInt: return 2;
+    case Kind::Int: case Kind::Real: case Kind::SmallDateTime: return 4;
+    case Kind::BigInt: case Kind::Float: case Kind::DateTime: case Kind::Timestamp: return 8;
+    case Kind::Decimal: return t.precision <= 9 ? 5 : t.precision <= 19 ? 9 : t.precision <= 28 ? 13 : 17;
+    case Kind::NChar: case Kind::NVarChar: return t.length * 2;
+    case Kind::Text: case Kind::NText: case Kind::Image: return 16;
+    default: return t.length;
+  }
+}
+
+void InformationSchemaColumns(const Database& db, Relation& r) {
+  r.columns = {Col("TABLE_CATALOG", NVarChar(128), true), Col("TABLE_SCHEMA", NVarChar(128), true),
+               Col("TABLE_NAME", NVarChar(128)), Col("COLUMN_NAME", NVarChar(128), true),
+               Col("ORDINAL_POSITION", IntType(), true), Col("COLUMN_DEFAULT", NVarChar(4000), true),
+               Col("IS_NULLABLE", VarChar(3), true), Col("DATA_TYPE", NVarChar(128), true),
+               Col("CHARACTER_MAXIMUM_LENGTH", IntType(), true),
+               Col("CHARACTER_OCTET_LENGTH", IntType(), true),
+               Col("NUMERIC_PRECISION", Of(Kind::TinyInt), true),
+               Col("NUMERIC_PRECISION_RADIX", Of(Kind::SmallInt), true),
+               Col("NUMERIC_SCALE", IntType(), true), Col("DATETIME_PRECISION", Of(Kind::SmallInt), true),
+               Col("CHARACTER_SET_NAME", NVarChar(128), true), Col("COLLATION_NAME", NVarChar(128), true)};
+  for (const auto& [name, t] : db.tables) {
+    for (std::size_t i = 0; i < t.columns.size(); ++i) {
+      const Column& c = t.columns[i];
+      const Kind k = c.type.kind;
+      Row row;
+      row.push_back(Text(db.name));
+      row.push_back(Text("dbo"));
+      row.push_back(Text(t.name));
+      row.push_back(Text(c.name));
+      row.push_back(Int(static_cast<std::int64_t>(i + 1)));
+      row.push_back(Value{});
+      row.push_back(Text(c.nullable ? "YES" : "NO"));
+      row.push_back(Text(TypeName(k)));
+      bool character = IsCharacter(k) || IsNCharacter(k) || IsBinary(k);
+      std::int64_t chars = k == Kind::Text || k == Kind::Image ? 2147483647
+                           : k == Kind::NText                  ? 1073741823
+                                                               : c.type.length;
+      std::int64_t octets = IsNCharacter(k) ? (k == Kind::NText ? 2147483646 : 2LL * c.type.length) : chars;
+      row.push_back(NullIf(!character, Int(chars)));
+      row.push_back(NullIf(!character, Int(octets)));
+      std::int64_t precision = k == Kind::TinyInt ? 3 : k == Kind::SmallInt ? 5 : k == Kind::Int ? 10
+                               : k == Kind::BigInt ? 19 : k == Kind::Float ? 53 : k == Kind::Real ? 24
+                               : c.type.precision;
+      bool numeric = IsInteger(k) || k == Kind::Decimal || k == Kind::Float || k == Kind::Real;
+      row.push_back(NullIf(!numeric, Int(precision)));
+      row.push_back(NullIf(!numeric, Int(k == Kind::Float || k == Kind::Real ? 2 : 10)));
+      row.push_back(NullIf(!(IsInteger(k) || k == Kind::Decimal), Int(k == Kind::Decimal ? c.type.scale : 0)));
+      bool date = k == Kind::DateTime || k == Kind::SmallDateTime;
+      row.push_back(NullIf(!date, Int(k == Kind::DateTime ? 3 : 0)));
+      bool text = IsCharacter(k) || IsNCharacter(k);
+      row.push_back(NullIf(!text, Text(IsNCharacter(k) ? "UNICODE" : "iso_1")));
+      row.push_back(NullIf(!text, Text("SQL_Latin1_General_CP1_CI_AS")));
+      r.owned.push_back(std::move(row));
+    }
+  }
+}
+
+std::string IndexDescription(const Index& index) {
+  std::string d = index.clustered ? "clustered" : "nonclustered";
+  if (index.unique) d += ", unique";
+  if (index.primaryKey) d += ", primary key";
+  if (index.uniqueConstraint) d += ", unique key";
+  return d + " located on PRIMARY";
+}
+
+std::vector<const Index*> IndexesInOrder(const Table& t) {
+  std::vector<const Index*> out;
+  for (const auto& index : t.indexes) out.push_back(&index);
+  std::sort(out.begin(), out.end(), [](const Index* a, const Index* b) { return a->indexId < b->indexId; });
+  return out;
+}
+
+struct Typed {
+  ColumnType type;
+  Value value;
+};
+
+Typed TypedLiteral(const Literal& l, const DateSettings& dates) {
+  ColumnType type;
+  switch (l.kind) {
+    case Literal::Kind::Null: return {IntType(), Value{}};
+    case Literal::Kind::Integer: {
+      std::string digits = l.text[0] == '-' ? l.text.substr(1) : l.text;
+      digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size() - 1));
+      bool small = digits.size() < 10 || (digits.size() == 10 && digits <= "2147483647");
+      type = small ? IntType() : ColumnType{Kind::Decimal, 0, static_cast<int>(digits.size()), 0};
+      break;
+    }
+    case Literal::Kind::Decimal: {
+      std::string t = l.text[0] == '-' ? l.text.substr(1) : l.text;
+      auto dot = t.find('.');
+      int scale = static_cast<int>(t.size() - dot - 1);
+      std::string whole = t.substr(0, dot);
+      whole.erase(0, whole.find_first_not_of('0') == std::string::npos ? whole.size() : whole.find_first_not_of('0'));
+      int precision = std::max(1, static_cast<int>(whole.size()) + scale);
+      type = {Kind::Decimal, 0, precision, scale};
+      break;
+    }
+    case Literal::Kind::Float: type = Of(Kind::Float); break;
+    case Literal::Kind::String: {
+      int n = std::max<int>(1, static_cast<int>(Utf16Length(l.text)));
+      type = {l.unicode ? Kind::NVarChar : Kind::VarChar, n, 0, 0};
+      break;
+    }
+    case Literal::Kind::Binary:
+      type = {Kind::VarBinary, std::max<int>(1, static_cast<int>(l.bytes.size())), 0, 0};
+      break;
+  }
+  return {type, ConvertLiteral(l, type, dates)};
+}
+
+}  // namespace
+
+Literal Session::Evaluate(const Expression& e) {
+  Literal l;
+  switch (e.kind) {
+    case Expression::Kind::Literal: return e.literal;
+    case Expression::Kind::Function: {
+      if (e.name == "OBJECT_ID" && e.arguments.size() == 1) {
+        Literal name = Evaluate(e.arguments[0]);
+        if (name.kind != Literal::Kind::String) return l;
+        std::vector<std::string> parts;
+        std::string part;
+        bool bracket = false;
+        for (char c : name.text) {
+          if (c == '[' && !bracket) bracket = true;
+          else if (c == ']' && bracket) bracket = false;
+          else if (c == '.' && !bracket) parts.push_back(std::exchange(part, {}));
+          else part += c;
+        }
+        parts.push_back(part);
+        ObjectName n;
+        n.name = parts.back();
+        if (parts.size() > 1) n.schema = parts[parts.size() - 2];
+        if (parts.size() > 2) n.database = parts[0];
+        if (!n.database.empty() && !catalogue_.Find(n.database)) return l;
+        if (Table* t = FindTable(n)) {
+          l.kind = Literal::Kind::Integer;
+          l.text = std::to_string(t->objectId);
+        }
+        return l;
+      }
+      if (e.name == "DB_NAME" && e.arguments.empty()) {
+        l.kind = Literal::Kind::String;
+        l.unicode = true;
+        l.text = database_;
+        return l;
+      }
+      if (e.name == "SCOPE_IDENTITY" && e.arguments.empty()) {
+        if (lastIdentity_) {
+          l.kind = Literal::Kind::Integer;
+          l.text = std::to_string(*lastIdentity_);
+        }
+        return l;
+      }
+      throw NotModelled("the function " + e.name);
+    }
+    case Expression::Kind::Variable: {
+      if (e.name == "@@SPID") {
+        l.kind = Literal::Kind::Integer;
+        l.text = std::to_string(spid_);
+      } else if (e.name == "@@IDENTITY") {
+        if (lastIdentity_) {
+          l.kind = Literal::Kind::Integer;
+          l.text = std::to_string(*lastIdentity_);
+        }
+      } else if (e.name == "@@TRANCOUNT") {
+        l.kind = Literal::Kind::Integer;
+        l.text = "0";
+      } else if (e.name == "@@VERSION") {
+        l.kind = Literal::Kind::String;
+        l.unicode = true;
+        l.text = "Morvane TDS test server 1.0, modelling Microsoft SQL Server 2022 (16.0.1000)";
+      } else if (e.name == "@@SERVERNAME") {
+        l.kind = Literal::Kind::String;
+        l.unicode = true;
+        l.text = kServerName;
+      } else {
+        throw NotModelled("the variable " + e.name);
+      }
+      return l;
+    }
+    case Expression::Kind::Column:
+      throw SqlError(207, 16, "Invalid column name '" + e.name + "'.", ErrorScope::Batch);
+    case Expression::Kind::CountStar:
+      throw NotModelled("COUNT(*) here");
+  }
+  return l;
+}
+
+Relation Session::Resolve(const ObjectName& name) {
+  Relation r;
+  const std::string schema = UpperAscii(name.schema);
+  const std::string table = UpperAscii(name.name);
+  auto databaseFor = [&]() -> Database& { return DatabaseOf(name); };
+  if ((schema == "SYS" && table == "DATABASES") ||
+      (table == "SYSDATABASES" && (schema.empty() || schema == "DBO" || schema == "SYS"))) {
+    if (!name.database.empty()) databaseFor();
+    bool old = table == "SYSDATABASES";
+    r.columns = {Col("name", NVarChar(128), old), Col(old ? "dbid" : "database_id",
+                                                       old ? Of(Kind::SmallInt) : IntType())};
+    std::vector<const Database*> dbs;
+    for (const auto& [n, db] : catalogue_.databases) dbs.push_back(&db);
+    std::sort(dbs.begin(), dbs.end(), [](auto* a, auto* b) { return a->id < b->id; });
+    for (const Database* db : dbs) r.owned.push_back({Text(db->name), Int(db->id)});
+  } else if (schema == "INFORMATION_SCHEMA" && table == "COLUMNS") {
+    InformationSchemaColumns(databaseFor(), r);
+  } else if (schema == "INFORMATION_SCHEMA" && table == "TABLES") {
+    Database& db = databaseFor();
+    r.columns = {Col("TABLE_CATALOG", NVarChar(128), true), Col("TABLE_SCHEMA", NVarChar(128), true),
+                 Col("TABLE_NAME", NVarChar(128)), Col("TABLE_TYPE", VarChar(10), true)};
+    for (const auto& [n, t] : db.tables) {
+      r.owned.push_back({Text(db.name), Text("dbo"), Text(t.name), Text("BASE TABLE")});
+    }
+  } else if (schema == "SYS" && table == "TABLES") {
+    Database& db = databaseFor();
+    r.columns = {Col("name", NVarChar(128)), Col("object_id", IntType()), Col("schema_id", IntType())};
+    for (const auto& [n, t] : db.tables) r.owned.push_back({Text(t.name), Int(t.objectId), Int(1)});
+  } else if (schema == "SYS" && table == "COLUMNS") {
+    Database& db = databaseFor();
+    r.columns = {Col("object_id", IntType()), Col("name", NVarChar(128), true),
+                 Col("column_id", IntType()), Col("system_type_id", Of(Kind::TinyInt)),
+                 Col("max_length", Of(Kind::SmallInt)), Col("precision", Of(Kind::TinyInt)),
+                 Col("scale", Of(Kind::TinyInt)), Col("is_nullable", Of(Kind::Bit), true),
+                 Col("is_identity", Of(Kind::Bit))};
+    for (const auto& [n, t] : db.tables) {
+      for (std::size_t i = 0; i < t.columns.size(); ++i) {
+        const Column& c = t.columns[i];
+        const Kind k = c.type.kind;
+        std::int64_t precision = k == Kind::TinyInt ? 3 : k == Kind::SmallInt ? 5 : k == Kind::Int ? 10
+                                 : k == Kind::BigInt ? 19 : k == Kind::Float ? 53 : k == Kind::Real ? 24
+                                 : k == Kind::Bit ? 1 : k == Kind::DateTime ? 23 : k == Kind::SmallDateTime ? 16
+                                 : c.type.precision;
+        std::int64_t scale = k == Kind::Decimal ? c.type.scale : k == Kind::DateTime ? 3 : 0;
+        r.owned.push_back({Int(t.objectId), Text(c.name), Int(static_cast<std::int64_t>(i + 1)),
+                           Int(SystemTypeId(k)), Int(MaxLength(c.type)), Int(precision), Int(scale),
+                           Int(c.nullable), Int(c.identity)});
+      }
+    }
+  } else if (schema == "SYS" && table == "INDEXES") {
+    Database& db = databaseFor();
+    r.columns = {Col("object_id", IntType()), Col("name", NVarChar(128), true),
+                 Col("index_id", IntType()), Col("type_desc", NVarChar(60), true),
+                 Col("is_unique", Of(Kind::Bit), true), Col("is_primary_key", Of(Kind::Bit), true),
+                 Col("is_unique_constraint", Of(Kind::Bit), true)};
+    for (const auto& [n, t] : db.tables) {
+      bool clustered = false;
+      for (const auto& index : t.indexes) clustered = clustered || index.clustered;
+      if (!clustered) {
+        r.owned.push_back({Int(t.objectId), Value{}, Int(0), Text("HEAP"), Int(0), Int(0), Int(0)});
+      }
+      for (const Index* index : IndexesInOrder(t)) {
+        r.owned.push_back({Int(t.objectId), Text(index->name), Int(index->indexId),
+                           Text(index->clustered ? "CLUSTERED" : "NONCLUSTERED"), Int(index->unique),
+                           Int(index->primaryKey), Int(index->uniqueConstraint)});
+      }
+    }
+  } else if (schema == "SYS" || schema == "INFORMATION_SCHEMA") {
+    throw NotModelled("the system view " + name.written);
+  } else {
+    Table* t = FindTable(name);
+    if (!t) throw SqlError(208, 16, "Invalid object name '" + name.written + "'.", ErrorScope::Batch);
+    for (const Column& c : t->columns) {
+      ResultColumn rc = Col(c.name, c.type, c.nullable);
+      rc.identity = c.identity;
+      rc.table = t->name;
+      r.columns.push_back(rc);
+    }
+    r.table = &t->rows;
+  }
+  return r;
+}
+
+Session::Outcome Session::Query(const Select& s, TokenWriter* out, bool* any) {
+  std::lock_guard lock(catalogue_.mutex);
+  Relation relation;
+  if (s.from) {
+    relation = Resolve(*s.from);
+  } else {
+    relation.owned = {Row{}};
+  }
+  auto columnAt = [&](const std::string& name) -> std::size_t {
+    for (std::size_t i = 0; i < relation.columns.size(); ++i) {
+      if (EqualsIgnoringCase(relation.columns[i].name, name)) return i;
+    }
+    throw SqlError(207, 16, "Invalid column name '" + name + "'.", ErrorScope::Batch);
+  };
+
+  // WHERE: column = constant (either side), column <> constant, column IS [NOT] NULL.
+  struct Filter {
+    std::size_t column;
+    std::string op;
+    Value value;
+  };
+  std::vector<Filter> filters;
+  for (const auto& c : s.where) {
+    const Expression* column = &c.left;
+    const Expression* constant = &c.right;
+    if (column->kind != Expression::Kind::Column) std::swap(column, constant);
+    if (column->kind != Expression::Kind::Column) throw NotModelled("WHERE without a column");
+    if (c.op.starts_with("IS")) {
+      filters.push_back({columnAt(column->name), c.op, Value{}});
+      continue;
+    }
+    if (constant->kind == Expression::Kind::Column) throw NotModelled("comparing two columns");
+    std::size_t at = columnAt(column->name);
+    Value v = ConvertLiteral(Evaluate(*constant), relation.columns[at].type, options_.dates,
+                             Purpose::Compare);
+    filters.push_back({at, c.op, v});
+  }
+  std::vector<const Row*> rows;
+  for (const Row& row : relation.Rows()) {
+    bool keep = true;
+    for (const auto& f : filters) {
+      const Value& v = row[f.column];
+      if (f.op == "IS NULL") keep = keep && IsNull(v);
+      else if (f.op == "IS NOT NULL") keep = keep && !IsNull(v);
+      else if (IsNull(v) || IsNull(f.value)) keep = false;
+      else if (f.op == "=") keep = keep && CompareValues(v, f.value) == 0;
+      else keep = keep && CompareValues(v, f.value) != 0;
+    }
+    if (keep) rows.push_back(&row);
+  }
+
+  // The select list.
+  struct Item {
+    ResultColumn column;
+    std::optional<std::size_t> source;
+    Value constant;
+    bool count = false;
+  };
+  std::vector<Item> items;
+  bool aggregate = false;
+  for (const auto& item : s.items) {
+    if (item.star) {
+      if (!s.from) throw SqlError(263, 16, "Must specify table to select from.", ErrorScope::Batch);
+      for (std::size_t i = 0; i < relation.columns.size(); ++i) {
+        items.push_back({relation.columns[i], i, Value{}, false});
+      }
+      continue;
+    }
+    const Expression& e = item.expression;
+    Item it;
+    if (e.kind == Expression::Kind::Column) {
+      if (!s.from) throw SqlError(207, 16, "Invalid column name '" + e.name + "'.", ErrorScope::Batch);
+      it.source = columnAt(e.name);
+      it.column = relation.columns[*it.source];
+    } else if (e.kind == Expression::Kind::CountStar) {
+      it.count = true;
+      aggregate = true;
+      it.column = Col("", IntType(), false);
+    } else {
+      Typed t = TypedLiteral(Evaluate(e), options_.dates);
+      it.column = Col("", t.type, true);
+      it.constant = t.value;
+    }
+    if (!item.alias.empty()) it.column.name = item.alias;
+    items.push_back(std::move(it));
+  }
+  if (aggregate) {
+    for (const auto& it : items) {
+      if (it.source) {
+        throw SqlError(8120, 16,
+                       "Column '" + (s.from ? s.from->written + "." : std::string()) + it.column.name +
+                           "' is invalid in the select list because it is not contained in either "
+                           "an aggregate function or the GROUP BY clause.",
+                       ErrorScope::Batch);
+      }
+    }
+  }
+
+  std::vector<Row> result;
+  if (aggregate) {
+    Row row;
+    for (const auto& it : items) row.push_back(it.count ? Value(static_cast<std::int64_t>(rows.size())) : it.constant);
+    result.push_back(std::move(row));
+  } else {
+    // ORDER BY a column of the relation, an alias of the list, or a position in it.
+    std::vector<std::pair<std::size_t, bool>> keys;  // index into the output row, descending
+    std::vector<std::size_t> extra;                   // relation columns sorted on but not listed
+    for (const auto& o : s.orderBy) {
+      const Expression& k = o.key;
+      if (k.kind == Expression::Kind::Literal && k.literal.kind == Literal::Kind::Integer) {
+        std::size_t n = std::stoul(k.literal.text);
+        if (n < 1 || n > items.size()) {
+          throw SqlError(108, 16, "The ORDER BY position number " + k.literal.text +
+                                      " is out of range of the number of items in the select list.",
+                         ErrorScope::Batch);
+        }
+        keys.emplace_back(n - 1, o.descending);
+        continue;
+      }
+      if (k.kind != Expression::Kind::Column) throw NotModelled("ORDER BY an expression");
+      std::optional<std::size_t> found;
+      for (std::size_t i = 0; i < items.size() && !found; ++i) {
+        if (EqualsIgnoringCase(items[i].column.name, k.name)) found = i;
+      }
+      if (!found) {
+        if (!s.from) throw SqlError(207, 16, "Invalid column name '" + k.name + "'.", ErrorScope::Batch);
+        extra.push_back(columnAt(k.name));
+        found = items.size() + extra.size() - 1;
+      }
+      keys.emplace_back(*found, o.descending);
+    }
+    for (const Row* row : rows) {
+      Row line;
+      for (const auto& it : items) line.push_back(it.source ? (*row)[*it.source] : it.constant);
+      for (std::size_t c : extra) line.push_back((*row)[c]);
+      result.push_back(std::move(line));
+    }
+    if (!keys.empty()) {
+      std::stable_sort(result.begin(), result.end(), [&](const Row& a, const Row& b) {
+        for (const auto& [k, desc] : keys) {
+          int c = CompareValues(a[k], b[k]);
+          if (c != 0) return desc ? c > 0 : c < 0;
+        }
+        return false;
+      });
+    }
+    for (auto& row : result) row.resize(items.size());
+  }
+  if (s.top && result.size() > static_cast<std::size_t>(*s.top)) {
+    result.resize(static_cast<std::size_t>(*s.top));
+  }
+  if (any) *any = !result.empty();
+  if (out) {
+    std::vector<ResultColumn> columns;
+    for (const auto& it : items) columns.push_back(it.column);
+    out->ColumnMetadata(columns);
+    for (const Row& row : result) out->Row(columns, row);
+  }
+  return {true, result.size(), 0xC1};
+}
+
+Session::Outcome Session::If(const IfStatement& s, TokenWriter& out) {
+  bool any = false;
+  Query(s.query, nullptr, &any);
+  if (any != s.negate) return Run(*s.then, out);
+  if (s.otherwise) return Run(*s.otherwise, out);
+  return {};
+}
+
+Session::Outcome Session::Exec(const Execute& s, TokenWriter& out) {
+  const std::string name = UpperAscii(s.procedure);
+  if (name != "SP_HELPINDEX") {
+    if (name.starts_with("SP_") || name.starts_with("XP_")) {
+      throw NotModelled("the stored procedure " + s.procedure + " (only sp_helpindex)");
+    }
+    throw SqlError(2812, 16, "Could not find stored procedure '" + s.procedure + "'.", ErrorScope::Batch);
+  }
+  if (s.arguments.size() != 1) {
+    throw SqlError(201, 16, "Procedure or function 'sp_helpindex' expects parameter '@objname', which was not supplied.");
+  }
+  Literal arg = Evaluate(s.arguments[0]);
+  std::lock_guard lock(catalogue_.mutex);
+  ObjectName n;
+  {
+    std::vector<std::string> parts;
+    std::string part;
+    for (char c : arg.text) {
+      if (c == '[' || c == ']') continue;
+      if (c == '.') parts.push_back(std::exchange(part, {}));
+      else part += c;
+    }
+    parts.push_back(part);
+    n.name = parts.back();
+    if (parts.size() > 1) n.schema = parts[parts.size() - 2];
+    if (parts.size() > 2) n.database = parts[0];
+    n.written = arg.text;
+  }
+  Table* t = FindTable(n);
+  if (!t) {
+    throw SqlError(15009, 16, "The object '" + arg.text + "' does not exist in database '" +
+                                  database_ + "' or is invalid for this operation.");
+  }
+  if (t->indexes.empty()) {
+    out.Message(false, SqlMessage{15472, 10, 1,
+                                  "The object '" + arg.text +
+                                      "' does not have any indexes, or you do not have permissions.",
+                                  1},
+                kServerName);
+    return {};
+  }
+  std::vector<ResultColumn> columns = {Col("index_name", NVarChar(128)),
+                                       Col("index_description", VarChar(210), true),
+                                       Col("index_keys", NVarChar(2078), true)};
+  out.ColumnMetadata(columns);
+  std::uint64_t count = 0;
+  for (const Index* index : IndexesInOrder(*t)) {
+    std::string keys;
+    for (std::size_t i = 0; i < index->columns.size(); ++i) {
+      if (i) keys += ", ";
+      keys += t->columns[index->columns[i]].name;
+      if (index->descending[i]) keys += "(-)";
+    }
+    out.Row(columns, {Text(index->name), Text(IndexDescription(*index)), Text(keys)});
+    ++count;
+  }
+  return {true, count, 0xE0};
+}
+
+}  // namespace morvane::tds

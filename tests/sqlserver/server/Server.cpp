@@ -1,0 +1,161 @@
+#include "tests/sqlserver/server/Server.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "tests/sqlserver/server/Login.h"
+#include "tests/sqlserver/server/Packets.h"
+#include "tests/sqlserver/server/Session.h"
+#include "tests/sqlserver/server/Tokens.h"
+
+namespace morvane::tds {
+namespace {
+
+std::uint32_t NegotiatedVersion(std::uint32_t asked) {
+  if (asked >= kTds74) return kTds74;
+  if (asked >= 0x730B0003) return kTds73;
+  if (asked >= 0x730A0003) return 0x730A0003;
+  if (asked >= kTds72) return kTds72;
+  return kTds71;
+}
+
+Bytes LoginFailure(std::uint32_t version, const SqlMessage& message) {
+  TokenWriter w(version);
+  w.Message(true, message, kServerName);
+  w.Done(kDoneError, 0, 0);
+  return w.Take();
+}
+
+}  // namespace
+
+Server::Server(ServerConfig config) : config_(std::move(config)), listener_(config_.port) {}
+
+Server::~Server() {
+  std::lock_guard lock(connectionsMutex_);
+  for (auto& c : connections_) c->socket.Shutdown();
+  for (auto& c : connections_) {
+    if (c->thread.joinable()) c->thread.join();
+  }
+}
+
+void Server::Reap() {
+  std::lock_guard lock(connectionsMutex_);
+  auto done = std::stable_partition(connections_.begin(), connections_.end(),
+                                    [](const auto& c) { return !c->finished.load(); });
+  for (auto it = done; it != connections_.end(); ++it) {
+    if ((*it)->thread.joinable()) (*it)->thread.join();
+  }
+  connections_.erase(done, connections_.end());
+}
+
+void Server::Run(const std::atomic<bool>& stop) {
+  while (!stop.load()) {
+    auto socket = listener_.Accept(200);
+    Reap();
+    if (!socket) continue;
+    auto connection = std::make_unique<Connection>();
+    connection->socket = std::move(*socket);
+    Connection& c = *connection;
+    std::uint16_t spid = nextSpid_++;
+    if (nextSpid_ > 32000) nextSpid_ = 51;
+    std::lock_guard lock(connectionsMutex_);
+    connections_.push_back(std::move(connection));
+    c.thread = std::thread([this, &c, spid] {
+      try {
+        Serve(c, spid);
+      } catch (const std::exception& e) {
+        std::fprintf(stderr, "connection %u: %s\n", spid, e.what());
+      }
+      c.socket.Shutdown();
+      c.finished = true;
+    });
+  }
+}
+
+void Server::Serve(Connection& connection, std::uint16_t spid) {
+  PacketChannel channel(connection.socket);
+  channel.SetSpid(spid);
+  auto message = channel.Read();
+  if (!message) return;
+  if (message->type == kPrelogin) {
+    if (!ParsePrelogin(message->payload)) return;
+    if (!channel.Write(kReply, PreloginReply())) return;
+    message = channel.Read();
+    if (!message) return;
+  }
+  if (message->type != kLogin7) return;
+  auto login = ParseLogin7(message->payload);
+  if (!login) return;
+  const std::uint32_t version = NegotiatedVersion(login->tdsVersion);
+  if (login->integratedSecurity) {
+    channel.Write(kReply, LoginFailure(version, SqlMessage{18452, 14, 1,
+        "Login failed. The login is from an untrusted domain and cannot be used with Windows "
+        "authentication.", 1}));
+    return;
+  }
+  auto known = config_.logins.find(login->userName);
+  if (known == config_.logins.end() || known->second != login->password) {
+    channel.Write(kReply, LoginFailure(version, SqlMessage{18456, 14, 1,
+        "Login failed for user '" + login->userName + "'.", 1}));
+    return;
+  }
+  Session session(catalogue_, spid, version, login->userName);
+  if (auto error = session.Enter(login->database)) {
+    TokenWriter w(version);
+    w.Message(true, error->Message(), kServerName);
+    w.Message(true, SqlMessage{18456, 14, 1, "Login failed for user '" + login->userName + "'.", 1},
+              kServerName);
+    w.Done(kDoneError, 0, 0);
+    channel.Write(kReply, w.Take());
+    return;
+  }
+  std::uint32_t packetSize = std::clamp<std::uint32_t>(login->packetSize == 0 ? 4096 : login->packetSize, 512, 32767);
+  TokenWriter w(version);
+  w.EnvChange(1, session.CurrentDatabase(), "master");
+  w.Message(false, SqlMessage{5701, 0, 2, "Changed database context to '" + session.CurrentDatabase() + "'.", 1},
+            kServerName);
+  w.EnvChangeCollation();
+  w.EnvChange(2, "us_english", "");
+  w.Message(false, SqlMessage{5703, 0, 1, "Changed language setting to us_english.", 1}, kServerName);
+  w.LoginAck("Microsoft SQL Server");
+  w.EnvChange(4, std::to_string(packetSize), "4096");
+  w.Done(kDoneFinal, 0, 0);
+  if (!channel.Write(kReply, w.Take())) return;
+  channel.SetPacketSize(packetSize);
+
+  while (auto request = channel.Read()) {
+    Bytes reply;
+    switch (request->type) {
+      case kSqlBatch: {
+        const Bytes& p = request->payload;
+        std::size_t start = 0;
+        if (version >= kTds72 && p.size() >= 4) {
+          start = static_cast<std::size_t>(p[0] | p[1] << 8 | p[2] << 16 | p[3] << 24);
+          if (start > p.size()) start = p.size();
+        }
+        std::string sql = Utf16ToUtf8(FromUtf16Le(p.data() + start, p.size() - start));
+        reply = session.RunBatch(sql);
+        break;
+      }
+      case kAttention: {
+        TokenWriter a(version);
+        a.Done(kDoneAttention, 0, 0);
+        reply = a.Take();
+        break;
+      }
+      default: {
+        TokenWriter e(version);
+        e.Message(true, SqlMessage{50000, 16, 1,
+                                   "The TDS test server does not model requests of packet type " +
+                                       std::to_string(request->type) + " (only SQL batches).", 1},
+                  kServerName);
+        e.Done(kDoneError, 0, 0);
+        reply = e.Take();
+        break;
+      }
+    }
+    if (!channel.Write(kReply, reply)) return;
+  }
+}
+
+}  // namespace morvane::tds

@@ -1,0 +1,51 @@
+#pragma once
+// The TDS test server: accepts connections on 127.0.0.1 and serves each in its own thread.
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/sqlserver/server/Catalogue.h"
+#include "tests/sqlserver/server/Socket.h"
+
+namespace morvane::tds {
+
+struct ServerConfig {
+  std::uint16_t port = 0;
+  std::map<std::string, std::string> logins;  // SQL logins: name -> password
+};
+
+class Server {
+ public:
+  explicit Server(ServerConfig config);
+  ~Server();  // ends every connection and waits for its thread
+  Server(const Server&) = delete;
+  Server& operator=(const Server&) = delete;
+
+  std::uint16_t Port() const { return listener_.Port(); }
+  // Accepts connections until `stop` becomes true.
+  void Run(const std::atomic<bool>& stop);
+
+ private:
+  struct Connection {
+    Socket socket;
+    std::thread thread;
+    std::atomic<bool> finished{false};
+  };
+  void Serve(Connection& connection, std::uint16_t spid);
+  void Reap();
+
+  ServerConfig config_;
+  Listener listener_;
+  Catalogue catalogue_;
+  std::mutex connectionsMutex_;
+  std::vector<std::unique_ptr<Connection>> connections_;
+  std::uint16_t nextSpid_ = 51;
+};
+
+}  // namespace morvane::tds

@@ -1,0 +1,61 @@
+// Logs in to the TDS test server with tedious, creates a table with every result type the
+// server sends, reads it back and prints name=JSON lines; then tries a wrong password.
+'use strict';
+const { Connection, Request } = require('tedious');
+
+const config = (password) => ({
+  server: process.env.TDS_HOST,
+  authentication: { type: 'default', options: { userName: process.env.TDS_USER, password } },
+  options: { port: Number(process.env.TDS_PORT), encrypt: false, trustServerCertificate: true,
+             database: 'master', rowCollectionOnDone: false },
+});
+
+function connect(password) {
+  return new Promise((resolve, reject) => {
+    const c = new Connection(config(password));
+    c.on('connect', (err) => (err ? reject(err) : resolve(c)));
+    c.connect();
+  });
+}
+
+function run(c, sql, onRow) {
+  return new Promise((resolve, reject) => {
+    const r = new Request(sql, (err) => (err ? reject(err) : resolve()));
+    if (onRow) r.on('row', onRow);
+    c.execSqlBatch(r);
+  });
+}
+
+async function main() {
+  const db = process.env.TDS_DATABASE;
+  const c = await connect(process.env.TDS_PASSWORD);
+  console.log('');
+  await run(c, `CREATE DATABASE [${db}]`);
+  await run(c, `USE [${db}]`);
+  await run(c, 'CREATE TABLE t (i INT, b BIGINT, d DECIMAL(10, 2), f FLOAT, n NVARCHAR(20), ' +
+               'v VARBINARY(8), t DATETIME, x BIT, nul INT)');
+  await run(c, "INSERT INTO t VALUES(42, 9007199254740993, -12.5, 1e20, N'Grüße 😀', 0x00FF10, " +
+               "'2004-05-06T12:34:56.123', 1, NULL)");
+  await run(c, 'SELECT * FROM t', (columns) => {
+    for (const col of columns) {
+      let v = col.value;
+      if (Buffer.isBuffer(v)) v = v.toString('hex');
+      console.log(`${col.metadata.colName}=${JSON.stringify(v)}`);
+    }
+  });
+  await run(c, 'USE master');
+  await run(c, `DROP DATABASE [${db}]`);
+  c.close();
+  try {
+    await connect(process.env.TDS_PASSWORD + 'x');
+    console.log('badlogin=none');
+  } catch (err) {
+    console.log(`badlogin=${err.code} ${err.message}`);
+  }
+  console.log('done');
+}
+
+main().catch((err) => {
+  console.log(`failed=${err.message}`);
+  process.exit(1);
+});

@@ -1,0 +1,186 @@
+// Statements and the error numbers the server answers, through the FreeTDS ODBC driver.
+
+#include <gtest/gtest.h>
+
+#include "tests/support/OdbcTestClient.h"
+#include "tests/support/TestServers.h"
+
+namespace morvane::test {
+namespace {
+
+struct StatementCase {
+  const char* name;
+  std::vector<std::string> setup;  // run first, each must succeed
+  std::string statement;
+  long error;  // native error number; 0 for success
+};
+
+void PrintTo(const StatementCase& c, std::ostream* os) { *os << c.name; }
+
+class Statements : public ::testing::TestWithParam<StatementCase> {};
+
+const char* kOrders =
+    "CREATE TABLE [orders] ([id] INT IDENTITY NOT NULL, [customer] NVARCHAR(40) NULL, "
+    "[code] NCHAR(10) NOT NULL, [total] DECIMAL(10, 2) NULL, [note] NTEXT NULL, "
+    "PRIMARY KEY([id]),  UNIQUE ([code]));";
+
+TEST_P(Statements, AnswerAsSqlServerDoes) {
+  const StatementCase& c = GetParam();
+  OdbcTestClient client(SqlServer());
+  std::string db = UniqueName("stmt");
+  client.Run("CREATE DATABASE [" + db + "]");
+  client.Run("USE [" + db + "]");
+  for (const auto& s : c.setup) client.Run(s);
+  OdbcResult r = client.Execute(c.statement);
+  EXPECT_EQ(r.FirstError(), c.error) << c.statement << "\n"
+                                     << (r.errors.empty() ? "" : r.errors.front().message);
+  EXPECT_EQ(r.ok, c.error == 0);
+  client.Run("USE [master]");
+  client.Run("DROP DATABASE [" + db + "]");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Statements,
+    ::testing::Values(
+        StatementCase{"UseMissingDatabase", {}, "USE [nowhere_at_all]", 911},
+        StatementCase{"CreateExistingDatabase", {}, "CREATE DATABASE [master]", 1801},
+        StatementCase{"DropDatabaseInUseByCaller", {"CREATE DATABASE [inuse_x]", "USE [inuse_x]"},
+                      "DROP DATABASE [inuse_x]", 3702},
+        StatementCase{"DropMissingDatabase", {}, "DROP DATABASE [nowhere_at_all]", 3701},
+        StatementCase{"DropSystemDatabase", {"USE [tempdb]"}, "DROP DATABASE [master]", 3708},
+        StatementCase{"IfExistsDropsDatabase", {"CREATE DATABASE [gone_x]"},
+                      "IF EXISTS(SELECT * FROM sysdatabases WHERE name='gone_x') DROP DATABASE [gone_x]", 0},
+        StatementCase{"IfExistsSkipsMissingDatabase", {},
+                      "IF EXISTS(SELECT * FROM sysdatabases WHERE name='never_x') DROP DATABASE [never_x]", 0},
+        StatementCase{"CreateTheOrdersTable", {}, kOrders, 0},
+        StatementCase{"CreateExistingTable", {kOrders}, kOrders, 2714},
+        StatementCase{"UnknownType", {}, "CREATE TABLE t (a INT, b FANCYTYPE)", 2715},
+        StatementCase{"MissingType", {}, "CREATE TABLE t (a, b INT)", 102},
+        StatementCase{"KeywordAsName", {}, "CREATE TABLE select (a INT)", 156},
+        StatementCase{"UnclosedParenthesis", {}, "CREATE TABLE t (a INT", 102},
+        StatementCase{"PrecisionAbove38", {}, "CREATE TABLE t (a DECIMAL(39, 2))", 2750},
+        StatementCase{"ScaleAbovePrecision", {}, "CREATE TABLE t (a DECIMAL(5, 6))", 2751},
+        StatementCase{"Precision38Allowed", {}, "CREATE TABLE t (a DECIMAL(38, 38), b NUMERIC(1))", 0},
+        StatementCase{"NVarCharTooLong", {}, "CREATE TABLE t (a NVARCHAR(4001))", 131},
+        StatementCase{"VarCharZeroLength", {}, "CREATE TABLE t (a VARCHAR(0))", 1001},
+        StatementCase{"WidthOnInt", {}, "CREATE TABLE t (a INT(11))", 2716},
+        StatementCase{"EveryModelledType", {},
+                      "CREATE TABLE t (a TINYINT, b SMALLINT, c INT, d BIGINT, e DECIMAL(20, 0), "
+                      "f FLOAT, g REAL, h BIT, i CHAR, j VARCHAR(10), k NCHAR(3), l NVARCHAR(4000), "
+                      "m TEXT, n NTEXT, o IMAGE, p BINARY(4), q VARBINARY, r DATETIME, "
+                      "s SMALLDATETIME, u TIMESTAMP)", 0},
+        StatementCase{"TwoTimestamps", {}, "CREATE TABLE t (a TIMESTAMP, b TIMESTAMP)", 2738},
+        StatementCase{"NTextInPrimaryKey", {}, "CREATE TABLE t (a NTEXT NOT NULL, PRIMARY KEY(a))", 1919},
+        StatementCase{"ImageInUnique", {}, "CREATE TABLE t (a IMAGE, UNIQUE(a))", 1919},
+        StatementCase{"TwoPrimaryKeys", {}, "CREATE TABLE t (a INT PRIMARY KEY, b INT, PRIMARY KEY(b))", 8110},
+        StatementCase{"NullablePrimaryKey", {}, "CREATE TABLE t (a INT NULL, PRIMARY KEY(a))", 8111},
+        StatementCase{"KeyOnMissingColumn", {}, "CREATE TABLE t (a INT, UNIQUE(b))", 1911},
+        StatementCase{"IdentityOnText", {}, "CREATE TABLE t (a NVARCHAR(5) IDENTITY)", 2749},
+        StatementCase{"TwoIdentities", {}, "CREATE TABLE t (a INT IDENTITY, b INT IDENTITY)", 2744},
+        StatementCase{"DuplicateColumn", {}, "CREATE TABLE t (a INT, A INT)", 2705},
+        StatementCase{"CreateIndex", {kOrders}, "CREATE INDEX [ord_ind] ON [orders] ([customer]);", 0},
+        StatementCase{"CreateIndexTwice", {kOrders, "CREATE INDEX [ord_ind] ON [orders] ([customer])"},
+                      "CREATE INDEX [ord_ind] ON [orders] ([total])", 1913},
+        StatementCase{"IndexOnNText", {kOrders}, "CREATE INDEX [ix] ON [orders] ([note])", 1919},
+        StatementCase{"IndexOnMissingTable", {}, "CREATE INDEX [ix] ON [nothing] ([a])", 1088},
+        StatementCase{"IdentityInsertOn", {kOrders}, "SET IDENTITY_INSERT [orders] ON", 0},
+        StatementCase{"IdentityInsertOnTwoTables",
+                      {kOrders, "CREATE TABLE [items] ([id] INT IDENTITY)", "SET IDENTITY_INSERT [orders] ON"},
+                      "SET IDENTITY_INSERT [items] ON", 8107},
+        StatementCase{"IdentityInsertWithoutIdentity", {"CREATE TABLE t (a INT)"},
+                      "SET IDENTITY_INSERT t ON", 8106},
+        StatementCase{"ExplicitIdentityNeedsIdentityInsert", {kOrders},
+                      "INSERT INTO [orders] ([id], [code]) VALUES(7, N'a')", 544},
+        StatementCase{"ExplicitIdentityWithIdentityInsert", {kOrders, "SET IDENTITY_INSERT [orders] ON"},
+                      "INSERT INTO [orders] ([id], [customer], [code]) VALUES(7,N'O''Brien', N'c7');", 0},
+        StatementCase{"NullIntoNotNull", {kOrders}, "INSERT INTO [orders] ([customer]) VALUES(N'x')", 515},
+        StatementCase{"DuplicatePrimaryKey",
+                      {kOrders, "SET IDENTITY_INSERT [orders] ON",
+                       "INSERT INTO [orders] ([id], [code]) VALUES(1, 'a')"},
+                      "INSERT INTO [orders] ([id], [code]) VALUES(1, 'b')", 2627},
+        StatementCase{"DuplicateUniqueIgnoresCaseAndTrailingBlanks",
+                      {kOrders, "INSERT INTO [orders] ([code]) VALUES('abc')"},
+                      "INSERT INTO [orders] ([code]) VALUES('ABC  ')", 2627},
+        StatementCase{"DuplicateInUniqueIndex",
+                      {"CREATE TABLE t (a INT)", "CREATE UNIQUE INDEX ux ON t (a)", "INSERT INTO t VALUES(1)"},
+                      "INSERT INTO t VALUES(1)", 2601},
+        StatementCase{"UniqueIndexOverDuplicates",
+                      {"CREATE TABLE t (a INT)", "INSERT INTO t VALUES(1), (1)"},
+                      "CREATE UNIQUE INDEX ux ON t (a)", 1505},
+        StatementCase{"ValueIntoRowVersion", {"CREATE TABLE t (a INT, v TIMESTAMP)"},
+                      "INSERT INTO t (a, v) VALUES(1, 0x01)", 273},
+        StatementCase{"InsertIntoMissingTable", {}, "INSERT INTO [nothing] VALUES(1)", 208},
+        StatementCase{"InsertMissingColumn", {"CREATE TABLE t (a INT)"}, "INSERT INTO t (b) VALUES(1)", 207},
+        StatementCase{"TooFewValues", {"CREATE TABLE t (a INT, b INT)"}, "INSERT INTO t (a, b) VALUES(1)", 109},
+        StatementCase{"TooManyValues", {"CREATE TABLE t (a INT)"}, "INSERT INTO t (a) VALUES(1, 2)", 110},
+        StatementCase{"ValuesDoNotMatchTable", {"CREATE TABLE t (a INT, b INT)"}, "INSERT INTO t VALUES(1)", 213},
+        StatementCase{"SelectMissingTable", {}, "SELECT * FROM [nothing]", 208},
+        StatementCase{"SelectMissingColumn", {"CREATE TABLE t (a INT)"}, "SELECT b FROM t", 207},
+        StatementCase{"LoginOptionsOfTedious", {},
+                      "set textsize 2147483647\nset quoted_identifier on\nset arithabort off\n"
+                      "set numeric_roundabort off\nset ansi_warnings on\nset ansi_padding on\n"
+                      "set ansi_nulls on\nset concat_null_yields_null on\nset cursor_close_on_commit off\n"
+                      "set implicit_transactions off\nset language us_english\nset dateformat mdy\n"
+                      "set datefirst 7\nset transaction isolation level read committed", 0},
+        StatementCase{"UnknownSetOption", {}, "SET FANCY_OPTION ON", 195},
+        StatementCase{"UnmodelledStatementIsRefused", {"CREATE TABLE t (a INT)"}, "UPDATE t SET a = 1", 50000},
+        StatementCase{"Gibberish", {}, "FROB the database", 102},
+        StatementCase{"UnclosedQuote", {"CREATE TABLE t (a VARCHAR(5))"}, "INSERT INTO t VALUES('abc)", 105}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST(Batches, RunEveryStatementAndStopAtBatchErrors) {
+  OdbcTestClient client(SqlServer());
+  std::string db = UniqueName("batch");
+  client.Run("CREATE DATABASE [" + db + "]; USE [" + db + "]; CREATE TABLE t (a INT PRIMARY KEY)");
+  // A duplicate key ends its statement only; the batch goes on.
+  OdbcResult dup = client.Execute("INSERT INTO t VALUES(1); INSERT INTO t VALUES(1); INSERT INTO t VALUES(2)");
+  EXPECT_EQ(dup.FirstError(), 2627);
+  EXPECT_EQ(client.Scalar("SELECT COUNT(*) FROM t"), "2");
+  // A conversion error ends the batch.
+  OdbcResult conv = client.Execute("INSERT INTO t VALUES('x'); INSERT INTO t VALUES(3)");
+  EXPECT_EQ(conv.FirstError(), 245);
+  EXPECT_EQ(client.Scalar("SELECT COUNT(*) FROM t"), "2");
+  // A syntax error anywhere means no statement of the batch runs.
+  OdbcResult syntax = client.Execute("INSERT INTO t VALUES(4); INSERT INTO t VALUES(5,");
+  EXPECT_EQ(syntax.FirstError(), 102);
+  EXPECT_EQ(client.Scalar("SELECT COUNT(*) FROM t"), "2");
+  // A failing row of a multi-row INSERT stores none of its rows.
+  EXPECT_EQ(client.Execute("INSERT INTO t VALUES(6), (7), (1)").FirstError(), 2627);
+  EXPECT_EQ(client.Scalar("SELECT COUNT(*) FROM t"), "2");
+  client.Run("USE master; DROP DATABASE [" + db + "]");
+}
+
+TEST(Batches, ReportRowCountsAndNoCount) {
+  OdbcTestClient client(SqlServer());
+  std::string db = UniqueName("counts");
+  client.Run("CREATE DATABASE [" + db + "]; USE [" + db + "]; CREATE TABLE t (a INT)");
+  OdbcResult r = client.Execute("INSERT INTO t VALUES(1), (2), (3)");
+  ASSERT_TRUE(r.ok);
+  ASSERT_EQ(r.rowCounts.size(), 1u);
+  EXPECT_EQ(r.rowCounts[0], 3);
+  client.Run("SET NOCOUNT ON");
+  OdbcResult quiet = client.Execute("INSERT INTO t VALUES(4)");
+  ASSERT_TRUE(quiet.ok);
+  for (long count : quiet.rowCounts) EXPECT_EQ(count, -1);
+  client.Run("SET NOCOUNT OFF; USE master; DROP DATABASE [" + db + "]");
+}
+
+TEST(Identity, CountsOnAndFollowsExplicitValues) {
+  OdbcTestClient client(SqlServer());
+  std::string db = UniqueName("ident");
+  client.Run("CREATE DATABASE [" + db + "]; USE [" + db + "]");
+  client.Run("CREATE TABLE t (id INT IDENTITY(10, 5) PRIMARY KEY, v NVARCHAR(5))");
+  client.Run("INSERT INTO t (v) VALUES(N'a'), (N'b')");
+  client.Run("SET IDENTITY_INSERT t ON");
+  client.Run("INSERT INTO t (id, v) VALUES(100, N'c')");
+  EXPECT_EQ(client.Execute("INSERT INTO t (v) VALUES(N'x')").FirstError(), 545);
+  client.Run("SET IDENTITY_INSERT t OFF");
+  client.Run("INSERT INTO t (v) VALUES(N'd')");
+  auto rows = client.Query("SELECT id, v FROM t ORDER BY id");
+  std::vector<OdbcRow> expected = {{"10", "a"}, {"15", "b"}, {"100", "c"}, {"105", "d"}};
+  EXPECT_EQ(rows, expected);
+  client.Run("USE master; DROP DATABASE [" + db + "]");
+}
+
+}  // namespace
+}  // namespace morvane::test
