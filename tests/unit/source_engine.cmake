@@ -14,3 +14,5 @@ morvane_test(unit_row_copy
 morvane_test(unit_conversion_run
   SOURCES ConversionRunTest.cpp
   LIBS morvane_engine)
+morvane_test(unit_ui_thread
+  SOURCES UiThreadTest.cpp)
