@@ -12,11 +12,19 @@ function(morvane_test name)
   endif()
   morvane_warnings(${name})
   set(props LABELS ${name})
-  if(ARG_FIXTURES)
-    list(APPEND props FIXTURES_REQUIRED "${ARG_FIXTURES}")
-  endif()
   if(ARG_DISPLAY)
     list(APPEND props RESOURCE_LOCK display)
+  endif()
+  list(LENGTH ARG_FIXTURES fixture_count)
+  if(fixture_count GREATER 1)
+    # gtest_discover_tests cannot hand a list to one property: such an executable runs as one
+    # CTest test.
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES ${props} FIXTURES_REQUIRED "${ARG_FIXTURES}")
+    return()
+  endif()
+  if(ARG_FIXTURES)
+    list(APPEND props FIXTURES_REQUIRED ${ARG_FIXTURES})
   endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
