@@ -1,0 +1,85 @@
+#pragma once
+// Both sides of a conversion for end-to-end tests: a source database on the MariaDB test server
+// and a login to the SQL Server test server through the product's own ODBC layer.
+
+#include <gtest/gtest.h>
+#include <mysql.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/TableDefinition.h"
+#include "source/MySqlSource.h"
+#include "target/SqlServerLogin.h"
+#include "target/TargetServer.h"
+#include "tests/support/MariaDbTestClient.h"
+#include "tests/support/OdbcTestClient.h"
+
+namespace morvane::test {
+
+class FailOnMessage : public TargetMessageBox {
+ public:
+  void ShowMessage(const std::string& text) override { ADD_FAILURE() << "message: " << text; }
+};
+
+// "host,port" of the SQL Server test server, as a user types it.
+inline std::string SqlServerAddress() {
+  const auto s = SqlServer();
+  return s.host + "," + std::to_string(s.port);
+}
+
+class EndToEnd : public testing::Test {
+ protected:
+  void SetUp() override {
+    sourceName = mariadb.CreateDatabase("src");
+    const auto m = MariaDb();
+    ASSERT_NE(OpenMySqlConnection(mysql, MariaDbAddress(), m.user, m.password), 0);
+    ASSERT_EQ(mysql_select_db(mysql.get(), sourceName.c_str()), 0);
+    const auto s = SqlServer();
+    FailOnMessage box;
+    ASSERT_EQ(ConnectSqlServer(target, SqlServerAddress(), s.user, s.password,
+                               Authentication::SqlServerAuthentication, box),
+              1);
+    targetName = UniqueName("dst");
+  }
+
+  // Creates the target database and looks it up, as the run does.
+  void CreateTargetDatabase() {
+    for (const std::string& statement :
+         {"CREATE DATABASE [" + targetName + "]", "USE [" + targetName + "]"}) {
+      target.TargetServer->ExecuteWithResults(statement, static_cast<std::int32_t>(statement.size()));
+    }
+    LookUpTargetDatabase(target, targetName);
+  }
+
+  // Creates `table` on the target from its MySQL definition, with its index.
+  void CreateTargetTable(const std::string& table) {
+    PendingIndex pending;
+    const std::string create = CreateTableStatement(table, GetColumnList(source, table),
+                                                    GetKeyClause(source, table, pending));
+    target.TargetDatabase->ExecuteWithResults(create, static_cast<std::int32_t>(create.size()));
+    if (pending.IndexPending) {
+      target.TargetDatabase->ExecuteWithResults(
+          pending.IndexStatement, static_cast<std::int32_t>(pending.IndexStatement.size()));
+    }
+  }
+
+  void Source(const std::vector<std::string>& statements) {
+    mariadb.Execute({"USE " + Backticked(sourceName)});
+    mariadb.Execute(statements);
+  }
+
+  // A second, independent look at the target through the FreeTDS ODBC driver.
+  std::vector<OdbcRow> Target(const std::string& query) {
+    OdbcTestClient client(SqlServer(), targetName);
+    return client.Query(query);
+  }
+
+  MariaDbTestClient mariadb;
+  std::string sourceName, targetName;
+  MySqlHandle mysql;
+  MySqlSourceDatabase source{mysql};
+  TargetConnection target;
+};
+
+}  // namespace morvane::test
