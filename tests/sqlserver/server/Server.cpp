@@ -5,6 +5,7 @@
 
 #include "tests/sqlserver/server/Login.h"
 #include "tests/sqlserver/server/Packets.h"
+#include "tests/sqlserver/server/Rpc.h"
 #include "tests/sqlserver/server/Session.h"
 #include "tests/sqlserver/server/Tokens.h"
 
@@ -137,6 +138,18 @@ void Server::Serve(Connection& connection, std::uint16_t spid) {
         reply = session.RunBatch(sql);
         break;
       }
+      case kRpc: {
+        auto call = ParseExecuteSql(request->payload, version);
+        if (auto* sql = std::get_if<std::string>(&call)) {
+          reply = session.RunBatch(*sql, true);
+        } else {
+          TokenWriter e(version);
+          e.Message(true, std::get<SqlMessage>(call), kServerName);
+          e.Done(kDoneError, 0, 0, 0xFE);
+          reply = e.Take();
+        }
+        break;
+      }
       case kAttention: {
         TokenWriter a(version);
         a.Done(kDoneAttention, 0, 0);
@@ -147,7 +160,7 @@ void Server::Serve(Connection& connection, std::uint16_t spid) {
         TokenWriter e(version);
         e.Message(true, SqlMessage{50000, 16, 1,
                                    "The TDS test server does not model requests of packet type " +
-                                       std::to_string(request->type) + " (only SQL batches).", 1},
+                                       std::to_string(request->type) + " (only SQL batches and sp_executesql).", 1},
                   kServerName);
         e.Done(kDoneError, 0, 0);
         reply = e.Take();

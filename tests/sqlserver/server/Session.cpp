@@ -27,38 +27,50 @@ std::optional<SqlError> Session::Enter(const std::string& name) {
   return std::nullopt;
 }
 
-Bytes Session::RunBatch(const std::string& sql) {
+Bytes Session::RunBatch(const std::string& sql, bool inProcedure) {
   TokenWriter out(tdsVersion_);
+  const std::uint8_t statementDone = inProcedure ? 0xFF : 0xFD;
+  bool failed = false;
+  auto finish = [&]() {
+    if (inProcedure) {
+      out.ReturnStatus(failed ? 1 : 0);
+      out.Done(failed ? kDoneError : kDoneFinal, 0, 0, 0xFE);
+    }
+    return out.Take();
+  };
   std::vector<Statement> statements;
   try {
     statements = ParseBatch(sql, options_.quotedIdentifiers);
   } catch (const SqlError& e) {
     out.Message(true, e.Message(), kServerName);
-    out.Done(kDoneError, 0, 0);
-    return out.Take();
+    failed = true;
+    if (!inProcedure) out.Done(kDoneError, 0, 0);
+    return finish();
   }
-  if (statements.empty()) {
+  if (statements.empty() && !inProcedure) {
     out.Done(kDoneFinal, 0, 0);
     return out.Take();
   }
   for (std::size_t i = 0; i < statements.size(); ++i) {
     const Statement& st = statements[i];
-    const bool last = i + 1 == statements.size();
+    const bool last = i + 1 == statements.size() && !inProcedure;
     try {
       Outcome o = Run(st, out);
       std::uint16_t status = last ? kDoneFinal : kDoneMore;
       if (o.count && !options_.noCount) status |= kDoneCount;
-      out.Done(status, o.command, o.rows);
+      out.Done(status, o.command, o.rows, statementDone);
     } catch (const SqlError& e) {
       SqlMessage m = e.Message();
       if (m.line == 1) m.line = st.line;
       out.Message(true, m, kServerName);
+      failed = true;
       const bool stop = e.Scope() == ErrorScope::Batch || last;
-      out.Done(static_cast<std::uint16_t>(kDoneError | (stop ? 0 : kDoneMore)), 0, 0);
+      const bool more = !stop || inProcedure;
+      out.Done(static_cast<std::uint16_t>(kDoneError | (more ? kDoneMore : 0)), 0, 0, statementDone);
       if (stop) break;
     }
   }
-  return out.Take();
+  return finish();
 }
 
 Session::Outcome Session::Run(const Statement& statement, TokenWriter& out) {

@@ -46,7 +46,8 @@ class Session {
   const std::string& CurrentDatabase() const { return database_; }
 
   // Runs a batch; returns the reply's tokens. Writes ENVCHANGE/INFO for USE and SET LANGUAGE.
-  Bytes RunBatch(const std::string& sql);
+  // In a procedure (sp_executesql) statements end with DONEINPROC, the call with DONEPROC.
+  Bytes RunBatch(const std::string& sql, bool inProcedure = false);
 
  private:
   struct Outcome {

@@ -125,6 +125,11 @@ void TokenWriter::Done(std::uint16_t status, std::uint16_t command, std::uint64_
   }
 }
 
+void TokenWriter::ReturnStatus(std::int32_t status) {
+  U8(0x79);
+  U32(static_cast<std::uint32_t>(status));
+}
+
 void TokenWriter::ColumnMetadata(const std::vector<ResultColumn>& columns) {
   U8(0x81);
   U16(static_cast<std::uint16_t>(columns.size()));

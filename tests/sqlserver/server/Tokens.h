@@ -44,6 +44,7 @@ class TokenWriter {
   void Message(bool error, const SqlMessage& message, const std::string& server);
   void Done(std::uint16_t status, std::uint16_t command, std::uint64_t rows,
             std::uint8_t token = 0xFD);
+  void ReturnStatus(std::int32_t status);
   void ColumnMetadata(const std::vector<ResultColumn>& columns);
   void Row(const std::vector<ResultColumn>& columns, const std::vector<Value>& row);
 

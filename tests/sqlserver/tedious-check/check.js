@@ -18,11 +18,12 @@ function connect(password) {
   });
 }
 
-function run(c, sql, onRow) {
+// A plain SQL batch, or with `rpc` an sp_executesql call (tedious's execSql).
+function run(c, sql, onRow, rpc = false) {
   return new Promise((resolve, reject) => {
     const r = new Request(sql, (err) => (err ? reject(err) : resolve()));
     if (onRow) r.on('row', onRow);
-    c.execSqlBatch(r);
+    if (rpc) c.execSql(r); else c.execSqlBatch(r);
   });
 }
 
@@ -43,6 +44,12 @@ async function main() {
       console.log(`${col.metadata.colName}=${JSON.stringify(v)}`);
     }
   });
+  await run(c, 'SELECT COUNT(*) AS n FROM t', (columns) => console.log(`rpc=${columns[0].value}`), true);
+  try {
+    await run(c, 'SELECT * FROM missing_table', null, true);
+  } catch (err) {
+    console.log(`rpcerror=${err.number}`);
+  }
   await run(c, 'USE master');
   await run(c, `DROP DATABASE [${db}]`);
   c.close();
