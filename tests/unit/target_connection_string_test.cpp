@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -76,6 +77,8 @@ struct BuildCase {
   ConnectionStringRequest request;
   std::string expected;
 };
+
+void PrintTo(const BuildCase& c, std::ostream* os) { *os << c.name; }
 
 class BuildConnectionStringTest : public testing::TestWithParam<BuildCase> {};
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,8 @@ struct MappingCase {
   std::string description;
   bool connectionDead = false;
 };
+
+void PrintTo(const MappingCase& c, std::ostream* os) { *os << c.name; }
 
 class DiagnosticMappingTest : public testing::TestWithParam<MappingCase> {};
 

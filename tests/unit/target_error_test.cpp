@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <string>
 
 #include "target/TargetError.h"
@@ -39,6 +40,8 @@ struct ReportCase {
   const SystemMessageSource* messages;
   std::string expected;
 };
+
+void PrintTo(const ReportCase& c, std::ostream* os) { *os << c.name; }
 
 class FormatTargetErrorTest : public testing::TestWithParam<ReportCase> {};
 
@@ -84,6 +87,8 @@ struct TrimCase {
   std::string text;
   std::string expected;
 };
+
+void PrintTo(const TrimCase& c, std::ostream* os) { *os << c.name; }
 
 class SystemMessageTrimTest : public testing::TestWithParam<TrimCase> {};
 
