@@ -1,5 +1,7 @@
 #include "tests/sqlserver/server/Session.h"
 
+#include <cctype>
+
 #include "tests/sqlserver/server/Parser.h"
 #include "tests/sqlserver/server/Text.h"
 
@@ -68,6 +70,13 @@ Bytes Session::RunBatch(const std::string& sql, bool inProcedure) {
       const bool more = !stop || inProcedure;
       out.Done(static_cast<std::uint16_t>(kDoneError | (more ? kDoneMore : 0)), 0, 0, statementDone);
       if (stop) break;
+    } catch (const std::exception& e) {
+      // A fault of this server: reported to the client, never a silent success.
+      out.Message(true, SqlMessage{50000, 16, 1, std::string("The TDS test server failed: ") + e.what(), st.line},
+                  kServerName);
+      failed = true;
+      out.Done(static_cast<std::uint16_t>(kDoneError | (inProcedure ? kDoneMore : 0)), 0, 0, statementDone);
+      break;
     }
   }
   return finish();
