@@ -34,9 +34,11 @@ async function main() {
   await run(c, `CREATE DATABASE [${db}]`);
   await run(c, `USE [${db}]`);
   await run(c, 'CREATE TABLE t (i INT, b BIGINT, d DECIMAL(10, 2), f FLOAT, n NVARCHAR(20), ' +
-               'v VARBINARY(8), t DATETIME, x BIT, nul INT)');
+               'v VARBINARY(8), t DATETIME, x BIT, nul INT, c VARCHAR(10), nt NTEXT, im IMAGE, ' +
+               'sd SMALLDATETIME, r REAL, ti TINYINT)');
   await run(c, "INSERT INTO t VALUES(42, 9007199254740993, -12.5, 1e20, N'Grüße 😀', 0x00FF10, " +
-               "'2004-05-06T12:34:56.123', 1, NULL)");
+               "'2004-05-06T12:34:56.123', 1, NULL, N'Größe €', N'lang 😀', 0xCAFE, " +
+               "'2004-05-06 12:34:31', 0.5, 255)");
   await run(c, 'SELECT * FROM t', (columns) => {
     for (const col of columns) {
       let v = col.value;

@@ -126,7 +126,8 @@ TEST(Tedious, LogsInAndReadsEveryResultType) {
   // check.js prints one line per row value as name=JSON, and the login failure number.
   const std::vector<std::string> lines = {
       "i=42", "b=\"9007199254740993\"", "d=-12.5", "f=100000000000000000000", "n=\"Grüße 😀\"",
-      "v=\"00ff10\"", "t=\"2004-05-06T12:34:56.123Z\"", "x=true", "nul=null", "rpc=1", "rpcerror=208",
+      "v=\"00ff10\"", "t=\"2004-05-06T12:34:56.123Z\"", "x=true", "nul=null", "c=\"Größe €\"", "nt=\"lang 😀\"", "im=\"cafe\"",
+      "sd=\"2004-05-06T12:35:00.000Z\"", "r=0.5", "ti=255", "rpc=1", "rpcerror=208",
       "badlogin=ELOGIN Login failed for user '" + server.user + "'.", "done"};
   for (const std::string& expected : lines) {
     EXPECT_NE(output.find("\n" + expected + "\n"), std::string::npos)
