@@ -55,12 +55,9 @@ wxWindow* MakeControl(wxWindow& parent, const ControlTemplate& c) {
       if (Has(c, style::kDefault)) button->SetDefault();
       return button;
     }
-    case ControlKind::GroupBox: {
-      auto* box = new wxStaticBox(&parent, id, text, position, size,
-                                  Has(c, style::kCentredTitle) ? wxALIGN_CENTRE_HORIZONTAL : 0);
-      LetBackgroundShowThrough(*box);
-      return box;
-    }
+    case ControlKind::GroupBox:
+      return new wxStaticBox(&parent, id, text, position, size,
+                             Has(c, style::kCentredTitle) ? wxALIGN_CENTRE_HORIZONTAL : 0);
     case ControlKind::Label: {
       auto* label = new wxStaticText(&parent, id, wxString(), position, size,
                                      wxST_NO_AUTORESIZE | wxALIGN_LEFT);

@@ -66,13 +66,15 @@ bool CMorvaneDlg::OnInitDialog() {
   }
   if (auto* server = ControlAs<wxTextCtrl>(kMySqlServerEdit)) server->SetValue("localhost");
 
-  // The focus is left alone, so the first tab stop (the MySQL server box) receives it.
+  // The focus is not set here: the first tab stop, the MySQL server box, receives it when the
+  // window first shows (OnShow).
   return true;
 }
 
 void CMorvaneDlg::BindHandlers() {
   Bind(wxEVT_ERASE_BACKGROUND, &CMorvaneDlg::OnEraseBkgnd, this);
   Bind(wxEVT_CHAR_HOOK, &CMorvaneDlg::OnCharHook, this);
+  Bind(wxEVT_SHOW, &CMorvaneDlg::OnShow, this);
   Bind(wxEVT_CLOSE_WINDOW, &CMorvaneDlg::OnClose, this);
   Bind(wxEVT_BUTTON, &CMorvaneDlg::OnAboutButton, this, kAboutButton);
   Bind(wxEVT_BUTTON, &CMorvaneDlg::OnConnect, this, kNextButton);
@@ -127,6 +129,17 @@ void CMorvaneDlg::OnCharHook(wxKeyEvent& event) {
 }
 
 void CMorvaneDlg::OnClose(wxCloseEvent&) { OnCancel(); }
+
+void CMorvaneDlg::OnShow(wxShowEvent& event) {
+  event.Skip();
+  if (!event.IsShown() || m_firstFocusGiven) return;
+  m_firstFocusGiven = true;
+  // GTK gives a new window's focus to a control of its own choice; the first tab stop is the
+  // one to have it, once the window is on the screen.
+  CallAfter([this] {
+    if (wxWindow* first = Control(kMySqlServerEdit)) first->SetFocus();
+  });
+}
 
 void CMorvaneDlg::OnOK() {}
 

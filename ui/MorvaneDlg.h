@@ -59,10 +59,12 @@ class CMorvaneDlg : public wxDialog {
   void OnEraseBkgnd(wxEraseEvent& event);
   void OnCharHook(wxKeyEvent& event);
   void OnClose(wxCloseEvent& event);
+  void OnShow(wxShowEvent& event);
 
   wxIcon m_hIcon;
   std::map<int, wxWindow*> m_controls;
   std::array<CImageButton*, 6> m_imageButtons{};
+  bool m_firstFocusGiven = false;
 };
 
 }  // namespace morvane::ui

@@ -93,10 +93,6 @@ void FillGradient(wxDC& dc, const wxRect& client, Rgb top, Rgb bottom) {
   dc.SetPen(wxNullPen);
 }
 
-void LetBackgroundShowThrough(wxStaticBox& box) {
-  if (GtkWidget* frame = box.GetHandle()) StyleWidget(frame, "* { background: none; }");
-}
-
 std::span<const ControlColour> MainControlColours() { return kMainColours; }
 std::span<const ControlColour> AboutControlColours() { return kAboutColours; }
 

@@ -54,12 +54,9 @@ std::span<const ControlColour> MainControlColours();
 std::span<const ControlColour> AboutControlColours();
 const ControlColour* FindControlColour(std::span<const ControlColour> table, int id);
 
-// A group box is drawn in the dialog's creation order, over the controls made before it:
-// without a background of its own it shows them and the window's gradient through.
-void LetBackgroundShowThrough(wxStaticBox& box);
-
 // Gives every child of dialog named in table its colours. A group box gets its colour behind
-// its title only, as the dialog manager paints it.
+// its title only, as the dialog manager paints it: a filled frame, drawn after the controls
+// made before it, would hide them.
 void ApplyControlColours(wxWindow& dialog, std::span<const ControlColour> table);
 
 // The font of both dialogs' texts: Liberation Sans (metric-compatible with Arial) at 7.5

@@ -121,6 +121,7 @@ TEST_F(MainWindow, OpensOnPageOne) {
   EXPECT_TRUE(dialog->ControlAs<wxRadioButton>(1009)->GetValue());
   EXPECT_FALSE(dialog->ControlAs<wxRadioButton>(1010)->GetValue());
   EXPECT_EQ(dialog->ControlAs<wxTextCtrl>(1003)->GetValue(), "localhost");
+  EXPECT_EQ(wxWindow::FindFocus(), dialog->Control(1003));
   for (int id : {1004, 1005, 1000, 1001, 1002, 1007}) {
     EXPECT_TRUE(dialog->ControlAs<wxTextCtrl>(id)->GetValue().empty()) << id;
   }

@@ -46,8 +46,10 @@ void ShowAndSettle(wxWindow& window) {
 }
 
 wxImage CaptureClient(wxWindow& window) {
+  // A full repaint first, so that the capture shows every control in drawing order.
+  window.Refresh();
   window.Update();
-  Pump(50);
+  Pump(100);
   const wxSize size = window.GetClientSize();
   wxBitmap bitmap(size.x, size.y, 24);
   {

@@ -93,6 +93,48 @@ TEST_F(MainWindowLook, TintedLabelsAreOpaqueAndEditBoxesKeepTheTheme) {
   EXPECT_EQ(inside, (Rgb{theme.Red(), theme.Green(), theme.Blue()}));
 }
 
+TEST_F(MainWindowLook, GroupBoxesTintTheirTitleOnlyAndShowTheControlsWithin) {
+  const Rgb tint{240, 246, 251};
+  for (int id : {1019, 1020}) {
+    const wxRect box = dialog->Control(id)->GetRect();
+    int inTitle = 0, below = 0;
+    for (int y = box.y; y < box.GetBottom(); ++y) {
+      // Some gradient rows have the tint's colour themselves.
+      if (GradientRow(kMainGradientTop, kMainGradientBottom, y, 492) == tint) continue;
+      for (int x = box.x; x < box.GetRight(); ++x) {
+        if (!(test::PixelAt(image, x, y) == tint)) continue;
+        (y < box.y + 14 ? inTitle : below)++;
+      }
+    }
+    EXPECT_GT(inTitle, 40) << id;
+    // Inside the frame only the labels named in the table carry that colour.
+    int labels = 0;
+    for (int label : {1021, 1024, 1009, 1010}) {
+      const wxRect r = dialog->Control(label)->GetRect();
+      if (box.Contains(r)) labels += r.width * r.height;
+    }
+    EXPECT_LE(below, labels) << id;
+  }
+  // The controls made before the frames show through them: most of an edit box, and the
+  // radio buttons' indicators and texts, differ from the background.
+  struct Shown {
+    int id;
+    int percent;
+  };
+  for (const Shown& c : {Shown{1003, 80}, Shown{1000, 80}, Shown{1009, 5}, Shown{1010, 5}}) {
+    const wxRect r = dialog->Control(c.id)->GetRect();
+    int drawn = 0;
+    for (int y = r.y; y < r.GetBottom(); ++y)
+      for (int x = r.x; x < r.GetRight(); ++x) {
+        if (!(test::PixelAt(image, x, y) ==
+              GradientRow(kMainGradientTop, kMainGradientBottom, y, 492))) {
+          ++drawn;
+        }
+      }
+    EXPECT_GT(drawn * 100, c.percent * r.width * r.height) << c.id;
+  }
+}
+
 TEST_F(MainWindowLook, TheBannerAndTheArrowPictureLieInTheirPlaces) {
   struct Case {
     int bitmap;
