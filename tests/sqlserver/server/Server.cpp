@@ -27,7 +27,61 @@ Bytes LoginFailure(std::uint32_t version, const SqlMessage& message) {
   return w.Take();
 }
 
+Bytes ProcedureError(std::uint32_t version, const SqlMessage& message) {
+  TokenWriter w(version);
+  w.Message(true, message, kServerName);
+  w.Done(kDoneError, 0, 0, 0xFE);
+  return w.Take();
+}
+
+bool NoMarkers(const RpcParameter& declaration) {
+  return declaration.null || (declaration.text && declaration.text->find_first_not_of(" ") == std::string::npos);
+}
+
 }  // namespace
+
+Bytes Server::AnswerRpc(const Bytes& payload, Session& session, PreparedStatements& prepared,
+                        std::uint32_t version) {
+  auto parsed = ParseRpc(payload, version);
+  if (auto* message = std::get_if<SqlMessage>(&parsed)) return ProcedureError(version, *message);
+  const RpcCall& call = std::get<RpcCall>(parsed);
+  const auto& p = call.parameters;
+  auto refuse = [&](const std::string& what) {
+    return ProcedureError(version, SqlMessage{50000, 16, 1, "The TDS test server does not model " + what + ".", 1});
+  };
+  switch (call.procedure) {
+    case kExecuteSql:
+      if (p.empty() || !p[0].text) return refuse("sp_executesql without a statement");
+      if (p.size() > 2 || (p.size() == 2 && !NoMarkers(p[1]))) return refuse("sp_executesql with parameters");
+      return session.RunBatch(*p[0].text, true);
+    case kPrepExec: {
+      if (p.size() != 3 || !p[0].output || !p[2].text) return refuse("this sp_prepexec call");
+      if (!NoMarkers(p[1])) return refuse("prepared statements with parameters");
+      std::int32_t handle = prepared.next++;
+      prepared.statements[handle] = *p[2].text;
+      return session.RunBatch(*p[2].text, true, Session::OutputHandle{p[0].name, handle});
+    }
+    case kExecute: {
+      if (p.size() != 1 || !p[0].integer) return refuse("sp_execute with parameters");
+      auto it = prepared.statements.find(static_cast<std::int32_t>(*p[0].integer));
+      if (it == prepared.statements.end()) {
+        return ProcedureError(version, SqlMessage{8179, 16, 2,
+            "Could not find prepared statement with handle " + std::to_string(*p[0].integer) + ".", 1});
+      }
+      return session.RunBatch(it->second, true);
+    }
+    case kUnprepare: {
+      if (p.size() == 1 && p[0].integer) prepared.statements.erase(static_cast<std::int32_t>(*p[0].integer));
+      TokenWriter w(version);
+      w.ReturnStatus(0);
+      w.Done(kDoneFinal, 0, 0, 0xFE);
+      return w.Take();
+    }
+    default:
+      return refuse("calls of " + (call.name.empty() ? "the procedure with id " + std::to_string(call.procedure) : call.name) +
+                    " (only sp_executesql, sp_prepexec, sp_execute and sp_unprepare without parameters)");
+  }
+}
 
 Server::Server(ServerConfig config) : config_(std::move(config)), listener_(config_.port) {}
 
@@ -124,6 +178,7 @@ void Server::Serve(Connection& connection, std::uint16_t spid) {
   if (!channel.Write(kReply, w.Take())) return;
   channel.SetPacketSize(packetSize);
 
+  PreparedStatements prepared;
   while (auto request = channel.Read()) {
     Bytes reply;
     switch (request->type) {
@@ -138,18 +193,9 @@ void Server::Serve(Connection& connection, std::uint16_t spid) {
         reply = session.RunBatch(sql);
         break;
       }
-      case kRpc: {
-        auto call = ParseExecuteSql(request->payload, version);
-        if (auto* sql = std::get_if<std::string>(&call)) {
-          reply = session.RunBatch(*sql, true);
-        } else {
-          TokenWriter e(version);
-          e.Message(true, std::get<SqlMessage>(call), kServerName);
-          e.Done(kDoneError, 0, 0, 0xFE);
-          reply = e.Take();
-        }
+      case kRpc:
+        reply = AnswerRpc(request->payload, session, prepared, version);
         break;
-      }
       case kAttention: {
         TokenWriter a(version);
         a.Done(kDoneAttention, 0, 0);
@@ -160,7 +206,7 @@ void Server::Serve(Connection& connection, std::uint16_t spid) {
         TokenWriter e(version);
         e.Message(true, SqlMessage{50000, 16, 1,
                                    "The TDS test server does not model requests of packet type " +
-                                       std::to_string(request->type) + " (only SQL batches and sp_executesql).", 1},
+                                       std::to_string(request->type) + " (only SQL batches and remote procedure calls).", 1},
                   kServerName);
         e.Done(kDoneError, 0, 0);
         reply = e.Take();

@@ -37,7 +37,13 @@ class Server {
     std::thread thread;
     std::atomic<bool> finished{false};
   };
+  struct PreparedStatements {
+    std::map<std::int32_t, std::string> statements;
+    std::int32_t next = 1;
+  };
   void Serve(Connection& connection, std::uint16_t spid);
+  Bytes AnswerRpc(const Bytes& payload, class Session& session, PreparedStatements& prepared,
+                  std::uint32_t version);
   void Reap();
 
   ServerConfig config_;

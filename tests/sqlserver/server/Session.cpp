@@ -29,13 +29,14 @@ std::optional<SqlError> Session::Enter(const std::string& name) {
   return std::nullopt;
 }
 
-Bytes Session::RunBatch(const std::string& sql, bool inProcedure) {
+Bytes Session::RunBatch(const std::string& sql, bool inProcedure, std::optional<OutputHandle> handle) {
   TokenWriter out(tdsVersion_);
   const std::uint8_t statementDone = inProcedure ? 0xFF : 0xFD;
   bool failed = false;
   auto finish = [&]() {
     if (inProcedure) {
       out.ReturnStatus(failed ? 1 : 0);
+      if (handle) out.ReturnValueInt(handle->name, handle->value);
       out.Done(failed ? kDoneError : kDoneFinal, 0, 0, 0xFE);
     }
     return out.Take();

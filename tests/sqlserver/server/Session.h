@@ -47,7 +47,13 @@ class Session {
 
   // Runs a batch; returns the reply's tokens. Writes ENVCHANGE/INFO for USE and SET LANGUAGE.
   // In a procedure (sp_executesql) statements end with DONEINPROC, the call with DONEPROC.
-  Bytes RunBatch(const std::string& sql, bool inProcedure = false);
+  // `handle`: the output parameter of sp_prepexec, sent back as RETURNVALUE.
+  struct OutputHandle {
+    std::string name;
+    std::int32_t value = 0;
+  };
+  Bytes RunBatch(const std::string& sql, bool inProcedure = false,
+                 std::optional<OutputHandle> handle = std::nullopt);
 
  private:
   struct Outcome {

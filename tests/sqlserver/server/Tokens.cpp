@@ -130,6 +130,23 @@ void TokenWriter::ReturnStatus(std::int32_t status) {
   U32(static_cast<std::uint32_t>(status));
 }
 
+void TokenWriter::ReturnValueInt(const std::string& name, std::int32_t value) {
+  U8(0xAC);
+  U16(0);  // ordinal of the parameter
+  BVarChar(name);
+  U8(0x01);  // output parameter
+  if (version_ >= kTds72) {
+    U32(0);
+  } else {
+    U16(0);
+  }
+  U16(0x0001);  // nullable
+  U8(0x26);
+  U8(4);
+  U8(4);
+  U32(static_cast<std::uint32_t>(value));
+}
+
 void TokenWriter::ColumnMetadata(const std::vector<ResultColumn>& columns) {
   U8(0x81);
   U16(static_cast<std::uint16_t>(columns.size()));

@@ -45,6 +45,8 @@ class TokenWriter {
   void Done(std::uint16_t status, std::uint16_t command, std::uint64_t rows,
             std::uint8_t token = 0xFD);
   void ReturnStatus(std::int32_t status);
+  // RETURNVALUE of an INT output parameter.
+  void ReturnValueInt(const std::string& name, std::int32_t value);
   void ColumnMetadata(const std::vector<ResultColumn>& columns);
   void Row(const std::vector<ResultColumn>& columns, const std::vector<Value>& row);
 

@@ -116,6 +116,29 @@ TEST(Tsql, LogsInAndQueries) {
   EXPECT_NE(output.find("Invalid object name 'nothing_here'."), std::string::npos) << output;
 }
 
+// unixODBC's isql prepares each statement: FreeTDS sends sp_prepexec over RPC.
+TEST(Isql, PreparedStatementsRunThroughSpPrepExec) {
+  auto server = SqlServer();
+  std::string db = UniqueName("isql");
+  std::string script = testing::TempDir() + "/" + db + ".isql";
+  {
+    std::ofstream out(script);
+    out << "CREATE DATABASE [" << db << "]\nUSE [" << db << "]\n"
+        << "CREATE TABLE t (id INT, word NVARCHAR(20))\n"
+        << "INSERT INTO t VALUES(7, N'prepared')\n"
+        << "SELECT word FROM t WHERE id = 7\n"
+        << "SELECT * FROM nothing_here\n"
+        << "USE master\nDROP DATABASE [" << db << "]\n";
+  }
+  std::string output = RunCommand("isql -v -b -k 'DRIVER=FreeTDS;SERVER=" + server.host + ";PORT=" +
+                                  std::to_string(server.port) + ";TDS_Version=7.4;UID=" + server.user +
+                                  ";PWD=" + server.password + ";ClientCharset=UTF-8' < " + script + " 2>&1");
+  EXPECT_NE(output.find("| prepared"), std::string::npos) << output;
+  EXPECT_NE(output.find("Invalid object name 'nothing_here'."), std::string::npos) << output;
+  OdbcTestClient client(server);
+  EXPECT_EQ(client.Scalar("SELECT COUNT(*) FROM sys.databases WHERE name = '" + db + "'"), "0");
+}
+
 TEST(Tedious, LogsInAndReadsEveryResultType) {
   auto server = SqlServer();
   std::string dir = MORVANE_TEDIOUS_DIR;

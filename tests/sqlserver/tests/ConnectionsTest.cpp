@@ -91,12 +91,12 @@ TEST(Connections, AttentionIsAnsweredWithDoneAttention) {
   EXPECT_TRUE(HasDone(*next, 0x10));
 }
 
-TEST(Connections, RemoteProcedureCallsAreRefused) {
+TEST(Connections, MalformedProcedureCallsAreRefused) {
   auto server = SqlServer();
   RawTdsClient raw(server.port);
   raw.Login(server.user, server.password);
   TdsBytes rpc = {0x16, 0, 0, 0, 0x12, 0, 0, 0, 0x02, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x01, 0, 0, 0,
-                  0xFF, 0xFF, 12, 0, 0, 0};  // sp_execute by id, no parameters
+                  0xFF, 0xFF, 12, 0, 0, 0};  // sp_execute by id, without its handle
   raw.SendPacket(0x03, rpc, true);
   auto reply = raw.ReadMessage();
   ASSERT_TRUE(reply);
