@@ -511,8 +511,8 @@ Session::Outcome Session::Exec(const Execute& s, TokenWriter& out) {
   if (s.arguments.size() != 1) {
     throw SqlError(201, 16, "Procedure or function 'sp_helpindex' expects parameter '@objname', which was not supplied.");
   }
-  Literal arg = Evaluate(s.arguments[0]);
   std::lock_guard lock(catalogue_.mutex);
+  Literal arg = Evaluate(s.arguments[0]);
   ObjectName n;
   {
     std::vector<std::string> parts;

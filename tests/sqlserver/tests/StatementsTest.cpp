@@ -17,6 +17,12 @@ struct StatementCase {
 
 void PrintTo(const StatementCase& c, std::ostream* os) { *os << c.name; }
 
+std::string ThousandAndOneRows() {
+  std::string sql = "INSERT INTO t VALUES(0)";
+  for (int i = 0; i < 1000; ++i) sql += ", (0)";
+  return sql;
+}
+
 class Statements : public ::testing::TestWithParam<StatementCase> {};
 
 const char* kOrders =
@@ -123,6 +129,27 @@ INSTANTIATE_TEST_SUITE_P(
                       "set implicit_transactions off\nset language us_english\nset dateformat mdy\n"
                       "set datefirst 7\nset transaction isolation level read committed", 0},
         StatementCase{"UnknownSetOption", {}, "SET FANCY_OPTION ON", 195},
+        StatementCase{"InvalidDateFormat", {}, "SET DATEFORMAT xyz", 2741},
+        StatementCase{"UnmodelledLanguageIsRefused", {}, "SET LANGUAGE Deutsch", 50000},
+        StatementCase{"StarWithoutTable", {}, "SELECT *", 263},
+        StatementCase{"OrderByPositionOutOfRange", {"CREATE TABLE t (a INT)"}, "SELECT a FROM t ORDER BY 2", 108},
+        StatementCase{"CountWithAColumn", {"CREATE TABLE t (a INT)"}, "SELECT a, COUNT(*) FROM t", 8120},
+        StatementCase{"HelpIndexOfMissingTable", {}, "EXEC sp_helpindex [nothing]", 15009},
+        StatementCase{"DropMissingTable", {}, "DROP TABLE [nothing]", 3701},
+        StatementCase{"DropTableIfExists", {}, "DROP TABLE IF EXISTS [nothing]", 0},
+        StatementCase{"SchemaOtherThanDbo", {}, "CREATE TABLE [sales].[t] (a INT)", 2760},
+        StatementCase{"ThreePartNameInAnotherDatabase", {}, "CREATE TABLE [tempdb].[dbo].[t3] (a INT); DROP TABLE [tempdb]..[t3]", 0},
+        StatementCase{"ExplicitIdentityWithoutColumnList",
+                      {"CREATE TABLE t (id INT IDENTITY, a INT)", "SET IDENTITY_INSERT t ON"},
+                      "INSERT INTO t VALUES(1, 2)", 8101},
+        StatementCase{"UniqueAllowsOneNull", {"CREATE TABLE t (a INT NULL UNIQUE)", "INSERT INTO t VALUES(NULL)"},
+                      "INSERT INTO t VALUES(NULL)", 2627},
+        StatementCase{"IdentityRunsOutOfRange",
+                      {"CREATE TABLE t (id TINYINT IDENTITY(255, 1), a INT)", "INSERT INTO t (a) VALUES(1)"},
+                      "INSERT INTO t (a) VALUES(2)", 8115},
+        StatementCase{"MoreThan1000Rows", {"CREATE TABLE t (a INT)"}, ThousandAndOneRows(), 10738},
+        StatementCase{"NumberBeyond38Digits", {"CREATE TABLE t (a FLOAT)"},
+                      "INSERT INTO t VALUES(123456789012345678901234567890123456789)", 1007},
         StatementCase{"UnmodelledStatementIsRefused", {"CREATE TABLE t (a INT)"}, "UPDATE t SET a = 1", 50000},
         StatementCase{"Gibberish", {}, "FROB the database", 102},
         StatementCase{"UnclosedQuote", {"CREATE TABLE t (a VARCHAR(5))"}, "INSERT INTO t VALUES('abc)", 105}),
