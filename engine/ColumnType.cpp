@@ -43,8 +43,13 @@ std::string CharacterType(bool fixed, std::uint32_t length, int charsetnr) {
   if (charsetnr == BinaryCharset) {
     return length < LargeLength ? Sized(fixed ? "BINARY" : "VARBINARY", length) : "IMAGE";
   }
-  const std::uint32_t characters = std::max<std::uint32_t>(length / MaxBytesPerCharacter(charsetnr), 1);
-  return characters < LargeLength ? Sized(fixed ? "NCHAR" : "NVARCHAR", characters) : "NTEXT";
+  const std::uint32_t maxBytes = MaxBytesPerCharacter(charsetnr);
+  const std::uint32_t characters = std::max<std::uint32_t>(length / maxBytes, 1);
+  if (characters >= LargeLength) return "NTEXT";
+  // SQL Server counts N types in UTF-16 code units: a character beyond the Basic Multilingual
+  // Plane (an emoji), which only the four-byte character sets hold, takes two.
+  const std::uint32_t units = maxBytes == 4 ? 2 * characters : characters;
+  return Sized(fixed ? "NCHAR" : "NVARCHAR", units);
 }
 
 // MySQL reports DECIMAL(M, D) with length M + (1 for the point when D > 0) + (1 for the sign

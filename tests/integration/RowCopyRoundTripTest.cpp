@@ -67,12 +67,12 @@ TEST_F(RowCopyRoundTrip, EveryTypeWithAwkwardValues) {
                               null, null, null, null, null, null, null, null, null, null, null,
                               null, null}));
   EXPECT_EQ(rows[1], (OdbcRow{"2", "0", "0", "0", "0", "0", "0", "0", "0", "0", "0", "0.0000",
-                              "          ", "", "", "00000000", "", "", "0", "0",
+                              std::string(20, ' '), "", "", "00000000", "", "", "0", "0",
                               "1800-01-01 00:00:00.000", "1900-01-01 00:00:00.000",
                               "1900-01-01 00:00:00.000", "1901-01-01 00:00:00"}));
   EXPECT_EQ(rows[2], (OdbcRow{"5", "-128", "255", "-32768", "65535", "-2147483648", "4294967295",
                               "-9223372036854775808", "18446744073709551615", "-2.5", "1e+20",
-                              "123456.7890", "O'Brien   ", "a\\b'c \"d\" --", "Ελλάδα 😀 中文",
+                              "123456.7890", "O'Brien" + std::string(13, ' '), "a\\b'c \"d\" --", "Ελλάδα 😀 中文",
                               "00ff0001", "0000", "00010203ff", "1", "165",
                               "2100-12-31 23:59:59.000", "2079-06-07 00:00:00.000",
                               "1900-01-01 12:34:56.000", "2079-01-01 00:00:00"}));
@@ -83,6 +83,15 @@ TEST_F(RowCopyRoundTrip, EveryTypeWithAwkwardValues) {
   EXPECT_EQ(rows[4][0], "9");
   EXPECT_EQ(rows[4][21], null);
   EXPECT_EQ(rows[4][22], "1899-12-31 23:00:00.000");
+}
+
+TEST_F(RowCopyRoundTrip, TextsAsLongAsTheirColumnsWithEmoji) {
+  // Four characters for MySQL, eight UTF-16 code units for SQL Server.
+  Source({"CREATE TABLE full (v VARCHAR(4), c CHAR(2))",
+          "INSERT INTO full VALUES ('😀😃😄😁', '🎉🎉')"});
+  EXPECT_EQ(Copy("full").rowsCopied, 1u);
+  EXPECT_THAT(window.messages, ElementsAre());
+  EXPECT_EQ(Target("SELECT * FROM [full]"), (std::vector<OdbcRow>{{"😀😃😄😁", "🎉🎉"}}));
 }
 
 TEST_F(RowCopyRoundTrip, AutoIncrementValuesWithGapsArriveUnchanged) {

@@ -158,7 +158,7 @@ TEST(TableDefinition, ColumnListForms) {
                         Field("user", t::Long, 11, 0, Bin, 0),
                         Field("a]b", t::Long, 11, 0, Bin, 0)};
   EXPECT_EQ(GetColumnList(source, "t"),
-            "[id] INT IDENTITY NOT NULL, [odd]  NULL, [empty] NCHAR(1) NOT NULL, [user] INT NULL, "
+            "[id] INT IDENTITY NOT NULL, [odd]  NULL, [empty] NCHAR(2) NOT NULL, [user] INT NULL, "
             "[a]]b] INT NULL");
 }
 
