@@ -4,6 +4,8 @@
 #include <cctype>
 #include <string_view>
 
+#include "target/TargetError.h"
+
 namespace morvane {
 
 namespace {
@@ -34,10 +36,17 @@ bool AllDigits(std::string_view text) {
 
 bool IsFreeTds(const std::string& driver) { return driver == kFreeTdsDriver; }
 
-void Append(std::string& out, const char* keyword, const std::string& value) {
+void Append(std::string& out, const char* keyword, const std::string& value,
+            BraceStyle style = BraceStyle::Odbc) {
+  const auto written = ConnectionStringValue(value, style);
+  if (!written) {
+    throw TargetError(target_code::kInvalidArgument, std::string("Morvane"),
+                      std::string("The login or password holds \"};\", which the FreeTDS "
+                                  "driver cannot take."));
+  }
   out += keyword;
   out += '=';
-  out += ConnectionStringValue(value);
+  out += *written;
   out += ';';
 }
 
@@ -78,12 +87,16 @@ SqlServerAddress ParseSqlServerName(const std::string& typed) {
   return address;
 }
 
-std::string ConnectionStringValue(const std::string& value) {
+std::optional<std::string> ConnectionStringValue(const std::string& value, BraceStyle style) {
   const bool needsBraces =
       value.find_first_of(";{}[]()=,?*!@") != std::string::npos ||
       (!value.empty() && (std::isspace(static_cast<unsigned char>(value.front())) != 0 ||
                           std::isspace(static_cast<unsigned char>(value.back())) != 0));
   if (!needsBraces) return value;
+  if (style == BraceStyle::FreeTds) {
+    if (value.find("};") != std::string::npos) return std::nullopt;
+    return "{" + value + "}";
+  }
   std::string braced = "{";
   for (char c : value) {
     braced += c;
@@ -113,7 +126,9 @@ std::string BuildConnectionString(const ConnectionStringRequest& request) {
     if (!address.port.empty()) server += "," + address.port;
     // "tcp:" and "," are the driver's own syntax here: braced only when the text could end
     // the value.
-    if (server.find_first_of(";{}") != std::string::npos) server = ConnectionStringValue(server);
+    if (server.find_first_of(";{}") != std::string::npos) {
+      server = ConnectionStringValue(server).value_or(server);
+    }
     out += "SERVER=" + server + ";";
     // Driver 18 encrypts by default; keep it so, and say it, whatever the driver's defaults.
     if (request.driver == kDriver18) Append(out, "Encrypt", "yes");
@@ -121,8 +136,9 @@ std::string BuildConnectionString(const ConnectionStringRequest& request) {
   if (request.integratedSecurity) {
     Append(out, "Trusted_Connection", "yes");
   } else {
-    Append(out, "UID", request.login);
-    Append(out, "PWD", request.password);
+    const BraceStyle style = IsFreeTds(request.driver) ? BraceStyle::FreeTds : BraceStyle::Odbc;
+    Append(out, "UID", request.login, style);
+    Append(out, "PWD", request.password, style);
   }
   return out;
 }

@@ -29,9 +29,15 @@ struct SqlServerAddress {
 };
 SqlServerAddress ParseSqlServerName(const std::string& typed);
 
-// A connection string value as ODBC wants it: braced, with "}" doubled, when it holds any
-// character that would end or change the value; unchanged otherwise.
-std::string ConnectionStringValue(const std::string& value);
+// How a driver reads a braced value: the ODBC rule ("}" doubled inside, Microsoft's drivers),
+// or FreeTDS's, which ends the value at the first "};" and keeps "}}" as two characters.
+enum class BraceStyle { Odbc, FreeTds };
+
+// A connection string value as the driver wants it: braced when it holds any character that
+// would end or change the value, unchanged otherwise. nullopt when the driver cannot take the
+// value at all (FreeTDS and a value holding "};").
+std::optional<std::string> ConnectionStringValue(const std::string& value,
+                                                 BraceStyle style = BraceStyle::Odbc);
 
 struct ConnectionStringRequest {
   std::string driver;      // one of SqlServerDrivers(), or another driver name
@@ -40,6 +46,7 @@ struct ConnectionStringRequest {
   std::string login;     // not used with integrated security
   std::string password;  // not used with integrated security
 };
+// Throws TargetError (kInvalidArgument) for a login or password that the driver cannot take.
 std::string BuildConnectionString(const ConnectionStringRequest& request);
 
 }  // namespace morvane

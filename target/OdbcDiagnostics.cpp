@@ -11,8 +11,7 @@ namespace morvane {
 namespace {
 
 bool IsLinkLevelState(const std::string& state) {
-  return IsLostConnectionState(state) || state == "08001" || state == "HYT00" ||
-         state == "HYT01";
+  return IsLostConnectionState(state) || state == "08001" || state == "HYT00" || state == "HYT01";
 }
 
 std::string Lower(std::string text) {
@@ -84,9 +83,9 @@ TargetError TargetErrorFromDiagnostics(const std::vector<OdbcDiagnostic>& all,
   });
   if (leading == records.end()) leading = records.begin();
 
-  const bool lostState =
-      std::any_of(records.begin(), records.end(),
-                  [](const OdbcDiagnostic& r) { return IsLostConnectionState(r.sqlState); });
+  const bool lostState = std::any_of(records.begin(), records.end(), [](const OdbcDiagnostic& r) {
+    return IsLostConnectionState(r.sqlState);
+  });
   const bool lost = statement && (lostState || connectionDead);
   std::int32_t code = target_code::kUnspecified;
   bool codeCarriesNumber = false;

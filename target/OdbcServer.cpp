@@ -81,17 +81,16 @@ std::vector<OdbcDiagnostic> ReadDiagnostics(const OdbcHandle& handle) {
     std::u16string message(512, u'\0');
     SQLSMALLINT length = 0;
     SQLRETURN rc = SQLGetDiagRecW(handle.type(), handle.get(), number, state.data(), &native,
-                                  Wide(message), static_cast<SQLSMALLINT>(message.size()),
-                                  &length);
+                                  Wide(message), static_cast<SQLSMALLINT>(message.size()), &length);
     if (!Succeeded(rc)) break;
     if (length >= static_cast<SQLSMALLINT>(message.size())) {
       message.assign(static_cast<std::size_t>(length) + 1, u'\0');
-      rc = SQLGetDiagRecW(handle.type(), handle.get(), number, state.data(), &native,
-                          Wide(message), static_cast<SQLSMALLINT>(message.size()), &length);
+      rc = SQLGetDiagRecW(handle.type(), handle.get(), number, state.data(), &native, Wide(message),
+                          static_cast<SQLSMALLINT>(message.size()), &length);
       if (!Succeeded(rc)) break;
     }
-    message.resize(std::min(static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)),
-                            message.size() - 1));
+    message.resize(
+        std::min(static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)), message.size() - 1));
     std::u16string stateText;
     for (SQLWCHAR c : state) {
       if (c == 0) break;
@@ -129,8 +128,7 @@ std::u16string BracketedName(const std::string& name) {
 }
 
 bool EqualNoCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return std::tolower(static_cast<unsigned char>(x)) ==
                   std::tolower(static_cast<unsigned char>(y));
          });
@@ -155,8 +153,7 @@ class OdbcLink {
       throw TargetError(target_code::kUnexpected, std::string(kOwnSource),
                         std::string("The server object is already logged in."));
     }
-    const auto driver =
-        ChooseSqlServerDriver(InstalledDriverNames(environment_), options_.drivers);
+    const auto driver = ChooseSqlServerDriver(InstalledDriverNames(environment_), options_.drivers);
     if (!driver) {
       std::string wanted;
       for (const auto& name : options_.drivers) {
@@ -174,22 +171,22 @@ class OdbcLink {
                                        driver_);
     }
     OdbcHandle connection(SQL_HANDLE_DBC, raw);
-    SQLSetConnectAttrW(connection.get(), SQL_ATTR_LOGIN_TIMEOUT,
-                       IntegerAttribute(static_cast<std::uintptr_t>(
-                           std::max(options_.loginTimeoutSeconds, 1))),
-                       SQL_IS_UINTEGER);
+    SQLSetConnectAttrW(
+        connection.get(), SQL_ATTR_LOGIN_TIMEOUT,
+        IntegerAttribute(static_cast<std::uintptr_t>(std::max(options_.loginTimeoutSeconds, 1))),
+        SQL_IS_UINTEGER);
 
-    auto text = Utf8ToUtf16(BuildConnectionString(
-        {driver_, serverName, integratedSecurity, integratedSecurity ? "" : login,
-         integratedSecurity ? "" : password}));
+    auto text = Utf8ToUtf16(BuildConnectionString({driver_, serverName, integratedSecurity,
+                                                   integratedSecurity ? "" : login,
+                                                   integratedSecurity ? "" : password}));
     if (!text) {
       throw TargetError(target_code::kInvalidArgument, std::string(kOwnSource),
                         std::string("The server name, login or password is not valid UTF-8 "
                                     "text."));
     }
     SQLSMALLINT outLength = 0;
-    const SQLRETURN rc = SQLDriverConnectW(connection.get(), nullptr, Wide(*text), SQL_NTS,
-                                           nullptr, 0, &outLength, SQL_DRIVER_NOPROMPT);
+    const SQLRETURN rc = SQLDriverConnectW(connection.get(), nullptr, Wide(*text), SQL_NTS, nullptr,
+                                           0, &outLength, SQL_DRIVER_NOPROMPT);
     if (!Succeeded(rc)) {
       const auto records = ReadDiagnostics(connection);
       TargetError error = TargetErrorFromDiagnostics(records, OdbcOperation::Connect, driver_);
@@ -198,9 +195,9 @@ class OdbcLink {
                       [](const OdbcDiagnostic& r) { return IsLostConnectionState(r.sqlState); });
       if (integratedSecurity && !unreachable && error.Code() == target_code::kUnspecified) {
         // Given up before the server said anything: mostly no Kerberos ticket on this computer.
-        throw TargetError(error.Code(), error.Source(),
-                          std::string(kIntegratedSecurityHint) + "\r\n" +
-                              error.Description().value_or(""));
+        throw TargetError(
+            error.Code(), error.Source(),
+            std::string(kIntegratedSecurityHint) + "\r\n" + error.Description().value_or(""));
       }
       throw error;
     }
@@ -211,8 +208,8 @@ class OdbcLink {
   // Runs one batch and reads every result to its end.
   void ExecuteLocked(std::u16string text) {
     OdbcHandle statement = NewStatementLocked();
-    SQLRETURN rc = SQLExecDirectW(statement.get(), Wide(text),
-                                  static_cast<SQLINTEGER>(text.size()));
+    SQLRETURN rc =
+        SQLExecDirectW(statement.get(), Wide(text), static_cast<SQLINTEGER>(text.size()));
     // A batch without rows and without a row count ends in SQL_NO_DATA: that is success.
     if (!Succeeded(rc) && rc != SQL_NO_DATA) FailLocked(statement);
     DrainLocked(statement);
@@ -221,8 +218,8 @@ class OdbcLink {
   // Runs a query and returns the first column of every row.
   std::vector<std::string> QueryFirstColumnLocked(std::u16string text) {
     OdbcHandle statement = NewStatementLocked();
-    SQLRETURN rc = SQLExecDirectW(statement.get(), Wide(text),
-                                  static_cast<SQLINTEGER>(text.size()));
+    SQLRETURN rc =
+        SQLExecDirectW(statement.get(), Wide(text), static_cast<SQLINTEGER>(text.size()));
     if (!Succeeded(rc) && rc != SQL_NO_DATA) FailLocked(statement);
     std::vector<std::string> values;
     while (rc != SQL_NO_DATA) {
@@ -257,9 +254,9 @@ class OdbcLink {
     if (!connected_) return {};
     std::u16string name(260, u'\0');
     SQLINTEGER bytes = 0;
-    const SQLRETURN rc = SQLGetConnectAttrW(
-        connection_.get(), SQL_ATTR_CURRENT_CATALOG, Wide(name),
-        static_cast<SQLINTEGER>(name.size() * sizeof(SQLWCHAR)), &bytes);
+    const SQLRETURN rc =
+        SQLGetConnectAttrW(connection_.get(), SQL_ATTR_CURRENT_CATALOG, Wide(name),
+                           static_cast<SQLINTEGER>(name.size() * sizeof(SQLWCHAR)), &bytes);
     if (!Succeeded(rc) || bytes < 0) return {};
     const auto chars = static_cast<std::size_t>(bytes) / sizeof(SQLWCHAR);
     if (chars >= name.size()) return {};  // cut short: better to switch than to guess
@@ -436,8 +433,7 @@ std::optional<OdbcHandle> NewEnvironment() {
 std::shared_ptr<TargetServerObject> CreateOdbcTargetServer(const OdbcServerOptions& options) {
   auto environment = NewEnvironment();
   if (!environment) return nullptr;
-  return std::make_shared<OdbcServer>(
-      std::make_shared<OdbcLink>(std::move(*environment), options));
+  return std::make_shared<OdbcServer>(std::make_shared<OdbcLink>(std::move(*environment), options));
 }
 
 std::vector<std::string> InstalledOdbcDrivers() {

@@ -29,15 +29,15 @@ namespace morvane {
 namespace target_code {
 inline constexpr std::int32_t Code(std::uint32_t bits) { return static_cast<std::int32_t>(bits); }
 
-inline constexpr std::int32_t kNotImplemented = Code(0x80004001u);  // E_NOTIMPL
-inline constexpr std::int32_t kNoInterface = Code(0x80004002u);     // E_NOINTERFACE
-inline constexpr std::int32_t kInvalidPointer = Code(0x80004003u);  // E_POINTER
-inline constexpr std::int32_t kAborted = Code(0x80004004u);         // E_ABORT
-inline constexpr std::int32_t kUnspecified = Code(0x80004005u);     // E_FAIL
-inline constexpr std::int32_t kUnexpected = Code(0x8000FFFFu);      // E_UNEXPECTED
-inline constexpr std::int32_t kAccessDenied = Code(0x80070005u);    // E_ACCESSDENIED
-inline constexpr std::int32_t kOutOfMemory = Code(0x8007000Eu);     // E_OUTOFMEMORY
-inline constexpr std::int32_t kInvalidArgument = Code(0x80070057u); // E_INVALIDARG
+inline constexpr std::int32_t kNotImplemented = Code(0x80004001u);     // E_NOTIMPL
+inline constexpr std::int32_t kNoInterface = Code(0x80004002u);        // E_NOINTERFACE
+inline constexpr std::int32_t kInvalidPointer = Code(0x80004003u);     // E_POINTER
+inline constexpr std::int32_t kAborted = Code(0x80004004u);            // E_ABORT
+inline constexpr std::int32_t kUnspecified = Code(0x80004005u);        // E_FAIL
+inline constexpr std::int32_t kUnexpected = Code(0x8000FFFFu);         // E_UNEXPECTED
+inline constexpr std::int32_t kAccessDenied = Code(0x80070005u);       // E_ACCESSDENIED
+inline constexpr std::int32_t kOutOfMemory = Code(0x8007000Eu);        // E_OUTOFMEMORY
+inline constexpr std::int32_t kInvalidArgument = Code(0x80070057u);    // E_INVALIDARG
 inline constexpr std::int32_t kParameterNotFound = Code(0x80020004u);  // DISP_E_PARAMNOTFOUND
 // HRESULT_FROM_WIN32(ERROR_NETNAME_DELETED): the code a broken SQL Server link gives on Windows.
 inline constexpr std::int32_t kConnectionLost = Code(0x80070040u);

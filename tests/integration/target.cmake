@@ -11,3 +11,13 @@ if(EXISTS ${PROJECT_SOURCE_DIR}/tests/fixtures/sqlserver.cmake)
     LIBS morvane_target Threads::Threads
     FIXTURES SqlServer)
 endif()
+
+# Against a test server of the test's own, for logins the shared one does not have.
+if(EXISTS ${PROJECT_SOURCE_DIR}/tests/sqlserver/CMakeLists.txt)
+  morvane_test(integration_target_credentials
+    SOURCES target_credentials_test.cpp
+    LIBS morvane_target)
+  target_compile_definitions(integration_target_credentials PRIVATE
+    MORVANE_TDS_SERVER="$<TARGET_FILE:morvane-tds-server>")
+  add_dependencies(integration_target_credentials morvane-tds-server)
+endif()

@@ -33,6 +33,15 @@ unsigned ClosedPort() {
   return ntohs(address.sin_port);
 }
 
+// The tests expect FreeTDS's texts, whichever drivers this computer has besides.
+TargetServerFactory FreeTds() {
+  return [] {
+    OdbcServerOptions options;
+    options.drivers = {kFreeTdsDriver};
+    return CreateOdbcTargetServer(options);
+  };
+}
+
 class RecordingMessageBox final : public TargetMessageBox {
  public:
   void ShowMessage(const std::string& text) override { shown.push_back(text); }
@@ -68,7 +77,9 @@ TEST(OdbcTarget, AnUnreachablePortIsReportedAndReturnsZero) {
        {Authentication::SqlServerAuthentication, Authentication::WindowsAuthentication}) {
     TargetConnection connection;
     RecordingMessageBox messageBox;
-    EXPECT_EQ(ConnectSqlServer(connection, serverName, "sa", "x", authentication, messageBox), 0);
+    EXPECT_EQ(
+        ConnectSqlServer(connection, serverName, "sa", "x", authentication, messageBox, FreeTds()),
+        0);
     ASSERT_EQ(messageBox.shown.size(), 1u);
     const std::string& report = messageBox.shown[0];
     EXPECT_THAT(report, testing::StartsWith("\n[FreeTDS][SQL Server] SQLSTATE 08S01"));
@@ -78,6 +89,19 @@ TEST(OdbcTarget, AnUnreachablePortIsReportedAndReturnsZero) {
     EXPECT_THAT(report, testing::Not(HasSubstr("Kerberos")));
     EXPECT_FALSE(connection.TargetServer.Empty());
   }
+}
+
+TEST(OdbcTarget, APasswordThatFreeTdsCannotTakeIsReportedBeforeConnecting) {
+  TargetConnection connection;
+  RecordingMessageBox messageBox;
+  EXPECT_EQ(
+      ConnectSqlServer(connection, "127.0.0.1," + std::to_string(ClosedPort()), "sa", "pa};ss",
+                       Authentication::SqlServerAuthentication, messageBox, FreeTds()),
+      0);
+  ASSERT_EQ(messageBox.shown.size(), 1u);
+  EXPECT_EQ(messageBox.shown[0],
+            "\nMorvane Error: -2147024809\r\nThe login or password holds \"};\", which the "
+            "FreeTDS driver cannot take.\r\nThe parameter is incorrect.\r\n");
 }
 
 TEST(OdbcTarget, StatementsBeforeTheLoginAreRefused) {

@@ -18,6 +18,13 @@ namespace {
 
 using testing::HasSubstr;
 
+// The tests expect FreeTDS's texts, whichever drivers this computer has besides.
+std::shared_ptr<TargetServerObject> NewFreeTdsServer() {
+  OdbcServerOptions options;
+  options.drivers = {kFreeTdsDriver};
+  return CreateOdbcTargetServer(options);
+}
+
 class RecordingMessageBox final : public TargetMessageBox {
  public:
   void ShowMessage(const std::string& text) override { shown.push_back(text); }
@@ -61,8 +68,8 @@ class SqlServerTarget : public testing::Test {
 
   int Login(const std::string& serverName, const std::string& withPassword,
             Authentication authentication = Authentication::SqlServerAuthentication) {
-    return ConnectSqlServer(connection, serverName, user, withPassword, authentication,
-                            messageBox);
+    return ConnectSqlServer(connection, serverName, user, withPassword, authentication, messageBox,
+                            NewFreeTdsServer);
   }
 
   // Logs in and creates a database of its own for the test, current on the connection.
@@ -92,9 +99,9 @@ TEST_F(SqlServerTarget, AWrongPasswordIsReportedWithTheServersNumberAndText) {
   EXPECT_EQ(Login(ServerName(), password + "-wrong"), 0);
   ASSERT_EQ(messageBox.shown.size(), 1u);
   const std::string& report = messageBox.shown[0];
-  EXPECT_THAT(report, testing::StartsWith("\n[FreeTDS][SQL Server] SQLSTATE 42000 Error: " +
-                                          std::to_string(target_code::kServerErrorBase + 18456) +
-                                          "\r\n"));
+  EXPECT_THAT(report,
+              testing::StartsWith("\n[FreeTDS][SQL Server] SQLSTATE 42000 Error: " +
+                                  std::to_string(target_code::kServerErrorBase + 18456) + "\r\n"));
   EXPECT_THAT(report, HasSubstr("Login failed for user '" + user + "'."));
   EXPECT_THAT(report, testing::EndsWith("\r\nIDispatch error #18456\r\n"));
   EXPECT_FALSE(connection.TargetServer.Empty());
@@ -116,7 +123,7 @@ TEST_F(SqlServerTarget, WindowsAuthenticationIsRefusedByTheTestServer) {
 TEST_F(SqlServerTarget, ASecondAttemptReleasesTheFailedObjectAndLogsIn) {
   std::vector<std::weak_ptr<TargetServerObject>> made;
   auto factory = [&made]() {
-    auto server = CreateOdbcTargetServer();
+    auto server = NewFreeTdsServer();
     made.push_back(server);
     return server;
   };
@@ -142,7 +149,8 @@ TEST_F(SqlServerTarget, RunsOnTheServerAndOnADatabaseLookedUpByName) {
   Send(database, "CREATE TABLE [t] (a INT NOT NULL)");
   Send(*connection.TargetServer, "USE master");
   // On the server the statement runs in master, where [t] does not exist...
-  const TargetError inMaster = Raised([&] { Send(*connection.TargetServer, "INSERT INTO [t] VALUES (1)"); });
+  const TargetError inMaster =
+      Raised([&] { Send(*connection.TargetServer, "INSERT INTO [t] VALUES (1)"); });
   EXPECT_EQ(inMaster.Code(), target_code::kServerErrorBase + 208);
   // ...on the database object in its own database, wherever the connection was.
   EXPECT_NO_THROW(Send(database, "INSERT INTO [t] VALUES (1)"));
@@ -196,8 +204,8 @@ TEST_F(SqlServerTarget, RefusedStatementsAreReportedWithTheServersNumberAndMessa
   EXPECT_EQ(later.Code(), target_code::kServerErrorBase + 208);
 
   // An unknown database is the server's refusal, not a broken connection.
-  const TargetError unknown = Raised(
-      [&] { Send(*connection.TargetServer, "USE " + test::UniqueName("nowhere")); });
+  const TargetError unknown =
+      Raised([&] { Send(*connection.TargetServer, "USE " + test::UniqueName("nowhere")); });
   EXPECT_EQ(unknown.Code(), target_code::kServerErrorBase + 911);
   EXPECT_FALSE(unknown.ConnectionLost());
   EXPECT_THAT(FormatTargetError(unknown), HasSubstr("does not exist"));
@@ -213,7 +221,7 @@ TEST_F(SqlServerTarget, TextArrivesAsTyped) {
   // Fails with 208 exactly when no row holds the text.
   auto check = [&](const std::string& wanted) {
     Send(database, "IF NOT EXISTS (SELECT * FROM [u] WHERE s = N'" + wanted +
-                      "') SELECT * FROM [no_such_table]");
+                       "') SELECT * FROM [no_such_table]");
   };
   EXPECT_NO_THROW(check(text));
   EXPECT_THROW(check("caf\xC3\xA9 \xE2\x82\xAC"), TargetError);
@@ -282,7 +290,8 @@ TEST_F(SqlServerTarget, TwoThreadsShareTheConnectionOneCallAtATime) {
   // Every row arrived once: a second copy of any of them is refused by the key.
   for (int i : {0, 74, 149}) {
     EXPECT_EQ(Raised([&] {
-                Send(*connection.TargetDatabase, "INSERT INTO [t] VALUES (" + std::to_string(i) + ")");
+                Send(*connection.TargetDatabase,
+                     "INSERT INTO [t] VALUES (" + std::to_string(i) + ")");
               }).Code(),
               target_code::kServerErrorBase + 2627);
   }

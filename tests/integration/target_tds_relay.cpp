@@ -162,8 +162,8 @@ void TdsRelay::Run() {
         if (side == 0) CountPackets(pair, buffer.data(), static_cast<std::size_t>(got));
         std::size_t sent = 0;
         while (sent < static_cast<std::size_t>(got)) {
-          const ssize_t n = send(to, buffer.data() + sent, static_cast<std::size_t>(got) - sent,
-                                MSG_NOSIGNAL);
+          const ssize_t n =
+              send(to, buffer.data() + sent, static_cast<std::size_t>(got) - sent, MSG_NOSIGNAL);
           if (n <= 0) {
             closed = true;
             break;

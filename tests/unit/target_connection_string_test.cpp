@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "target/ConnectionString.h"
+#include "target/TargetError.h"
 
 namespace morvane {
 namespace {
@@ -43,24 +45,47 @@ TEST(ParseSqlServerName, TheFormsUsersType) {
 }
 
 TEST(ConnectionStringValue, BracesOnlyWhereNeeded) {
-  const std::vector<std::pair<std::string, std::string>> cases{
-      {"sa", "sa"},
-      {"", ""},
-      {"p@ss", "{p@ss}"},
-      {"a;b", "{a;b}"},
-      {"a}b", "{a}}b}"},
-      {"}", "{}}}"},
-      {"{x", "{{x}"},
-      {"k=v", "{k=v}"},
-      {"p;w}", "{p;w}}}"},
-      {" lead", "{ lead}"},
-      {"trail ", "{trail }"},
-      {"in side", "in side"},
-      {"ünïcødé", "ünïcødé"},
+  struct Case {
+    std::string value;
+    std::optional<std::string> odbc;     // Microsoft's drivers: "}" doubled inside
+    std::optional<std::string> freeTds;  // FreeTDS: up to the first "};", "}}" kept as is
   };
-  for (const auto& [value, expected] : cases) {
-    EXPECT_EQ(ConnectionStringValue(value), expected) << value;
+  const std::vector<Case> cases{
+      {"sa", "sa", "sa"},
+      {"", "", ""},
+      {"p@ss", "{p@ss}", "{p@ss}"},
+      {"a;b", "{a;b}", "{a;b}"},
+      {"a}b", "{a}}b}", "{a}b}"},
+      {"}", "{}}}", "{}}"},
+      {"ends}", "{ends}}}", "{ends}}"},
+      {"{x", "{{x}", "{{x}"},
+      {"k=v", "{k=v}", "{k=v}"},
+      {"p;w}", "{p;w}}}", "{p;w}}"},
+      {"a};b", "{a}};b}", std::nullopt},
+      {" lead", "{ lead}", "{ lead}"},
+      {"trail ", "{trail }", "{trail }"},
+      {"in side", "in side", "in side"},
+      {"caf\xC3\xA9", "caf\xC3\xA9", "caf\xC3\xA9"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ConnectionStringValue(c.value, BraceStyle::Odbc), c.odbc) << c.value;
+    EXPECT_EQ(ConnectionStringValue(c.value, BraceStyle::FreeTds), c.freeTds) << c.value;
   }
+}
+
+TEST(BuildConnectionString, RefusesWhatFreeTdsCannotTake) {
+  try {
+    BuildConnectionString({"FreeTDS", "db", false, "sa", "pa};ss"});
+    FAIL() << "no error raised";
+  } catch (const TargetError& error) {
+    EXPECT_EQ(error.Code(), target_code::kInvalidArgument);
+    EXPECT_EQ(error.Description(),
+              "The login or password holds \"};\", which the FreeTDS driver cannot take.");
+  }
+  // Microsoft's drivers take it; with integrated security it is not passed at all.
+  EXPECT_EQ(BuildConnectionString({kDriver17, "db", false, "sa", "pa};ss"}),
+            "DRIVER={ODBC Driver 17 for SQL Server};SERVER=tcp:db;UID=sa;PWD={pa}};ss};");
+  EXPECT_NO_THROW(BuildConnectionString({"FreeTDS", "db", true, "sa", "pa};ss"}));
 }
 
 TEST(ChooseSqlServerDriver, TakesTheFirstInstalledOfThePreferred) {
@@ -113,9 +138,13 @@ INSTANTIATE_TEST_SUITE_P(
                   {"FreeTDS", "db", true, "typed", "left over"},
                   "DRIVER={FreeTDS};SERVER=db;PORT=1433;TDS_Version=7.4;ClientCharset=UTF-8;"
                   "Trusted_Connection=yes;"},
-        BuildCase{"BracedLoginAndPassword",
+        BuildCase{"BracedLoginAndPasswordForFreeTds",
                   {"FreeTDS", "db", false, "dom=ain;user", "p;w}{="},
                   "DRIVER={FreeTDS};SERVER=db;PORT=1433;TDS_Version=7.4;ClientCharset=UTF-8;"
+                  "UID={dom=ain;user};PWD={p;w}{=};"},
+        BuildCase{"BracedLoginAndPasswordForMicrosoftsDriver",
+                  {kDriver18, "db", false, "dom=ain;user", "p;w}{="},
+                  "DRIVER={ODBC Driver 18 for SQL Server};SERVER=tcp:db;Encrypt=yes;"
                   "UID={dom=ain;user};PWD={p;w}}{=};"},
         BuildCase{"Driver18KeepsEncryption",
                   {kDriver18, "db,1444", false, "sa", "x"},

@@ -28,7 +28,8 @@ class DiagnosticMappingTest : public testing::TestWithParam<MappingCase> {};
 
 TEST_P(DiagnosticMappingTest, Maps) {
   const MappingCase& c = GetParam();
-  const TargetError error = TargetErrorFromDiagnostics(c.records, c.operation, c.driver, c.connectionDead);
+  const TargetError error =
+      TargetErrorFromDiagnostics(c.records, c.operation, c.driver, c.connectionDead);
   EXPECT_EQ(error.Code(), c.code);
   EXPECT_EQ(error.Source(), c.source);
   EXPECT_EQ(error.Description(), c.description);
@@ -92,8 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "Database 'nope' does not exist. Make sure that the name is entered "
                     "correctly."},
         MappingCase{"WarningsAreLeftAside",
-                    {{"01000", 5701,
-                      "[FreeTDS][SQL Server]Changed database context to 'master'."},
+                    {{"01000", 5701, "[FreeTDS][SQL Server]Changed database context to 'master'."},
                      {"42000", 102, "[FreeTDS][SQL Server]Incorrect syntax near 'x'."}},
                     kStatement,
                     kFreeTdsDriver,

@@ -102,16 +102,17 @@ TEST_P(SystemMessageTrimTest, TrimsOneLineEnd) {
             "\n(null) Error: -2147467259\r\n(null)\r\n" + c.expected + "\r\n");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, SystemMessageTrimTest,
-    testing::Values(TrimCase{"CrLf", "Some text.\r\n", "Some text."},
-                    TrimCase{"LfAlone", "Some text.\n", "Some text."},
-                    TrimCase{"OneLineFeed", "\n", "\n"},
-                    TrimCase{"CrLfOnly", "\r\n", ""},
-                    TrimCase{"OnlyTheLastLineEnd", "Two\r\n\r\n", "Two\r\n"},
-                    TrimCase{"CrAloneStays", "Text\r", "Text\r"},
-                    TrimCase{"NoLineEnd", "Text", "Text"}),
-    [](const testing::TestParamInfo<TrimCase>& param) { return std::string(param.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, SystemMessageTrimTest,
+                         testing::Values(TrimCase{"CrLf", "Some text.\r\n", "Some text."},
+                                         TrimCase{"LfAlone", "Some text.\n", "Some text."},
+                                         TrimCase{"OneLineFeed", "\n", "\n"},
+                                         TrimCase{"CrLfOnly", "\r\n", ""},
+                                         TrimCase{"OnlyTheLastLineEnd", "Two\r\n\r\n", "Two\r\n"},
+                                         TrimCase{"CrAloneStays", "Text\r", "Text\r"},
+                                         TrimCase{"NoLineEnd", "Text", "Text"}),
+                         [](const testing::TestParamInfo<TrimCase>& param) {
+                           return std::string(param.param.name);
+                         });
 
 TEST(TargetError, LooksUpTheSystemMessageOnce) {
   TableOfTexts table({{target_code::kInvalidPointer, "Invalid pointer\r\n"}});

@@ -23,8 +23,7 @@ class RecordingDatabase final : public TargetDatabaseObject {
       : log_(std::move(log)), name_(std::move(name)) {}
   ~RecordingDatabase() override { log_->push_back("~Database(" + name_ + ")"); }
   void ExecuteWithResults(const std::string& command, std::int32_t length) override {
-    log_->push_back(name_ + ".ExecuteWithResults(" + command + ", " + std::to_string(length) +
-                    ")");
+    log_->push_back(name_ + ".ExecuteWithResults(" + command + ", " + std::to_string(length) + ")");
   }
 
  private:
@@ -61,13 +60,11 @@ class RecordingServer final : public TargetServerObject {
   }
   void Connect(const std::string& serverName, const std::optional<std::string>& login,
                const std::optional<std::string>& password) override {
-    log_->push_back("Connect('" + serverName + "', " + Shown(login) + ", " + Shown(password) +
-                    ")");
+    log_->push_back("Connect('" + serverName + "', " + Shown(login) + ", " + Shown(password) + ")");
     if (failConnect) throw *failConnect;
   }
   void ExecuteWithResults(const std::string& command, std::int32_t length) override {
-    log_->push_back("Server.ExecuteWithResults(" + command + ", " + std::to_string(length) +
-                    ")");
+    log_->push_back("Server.ExecuteWithResults(" + command + ", " + std::to_string(length) + ")");
   }
   std::shared_ptr<TargetDatabasesObject> Databases() override {
     log_->push_back("Databases");
@@ -118,8 +115,8 @@ TEST_F(LoginFixture, WindowsAuthenticationPassesNeitherLoginNorPassword) {
 }
 
 TEST_F(LoginFixture, SqlServerAuthenticationPassesLoginAndPassword) {
-  EXPECT_EQ(ConnectSqlServer(connection, "db,1444", "sa", "p;w}", Authentication::SqlServerAuthentication,
-                             messageBox, Factory()),
+  EXPECT_EQ(ConnectSqlServer(connection, "db,1444", "sa", "p;w}",
+                             Authentication::SqlServerAuthentication, messageBox, Factory()),
             1);
   EXPECT_EQ(*log, (Log{"Create", "LoginSecure(0)", "Connect('db,1444', 'sa', 'p;w}')"}));
   EXPECT_TRUE(messageBox.shown.empty());
@@ -168,8 +165,8 @@ TEST_F(LoginFixture, NoServerObjectMeansZeroWithoutAMessage) {
   };
   for (const auto& factory : failing) {
     connection.TargetServer = std::make_shared<RecordingServer>(log);
-    EXPECT_EQ(ConnectSqlServer(connection, "db", "sa", "x",
-                               Authentication::SqlServerAuthentication, messageBox, factory),
+    EXPECT_EQ(ConnectSqlServer(connection, "db", "sa", "x", Authentication::SqlServerAuthentication,
+                               messageBox, factory),
               0);
     EXPECT_TRUE(connection.TargetServer.Empty());
     EXPECT_TRUE(messageBox.shown.empty());

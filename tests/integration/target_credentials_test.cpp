@@ -1,0 +1,105 @@
+// Logins and passwords that hold the connection string's own characters arrive as typed: a
+// TDS test server of this test's own, whose only login has such a name and password.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "target/OdbcServer.h"
+#include "target/SqlServerLogin.h"
+
+extern char** environ;
+
+namespace morvane {
+namespace {
+
+// Runs the test server binary with one login until the end of the test.
+class OwnTdsServer {
+ public:
+  OwnTdsServer(const std::string& login, const std::string& password) {
+    int out[2];
+    if (pipe(out) != 0) throw std::runtime_error("no pipe");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    std::string binary = MORVANE_TDS_SERVER;
+    std::string portOption = "--port", portValue = "0", loginOption = "--login";
+    std::string loginValue = login + ":" + password;
+    std::vector<char*> argv{binary.data(),      portOption.data(), portValue.data(),
+                            loginOption.data(), loginValue.data(), nullptr};
+    const int spawned = posix_spawn(&pid_, binary.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    if (spawned != 0) {
+      close(out[0]);
+      throw std::runtime_error("cannot start " + binary);
+    }
+    FILE* lines = fdopen(out[0], "r");
+    char line[128] = {};
+    unsigned port = 0;
+    if (lines && std::fgets(line, sizeof line, lines)) {
+      std::sscanf(line, "listening on 127.0.0.1:%u", &port);
+    }
+    if (lines) std::fclose(lines);
+    if (port == 0) throw std::runtime_error("the test server did not start");
+    port_ = port;
+  }
+  ~OwnTdsServer() {
+    kill(pid_, SIGTERM);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+  }
+  OwnTdsServer(const OwnTdsServer&) = delete;
+  OwnTdsServer& operator=(const OwnTdsServer&) = delete;
+
+  std::string ServerName() const { return "127.0.0.1," + std::to_string(port_); }
+
+ private:
+  pid_t pid_ = 0;
+  unsigned port_ = 0;
+};
+
+// The tests expect FreeTDS's texts, whichever drivers this computer has besides.
+std::shared_ptr<TargetServerObject> NewFreeTdsServer() {
+  OdbcServerOptions options;
+  options.drivers = {kFreeTdsDriver};
+  return CreateOdbcTargetServer(options);
+}
+
+class RecordingMessageBox final : public TargetMessageBox {
+ public:
+  void ShowMessage(const std::string& text) override { shown.push_back(text); }
+  std::vector<std::string> shown;
+};
+
+TEST(TargetCredentials, LoginAndPasswordWithConnectionStringCharactersArriveAsTyped) {
+  const std::string login = "odd;user={x}=y";
+  const std::string password = "p;w}=d{:}} ;";
+  OwnTdsServer server(login, password);
+
+  TargetConnection connection;
+  RecordingMessageBox messageBox;
+  EXPECT_EQ(ConnectSqlServer(connection, server.ServerName(), login, password,
+                             Authentication::SqlServerAuthentication, messageBox, NewFreeTdsServer),
+            1);
+  EXPECT_THAT(messageBox.shown, testing::IsEmpty());
+
+  // A password cut at its first ";" (what an unbraced string would pass) is refused.
+  EXPECT_EQ(ConnectSqlServer(connection, server.ServerName(), login, "p",
+                             Authentication::SqlServerAuthentication, messageBox, NewFreeTdsServer),
+            0);
+  ASSERT_EQ(messageBox.shown.size(), 1u);
+  EXPECT_THAT(messageBox.shown[0], testing::HasSubstr("IDispatch error #18456"));
+  EXPECT_THAT(messageBox.shown[0], testing::HasSubstr("Login failed for user '" + login + "'."));
+}
+
+}  // namespace
+}  // namespace morvane
