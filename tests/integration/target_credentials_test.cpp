@@ -101,5 +101,17 @@ TEST(TargetCredentials, LoginAndPasswordWithConnectionStringCharactersArriveAsTy
   EXPECT_THAT(messageBox.shown[0], testing::HasSubstr("Login failed for user '" + login + "'."));
 }
 
+TEST(TargetCredentials, NonAsciiLoginAndPasswordArriveAsTyped) {
+  const std::string login = "m\xC3\xBCller";
+  const std::string password = "p\xC3\xA4ss \xE2\x82\xAC \xF0\x9F\x98\x80";
+  OwnTdsServer server(login, password);
+  TargetConnection connection;
+  RecordingMessageBox messageBox;
+  EXPECT_EQ(ConnectSqlServer(connection, server.ServerName(), login, password,
+                             Authentication::SqlServerAuthentication, messageBox, NewFreeTdsServer),
+            1);
+  EXPECT_THAT(messageBox.shown, testing::IsEmpty());
+}
+
 }  // namespace
 }  // namespace morvane
