@@ -1,0 +1,134 @@
+// Benchmark 3: peak resident size of a whole copy (pause 0) of 10 000, 200 000 and 1 000 000
+// rows of the ten-column table, each copy in a child process of its own so that the figures are
+// clean: ru_maxrss of the child from wait4. A copy of the empty table gives the fixed part
+// (libraries, driver, connections). Inside each child the window samples the resident size
+// every 10 000 rows, so that growth during the copy shows apart from the peak.
+//   bench-copy-memory [--sizes 10000,200000,1000000]
+//   bench-copy-memory --child ROWS     (one copy; run by the parent)
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "bench/BenchSupport.h"
+#include "engine/RowCopy.h"
+
+extern char** environ;
+
+using namespace morvane;
+using namespace morvane::bench;
+
+namespace {
+
+const char* kDatabase = "bench_memory";
+
+std::string TableOf(std::uint64_t rows) { return "rows_" + std::to_string(rows); }
+
+// Resident size now, in KiB.
+long ResidentKiB() {
+  std::ifstream statm("/proc/self/statm");
+  long size = 0, resident = 0;
+  statm >> size >> resident;
+  return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+class SamplingWindow : public CountingWindow {
+ public:
+  void SetStatusText(const std::string& text) override {
+    CountingWindow::SetStatusText(text);
+    if (statusTexts == 1000) atRow1000 = ResidentKiB();
+    if (statusTexts % 10000 == 0) highest = std::max(highest, ResidentKiB());
+  }
+  long atRow1000 = 0;
+  long highest = 0;
+};
+
+int Child(std::uint64_t rows) {
+  const Servers servers = ServersFromEnvironment();
+  Source source(servers, kDatabase);
+  Target target(servers);
+  const std::string table = TableOf(rows);
+  const std::string database = "memory_" + std::to_string(rows);
+  target.CreateDatabase(database);
+  target.CreateTable(source.Database(), table);
+  const long before = ResidentKiB();
+  SamplingWindow window;
+  CopyResult result;
+  const double seconds = Seconds([&] {
+    result = CopyTableRows(source.Database(), target.Connection(), window, table,
+                           {std::chrono::milliseconds(0), nullptr});
+  });
+  const long after = ResidentKiB();
+  if (result.outcome != CopyOutcome::Completed || result.rowsCopied != rows || window.messages != 0) {
+    Fail("the copy did not complete: " + std::to_string(result.rowsCopied) + " rows, " +
+         std::to_string(window.messages) + " message(s): " + window.firstMessage);
+  }
+  target.DropDatabase(database);
+  std::cout << "copy of " << rows << " rows: " << Fixed(seconds, 1) << " s; resident " << before
+            << " KiB before the copy, " << window.atRow1000 << " KiB at row 1000, highest sample "
+            << window.highest << " KiB, " << after << " KiB after" << std::endl;
+  return 0;
+}
+
+// Runs this program with --child ROWS; the child's peak resident size in KiB.
+long PeakOfChild(const char* self, std::uint64_t rows) {
+  std::string count = std::to_string(rows);
+  std::string flag = "--child";
+  char* args[] = {const_cast<char*>(self), flag.data(), count.data(), nullptr};
+  pid_t pid = 0;
+  if (posix_spawn(&pid, self, nullptr, nullptr, args, environ) != 0) Fail("cannot start a child");
+  int status = 0;
+  rusage usage{};
+  if (wait4(pid, &status, 0, &usage) != pid) Fail("wait4");
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) Fail("the copy of " + count + " rows failed");
+  return usage.ru_maxrss;  // KiB on Linux
+}
+
+std::string MiB(long kib) { return Fixed(static_cast<double>(kib) / 1024.0, 1) + " MiB"; }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::uint64_t> sizes = {10000, 200000, 1000000};
+  for (int i = 1; i + 1 < argc; i += 2) {
+    if (std::strcmp(argv[i], "--child") == 0) return Child(std::strtoull(argv[i + 1], nullptr, 10));
+    if (std::strcmp(argv[i], "--sizes") == 0) {
+      sizes.clear();
+      std::istringstream list(argv[i + 1]);
+      for (std::string item; std::getline(list, item, ',');) sizes.push_back(std::stoull(item));
+    }
+  }
+  if (sizes.empty()) Fail("no sizes");
+  const Servers servers = ServersFromEnvironment();
+  {
+    Source source(servers, kDatabase);
+    CreateSourceTable(source.Connection(), kDatabase, TableOf(0), 0);
+    for (auto rows : sizes) CreateSourceTable(source.Connection(), kDatabase, TableOf(rows), rows);
+  }
+
+  const long empty = PeakOfChild(argv[0], 0);
+  std::vector<long> peaks;
+  for (auto rows : sizes) peaks.push_back(PeakOfChild(argv[0], rows));
+  std::cout << "peak resident size of the copy of the empty table: " << MiB(empty) << std::endl;
+  const long smallest = peaks.front();
+  for (std::size_t i = 0; i < sizes.size(); ++i) {
+    const double ratio = static_cast<double>(peaks[i]) / static_cast<double>(smallest);
+    std::cout << "peak resident size, " << sizes[i] << " rows: " << peaks[i] << " KiB" << std::endl;
+    if (i == 0) {
+      ResultRow("3. peak resident size, copy of " + std::to_string(sizes[i]) + " rows",
+                MiB(peaks[i]) + " (empty table: " + MiB(empty) + ")", "-", "-");
+    } else {
+      ResultRow("3. peak resident size, copy of " + std::to_string(sizes[i]) + " rows",
+                MiB(peaks[i]) + " = " + Fixed(ratio, 3) + " x the " + std::to_string(sizes[0]) +
+                    "-row copy",
+                "<= 1.2 x the " + std::to_string(sizes[0]) + "-row copy", Met(ratio <= 1.2));
+    }
+  }
+  return 0;
+}
