@@ -31,6 +31,7 @@ class Conversions : public ::testing::TestWithParam<ConversionCase> {
     client_->Run("CREATE DATABASE [" + database_ + "]; USE [" + database_ + "]");
   }
   static void TearDownTestSuite() {
+    if (!client_) return;
     client_->Run("USE master; DROP DATABASE [" + database_ + "]");
     client_.reset();
   }
@@ -42,6 +43,7 @@ std::string Conversions::database_;
 
 TEST_P(Conversions, FollowSqlServerRules) {
   const ConversionCase& c = GetParam();
+  ASSERT_TRUE(client_) << "no connection to the TDS test server";
   std::string table = UniqueName("t");
   client_->Run("CREATE TABLE [" + table + "] (v " + c.type + ")");
   if (!c.before.empty()) client_->Run(c.before);
