@@ -1,11 +1,15 @@
 #include "tests/integration/PrivateServers.h"
 
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
 #include <signal.h>
 #include <stdexcept>
+
+extern "C" char** environ;
 
 namespace morvane::test {
 namespace {
@@ -26,17 +30,66 @@ std::map<std::string, std::string> ReadSettings(const std::string& path) {
 
 }  // namespace
 
-PrivateServer::PrivateServer(std::string kind) : kind_(std::move(kind)) {
+PrivateServer::PrivateServer(std::string kind, const std::vector<std::string>& logins)
+    : kind_(std::move(kind)) {
   char templ[] = "/tmp/morvane-private-XXXXXX";
   if (mkdtemp(templ) == nullptr) throw std::runtime_error("mkdtemp failed");
   dir_ = std::string(templ) + "/" + kind_;
   std::string command = std::string(MORVANE_FIXTURES_DIR) + "/" + kind_ + "-server start '" + dir_ + "'";
+  if (kind_ == "sqlserver" && !logins.empty()) {
+    StartTdsServer(logins);
+    return;
+  }
   if (kind_ == "sqlserver") command += " '" + std::string(MORVANE_TDS_SERVER) + "'";
   Shell(command + " >/dev/null");
   settings_ = ReadSettings(dir_ + "/server.env");
 }
 
+// The server started directly, so that logins reach its command line without a shell.
+void PrivateServer::StartTdsServer(const std::vector<std::string>& logins) {
+  int out[2];
+  if (pipe(out) != 0) throw std::runtime_error("pipe failed");
+  std::vector<std::string> args = {MORVANE_TDS_SERVER, "--port", "0"};
+  for (const auto& login : logins) {
+    args.push_back("--login");
+    args.push_back(login);
+  }
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_addclose(&actions, out[0]);
+  const int spawned = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(out[1]);
+  if (spawned != 0) throw std::runtime_error("cannot start the TDS test server");
+  std::string text;
+  char buffer[256];
+  while (text.find('\n') == std::string::npos) {
+    const ssize_t n = read(out[0], buffer, sizeof buffer);
+    if (n <= 0) break;
+    text.append(buffer, static_cast<std::size_t>(n));
+  }
+  close(out[0]);
+  const auto colon = text.rfind(':');
+  if (text.rfind("listening on 127.0.0.1:", 0) != 0 || colon == std::string::npos) {
+    throw std::runtime_error("the TDS test server did not start: " + text);
+  }
+  const auto login = logins.front();
+  const auto split = login.find(':');
+  settings_ = {{"host", "127.0.0.1"},
+               {"port", std::to_string(std::stoul(text.substr(colon + 1)))},
+               {"user", login.substr(0, split)},
+               {"password", login.substr(split + 1)}};
+}
+
 PrivateServer::~PrivateServer() {
+  if (pid_ > 0) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
   const std::string command =
       std::string(MORVANE_FIXTURES_DIR) + "/" + kind_ + "-server stop '" + dir_ + "' >/dev/null 2>&1";
   [[maybe_unused]] int ignored = std::system(command.c_str());
@@ -45,6 +98,12 @@ PrivateServer::~PrivateServer() {
 }
 
 void PrivateServer::Kill() {
+  if (pid_ > 0) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    pid_ = 0;
+    return;
+  }
   std::ifstream in(dir_ + (kind_ == "mariadb" ? "/mariadbd.pid" : "/server.pid"));
   pid_t pid = 0;
   in >> pid;

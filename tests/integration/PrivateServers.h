@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "tests/support/TestServers.h"
 
@@ -11,8 +12,9 @@ namespace morvane::test {
 
 class PrivateServer {
  public:
-  // kind: "mariadb" or "sqlserver".
-  explicit PrivateServer(std::string kind);
+  // kind: "mariadb" or "sqlserver"; a SQL Server test server may be given its logins
+  // ("name:password", the first one in Settings()) instead of the fixture's own.
+  explicit PrivateServer(std::string kind, const std::vector<std::string>& logins = {});
   ~PrivateServer();
   PrivateServer(const PrivateServer&) = delete;
   PrivateServer& operator=(const PrivateServer&) = delete;
@@ -25,7 +27,10 @@ class PrivateServer {
   void Kill();
 
  private:
+  void StartTdsServer(const std::vector<std::string>& logins);
+
   std::string kind_, dir_;
+  int pid_ = 0;  // a server started directly
   std::map<std::string, std::string> settings_;
 };
 
