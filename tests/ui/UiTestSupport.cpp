@@ -33,12 +33,15 @@ bool PumpUntil(const std::function<bool()>& done, int milliseconds) {
   return true;
 }
 
-void ShowAndSettle(wxWindow& window) {
-  // Xvfb runs without a window manager: let the keyboard go to the window under the pointer.
+void FocusFollowsPointer() {
   if (Display* display = XOpenDisplay(nullptr)) {
     XSetInputFocus(display, PointerRoot, RevertToPointerRoot, CurrentTime);
     XCloseDisplay(display);
   }
+}
+
+void ShowAndSettle(wxWindow& window) {
+  FocusFollowsPointer();
   window.Show();
   window.Raise();
   window.Update();

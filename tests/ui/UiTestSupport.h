@@ -19,7 +19,10 @@ void Pump(int milliseconds);
 // Processes events until done() is true or `milliseconds` have passed; returns done().
 bool PumpUntil(const std::function<bool()>& done, int milliseconds);
 
-// Shows a top-level window and waits until it is drawn.
+// Xvfb runs without a window manager: the keyboard goes to the window under the pointer.
+void FocusFollowsPointer();
+
+// Shows a top-level window (keyboard following the pointer) and waits until it is drawn.
 void ShowAndSettle(wxWindow& window);
 
 // The client area of a shown window as the screen shows it (children included).
