@@ -103,6 +103,20 @@ ColumnType ResolveType(const ColumnDefinition& c, int ordinal) {
                       c.typeName + ".");
 }
 
+// Bytes a column takes in every row whatever its value (0 for the variable-length types).
+int FixedBytes(const ColumnType& t) {
+  switch (t.kind) {
+    case Kind::TinyInt: return 1;
+    case Kind::SmallInt: return 2;
+    case Kind::Int: case Kind::Real: case Kind::SmallDateTime: return 4;
+    case Kind::BigInt: case Kind::Float: case Kind::DateTime: case Kind::Timestamp: return 8;
+    case Kind::Decimal: return t.precision <= 9 ? 5 : t.precision <= 19 ? 9 : t.precision <= 28 ? 13 : 17;
+    case Kind::Char: case Kind::Binary: return t.length;
+    case Kind::NChar: return 2 * t.length;
+    default: return 0;  // BIT is counted apart; variable-length types may be empty
+  }
+}
+
 std::string ConstraintName(const std::string& prefix, const std::string& table, int objectId,
                            int serial) {
   char hex[24];
@@ -287,6 +301,21 @@ Session::Outcome Session::MakeTable(const CreateTable& s) {
       constraints.push_back(k);
     }
     t.columns.push_back(c);
+  }
+  // The minimum row size: fixed-length data, eight BIT columns to a byte, and the row header,
+  // column count and NULL bitmap.
+  int fixed = 0, bits = 0;
+  for (const Column& c : t.columns) {
+    if (c.type.kind == Kind::Bit) ++bits;
+    else fixed += FixedBytes(c.type);
+  }
+  const int columnCount = static_cast<int>(t.columns.size());
+  const int overhead = 4 + 2 + (columnCount + 7) / 8;
+  const int minimum = fixed + (bits + 7) / 8 + overhead;
+  if (minimum > 8060) {
+    throw Err(1701, "Creating or altering table '" + t.name + "' failed because the minimum row size would be " +
+                        std::to_string(minimum) + ", including " + std::to_string(overhead) +
+                        " bytes of internal overhead. This exceeds the maximum allowable table row size of 8060 bytes.");
   }
   constraints.insert(constraints.end(), s.constraints.begin(), s.constraints.end());
   // Primary key first: it takes the clustered index unless told otherwise.

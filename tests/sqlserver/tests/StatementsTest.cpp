@@ -75,6 +75,9 @@ INSTANTIATE_TEST_SUITE_P(
                       "f FLOAT, g REAL, h BIT, i CHAR, j VARCHAR(10), k NCHAR(3), l NVARCHAR(4000), "
                       "m TEXT, n NTEXT, o IMAGE, p BINARY(4), q VARBINARY, r DATETIME, "
                       "s SMALLDATETIME, u TIMESTAMP)", 0},
+        StatementCase{"FixedLengthRowTooLarge", {}, "CREATE TABLE t (a CHAR(4030), b CHAR(4031))", 1701},
+        StatementCase{"FixedLengthRowJustFits", {}, "CREATE TABLE t (a CHAR(4030), b NCHAR(2011))", 0},
+        StatementCase{"VariableLengthRowsMayBeLarger", {}, "CREATE TABLE t (a VARCHAR(8000), b NVARCHAR(4000))", 0},
         StatementCase{"TwoTimestamps", {}, "CREATE TABLE t (a TIMESTAMP, b TIMESTAMP)", 2738},
         StatementCase{"NTextInPrimaryKey", {}, "CREATE TABLE t (a NTEXT NOT NULL, PRIMARY KEY(a))", 1919},
         StatementCase{"ImageInUnique", {}, "CREATE TABLE t (a IMAGE, UNIQUE(a))", 1919},
