@@ -27,6 +27,38 @@ Database* Catalogue::Find(const std::string& name) {
   return it == databases.end() ? nullptr : &it->second;
 }
 
+int KeyLimit(const Index& index) { return index.clustered ? 900 : 1700; }
+
+int MaxKeyBytes(const ColumnType& t) {
+  switch (t.kind) {
+    case Kind::TinyInt: case Kind::Bit: return 1;
+    case Kind::SmallInt: return 2;
+    case Kind::Int: case Kind::Real: case Kind::SmallDateTime: return 4;
+    case Kind::BigInt: case Kind::Float: case Kind::DateTime: case Kind::Timestamp: return 8;
+    case Kind::Decimal: return t.precision <= 9 ? 5 : t.precision <= 19 ? 9 : t.precision <= 28 ? 13 : 17;
+    case Kind::NChar: case Kind::NVarChar: return 2 * t.length;
+    default: return t.length;
+  }
+}
+
+int MinKeyBytes(const ColumnType& t) {
+  return t.kind == Kind::VarChar || t.kind == Kind::NVarChar || t.kind == Kind::VarBinary ? 0 : MaxKeyBytes(t);
+}
+
+int KeyBytes(const Table& table, const Index& index, const Row& row) {
+  int total = 0;
+  for (std::size_t c : index.columns) {
+    const ColumnType& t = table.columns[c].type;
+    const Value& v = row[c];
+    if (IsNull(v)) continue;
+    if (t.kind == Kind::VarChar) total += static_cast<int>(ToCodePage1252(std::get<std::string>(v)).size());
+    else if (t.kind == Kind::NVarChar) total += 2 * static_cast<int>(Utf16Length(std::get<std::string>(v)));
+    else if (t.kind == Kind::VarBinary) total += static_cast<int>(std::get<Bytes>(v).size());
+    else total += MaxKeyBytes(t);
+  }
+  return total;
+}
+
 std::string IndexKey(const Index& index, const Row& row) {
   std::string key;
   for (std::size_t c : index.columns) {

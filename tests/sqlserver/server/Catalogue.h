@@ -69,6 +69,14 @@ struct Catalogue {
   Database* Find(const std::string& name);
 };
 
+// The largest key an index takes: 900 bytes clustered, 1700 nonclustered.
+int KeyLimit(const Index& index);
+// The bytes a column's values take in an index key: at most, and at least.
+int MaxKeyBytes(const ColumnType& type);
+int MinKeyBytes(const ColumnType& type);
+// The bytes of a row's key in an index.
+int KeyBytes(const Table& table, const Index& index, const Row& row);
+
 // The key of a row in an index: equal for rows that the index treats as duplicates.
 std::string IndexKey(const Index& index, const Row& row);
 // "(7)" or "(abc, 2)": the duplicate key value of error texts.

@@ -129,7 +129,7 @@ std::string ConstraintName(const std::string& prefix, const std::string& table, 
 
 // Checks and adds an index over `columns` to a table (rows are indexed when unique).
 void AddIndex(Table& table, Index index, const std::vector<std::string>& columns,
-              const std::string& qualifiedTable) {
+              const std::string& qualifiedTable, std::vector<SqlMessage>& warnings) {
   for (const auto& name : columns) {
     auto at = table.ColumnIndex(name);
     if (!at) throw Err(1911, "Column name '" + name + "' does not exist in the target table or view.");
@@ -146,6 +146,33 @@ void AddIndex(Table& table, Index index, const std::vector<std::string>& columns
     index.columns.push_back(*at);
   }
   if (index.descending.size() < index.columns.size()) index.descending.resize(index.columns.size());
+  int most = 0, least = 0;
+  for (std::size_t c : index.columns) {
+    most += MaxKeyBytes(table.columns[c].type);
+    least += MinKeyBytes(table.columns[c].type);
+  }
+  const int limit = KeyLimit(index);
+  if (least > limit) {
+    throw Err(1944, "Index '" + index.name + "' was not created. This index has a key length of at least " +
+                        std::to_string(least) + " bytes. The maximum permissible key length is " +
+                        std::to_string(limit) + " bytes.");
+  }
+  if (most > limit) {
+    warnings.push_back(SqlMessage{1945, 10, 1,
+        "Warning! The maximum key length for a " + std::string(index.clustered ? "clustered" : "nonclustered") +
+            " index is " + std::to_string(limit) + " bytes. The index '" + index.name +
+            "' has maximum length of " + std::to_string(most) +
+            " bytes. For some combination of large values, the insert/update operation will fail.", 1});
+  }
+  for (const Row& row : table.rows) {
+    int bytes = KeyBytes(table, index, row);
+    if (bytes > limit) {
+      throw Err(1946, "Operation failed. The index entry of length " + std::to_string(bytes) +
+                          " bytes for the index '" + index.name + "' exceeds the maximum length of " +
+                          std::to_string(limit) + " bytes for " +
+                          (index.clustered ? "clustered" : "nonclustered") + " indexes.");
+    }
+  }
   if (index.clustered) {
     for (const auto& other : table.indexes) {
       if (other.clustered) {
@@ -322,6 +349,7 @@ Session::Outcome Session::MakeTable(const CreateTable& s) {
   std::stable_partition(constraints.begin(), constraints.end(),
                         [](const KeyConstraint& k) { return k.primaryKey; });
   std::set<std::string, LessIgnoringCase> names;
+  std::vector<SqlMessage> warnings;
   int serial = 0;
   bool primarySeen = false;
   const std::string qualified = "dbo." + t.name;
@@ -352,10 +380,11 @@ Session::Outcome Session::MakeTable(const CreateTable& s) {
       throw Err(2714, "There is already an object named '" + index.name + "' in the database.");
     }
     names.insert(index.name);
-    AddIndex(t, index, k.columns, qualified);
+    AddIndex(t, index, k.columns, qualified, warnings);
   }
   db.objectNames.insert(t.name);
   for (const auto& n : names) db.objectNames.insert(n);
+  for (auto& w : warnings) warnings_.push_back(std::move(w));
   db.tables.emplace(t.name, std::move(t));
   return {};
 }
@@ -401,7 +430,9 @@ Session::Outcome Session::MakeIndex(const CreateIndex& s) {
   index.unique = s.unique;
   index.clustered = s.clustered;
   index.descending = s.descending;
-  AddIndex(*t, index, s.columns, "dbo." + t->name);
+  std::vector<SqlMessage> warnings;
+  AddIndex(*t, index, s.columns, "dbo." + t->name, warnings);
+  for (auto& w : warnings) warnings_.push_back(std::move(w));
   return {};
 }
 

@@ -135,6 +135,16 @@ Session::Outcome Session::InsertRows(const Insert& s) {
                            qualified + "'; column does not allow nulls. INSERT fails.");
       }
     }
+    for (const Index& index : t->indexes) {
+      int bytes = KeyBytes(*t, index, row);
+      if (bytes > KeyLimit(index)) {
+        throw SqlError(1946, 16,
+                       "Operation failed. The index entry of length " + std::to_string(bytes) +
+                           " bytes for the index '" + index.name + "' exceeds the maximum length of " +
+                           std::to_string(KeyLimit(index)) + " bytes for " +
+                           (index.clustered ? "clustered" : "nonclustered") + " indexes.");
+      }
+    }
     for (std::size_t i = 0; i < t->indexes.size(); ++i) {
       const Index& index = t->indexes[i];
       if (!index.unique) continue;

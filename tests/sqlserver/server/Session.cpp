@@ -58,7 +58,12 @@ Bytes Session::RunBatch(const std::string& sql, bool inProcedure, std::optional<
     const Statement& st = statements[i];
     const bool last = i + 1 == statements.size() && !inProcedure;
     try {
+      warnings_.clear();
       Outcome o = Run(st, out);
+      for (SqlMessage& w : warnings_) {
+        w.line = st.line;
+        out.Message(false, w, kServerName);
+      }
       std::uint16_t status = last ? kDoneFinal : kDoneMore;
       if (o.count && !options_.noCount) status |= kDoneCount;
       out.Done(status, o.command, o.rows, statementDone);

@@ -91,6 +91,7 @@ class Session {
   SessionOptions options_;
   std::optional<std::pair<std::string, std::string>> identityInsert_;  // database, table
   std::optional<std::int64_t> lastIdentity_;
+  std::vector<SqlMessage> warnings_;  // INFO messages of the running statement
 };
 
 }  // namespace morvane::tds

@@ -78,6 +78,12 @@ INSTANTIATE_TEST_SUITE_P(
         StatementCase{"FixedLengthRowTooLarge", {}, "CREATE TABLE t (a CHAR(4030), b CHAR(4031))", 1701},
         StatementCase{"FixedLengthRowJustFits", {}, "CREATE TABLE t (a CHAR(4030), b NCHAR(2011))", 0},
         StatementCase{"VariableLengthRowsMayBeLarger", {}, "CREATE TABLE t (a VARCHAR(8000), b NVARCHAR(4000))", 0},
+        StatementCase{"KeyAlwaysTooLong", {}, "CREATE TABLE t (a CHAR(901) PRIMARY KEY)", 1944},
+        StatementCase{"KeyTooLongForThisRow",
+                      {"CREATE TABLE t (a NVARCHAR(500) PRIMARY KEY)", "INSERT INTO t VALUES(N'short')"},
+                      "INSERT INTO t VALUES(N'" + std::string(451, 'x') + "')", 1946},
+        StatementCase{"NonclusteredKeyMayBeLonger", {"CREATE TABLE t (a VARCHAR(1700))"},
+                      "CREATE INDEX ix ON t (a); INSERT INTO t VALUES('" + std::string(1700, 'y') + "')", 0},
         StatementCase{"TwoTimestamps", {}, "CREATE TABLE t (a TIMESTAMP, b TIMESTAMP)", 2738},
         StatementCase{"NTextInPrimaryKey", {}, "CREATE TABLE t (a NTEXT NOT NULL, PRIMARY KEY(a))", 1919},
         StatementCase{"ImageInUnique", {}, "CREATE TABLE t (a IMAGE, UNIQUE(a))", 1919},
@@ -193,6 +199,22 @@ TEST(Batches, ReportRowCountsAndNoCount) {
   ASSERT_TRUE(quiet.ok);
   for (long count : quiet.rowCounts) EXPECT_EQ(count, -1);
   client.Run("SET NOCOUNT OFF; USE master; DROP DATABASE [" + db + "]");
+}
+
+TEST(Indexes, WarnWhenSomeKeysWouldBeTooLong) {
+  OdbcTestClient client(SqlServer());
+  std::string db = UniqueName("keys");
+  client.Run("CREATE DATABASE [" + db + "]; USE [" + db + "]");
+  OdbcResult r = client.Execute("CREATE TABLE t (a NVARCHAR(500) NOT NULL, PRIMARY KEY(a))");
+  EXPECT_TRUE(r.ok);
+  bool warned = false;
+  for (const auto& m : r.messages) {
+    warned = warned || (m.native == 1945 && m.message.find("maximum key length for a clustered index is 900 bytes") !=
+                                                std::string::npos);
+  }
+  EXPECT_TRUE(warned);
+  EXPECT_EQ(client.Scalar("SELECT COUNT(*) FROM sys.indexes WHERE object_id = OBJECT_ID('t') AND is_primary_key = 1"), "1");
+  client.Run("USE master; DROP DATABASE [" + db + "]");
 }
 
 TEST(Identity, CountsOnAndFollowsExplicitValues) {
