@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <random>
+#include <cmath>
+#include <cstdio>
 #include <set>
 
 #include "engine/ConversionRun.h"
@@ -145,6 +147,128 @@ TEST_F(BadInput, CredentialsReachBothServersAsTyped) {
   EXPECT_EQ(ConnectSqlServer(target, server, login, password,
                              Authentication::SqlServerAuthentication, box),
             1);
+}
+
+}  // namespace
+}  // namespace morvane
+
+namespace morvane {
+namespace {
+
+std::string Hex(const std::string& bytes, const char* digits = "0123456789ABCDEF") {
+  std::string out;
+  for (char byte : bytes) {
+    const auto c = static_cast<unsigned char>(byte);
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  return out;
+}
+
+// A random text of up to `max` characters: ASCII, quotes, backslashes, Latin, Cyrillic, CJK and
+// emoji, as UTF-8.
+std::string RandomText(std::mt19937& random, int max) {
+  static const std::vector<std::string> pieces = {"a", "Z", " ", "'", "''", "\"", "\\", "%", "_",
+                                                  ";", "--", "é", "ß", "Ж", "中", "😀", "🎉", "N'"};
+  std::uniform_int_distribution<std::size_t> piece(0, pieces.size() - 1);
+  std::uniform_int_distribution<int> length(0, max);
+  std::string text;
+  for (int n = length(random), i = 0; i < n; ++i) {
+    const auto& p = pieces[piece(random)];
+    if (Characters(text) + Characters(p) > static_cast<std::size_t>(max)) break;
+    text += p;
+  }
+  return text;
+}
+
+TEST_F(BadInput, ValuesArriveAsMariaDbHeldThemOrAreReportedRefusals) {
+  std::mt19937 random(42);
+  test::MariaDbTestClient mariadb;
+  const std::string db = mariadb.CreateDatabase("values");
+  mariadb.Execute({"USE " + test::Backticked(db),
+                   "CREATE TABLE v (id INT PRIMARY KEY, i INT, bi BIGINT, biu BIGINT UNSIGNED, "
+                   "d DOUBLE, n DECIMAL(10,4), t VARCHAR(20), b VARBINARY(16), dt DATETIME, "
+                   "da DATE, tm TIME, bits BIT(8), y YEAR)"});
+  auto between = [&](long long lo, long long hi) {
+    return std::uniform_int_distribution<long long>(lo, hi)(random);
+  };
+  const int rows = 300;
+  int expectedRefusals = 0;
+  std::vector<bool> refused(rows + 1, false);
+  for (int id = 1; id <= rows; ++id) {
+    std::string bytes;
+    for (long long k = between(0, 16); k > 0; --k) bytes += static_cast<char>(between(0, 255));
+    const long long dtYear = between(1000, 9999), daYear = between(1000, 9999), year = between(1901, 2155);
+    // SQL Server's DATETIME starts in 1753, its SMALLDATETIME ends in 2079.
+    refused[static_cast<std::size_t>(id)] = dtYear < 1753 || daYear < 1753 || year > 2079;
+    expectedRefusals += refused[static_cast<std::size_t>(id)] ? 1 : 0;
+    char dates[160];
+    std::snprintf(dates, sizeof dates, "'%04lld-%02lld-%02lld %02lld:%02lld:%02lld', '%04lld-%02lld-%02lld', '%02lld:%02lld:%02lld'",
+                  dtYear, between(1, 12), between(1, 28), between(0, 23), between(0, 59), between(0, 59),
+                  daYear, between(1, 12), between(1, 28), between(0, 23), between(0, 59), between(0, 59));
+    const double d = std::ldexp(static_cast<double>(between(-(1LL << 52), 1LL << 52)),
+                                static_cast<int>(between(-950, 900)));  // normal doubles only
+    char number[64];
+    std::snprintf(number, sizeof number, "%.17g", d);
+    char decimal[32];
+    std::snprintf(decimal, sizeof decimal, "%lld.%04lld", between(-999999, 999999), between(0, 9999));
+    mariadb.Execute({"INSERT INTO v VALUES (" + std::to_string(id) + ", " +
+                     std::to_string(between(INT32_MIN, INT32_MAX)) + ", " +
+                     std::to_string(between(INT64_MIN, INT64_MAX)) + ", " +
+                     std::to_string(std::uniform_int_distribution<unsigned long long>()(random)) + ", " +
+                     number + ", " + decimal + ", CONVERT(X'" + Hex(RandomText(random, 20)) +
+                     "' USING utf8mb4), X'" + Hex(bytes) + "', " + dates + ", " +
+                     std::to_string(between(0, 255)) + ", " + std::to_string(year) + ")"});
+  }
+
+  const auto m = test::MariaDb();
+  MySqlHandle mysql;
+  ASSERT_NE(OpenMySqlConnection(mysql, test::MariaDbAddress(), m.user, m.password), 0);
+  ASSERT_EQ(mysql_select_db(mysql.get(), db.c_str()), 0);
+  MySqlSourceDatabase source(mysql);
+  TargetConnection target;
+  test::FailOnMessage box;
+  const auto s = test::SqlServer();
+  ASSERT_EQ(ConnectSqlServer(target, test::SqlServerAddress(), s.user, s.password,
+                             Authentication::SqlServerAuthentication, box),
+            1);
+  window.tables = {"v"};
+  window.selected = {0};
+  window.targetName = test::UniqueName("values");
+  ConversionContext context{window, source, target, pending, stop, std::chrono::milliseconds(0)};
+  const RunSummary summary = ConvertDatabase(context);
+  EXPECT_EQ(summary.rowsRefused, static_cast<std::uint64_t>(expectedRefusals));
+  ASSERT_GT(expectedRefusals, 0);
+  EXPECT_EQ(window.messages.back(), "MySQL to MS SQL Database Conversion completed, but " +
+                                        std::to_string(expectedRefusals) +
+                                        " row(s) of 1 table(s) were refused.");
+
+  const auto held = mariadb.Query("SELECT id, i, bi, biu, d, n, t, b, dt, da, tm, bits + 0, y FROM v ORDER BY id");
+  test::OdbcTestClient look(s);
+  look.Run("USE " + Bracketed(window.targetName));
+  const auto arrived = look.Query("SELECT * FROM [v] ORDER BY [id]");
+  ASSERT_EQ(arrived.size(), static_cast<std::size_t>(rows - expectedRefusals));
+  std::size_t a = 0;
+  for (const auto& h : held) {
+    const int id = std::stoi(*h[0]);
+    if (refused[static_cast<std::size_t>(id)]) continue;
+    const auto& r = arrived.at(a++);
+    SCOPED_TRACE("row " + *h[0]);
+    ASSERT_EQ(r.size(), 13u);
+    EXPECT_EQ(r[0], h[0]);
+    EXPECT_EQ(r[1], h[1]);
+    EXPECT_EQ(r[2], h[2]);
+    EXPECT_EQ(r[3], h[3]);
+    EXPECT_EQ(std::strtod(r[4]->c_str(), nullptr), std::strtod(h[4]->c_str(), nullptr)) << *h[4];
+    EXPECT_EQ(r[5], h[5]);
+    EXPECT_EQ(r[6], h[6]);
+    EXPECT_EQ(r[7], Hex(*h[7], "0123456789abcdef"));
+    EXPECT_EQ(r[8], *h[8] + ".000");
+    EXPECT_EQ(r[9], *h[9] + " 00:00:00.000");
+    EXPECT_EQ(r[10], "1900-01-01 " + *h[10] + ".000");
+    EXPECT_EQ(r[11], h[11]);
+    EXPECT_EQ(r[12], *h[12] + "-01-01 00:00:00");
+  }
 }
 
 }  // namespace
