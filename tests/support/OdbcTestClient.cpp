@@ -99,8 +99,11 @@ std::string Describe(const std::vector<OdbcDiagnostic>& diagnostics) {
 
 std::string OdbcTestClient::ConnectionString(const SqlServerSettings& s, const std::string& database,
                                              const std::string& tdsVersion) {
+  // Braced, with "}" doubled inside, so that any password passes through the driver manager.
+  std::string password;
+  for (char c : s.password) password += c == '}' ? std::string("}}") : std::string(1, c);
   std::string cs = "DRIVER=FreeTDS;SERVER=" + s.host + ";PORT=" + std::to_string(s.port) +
-                   ";TDS_Version=" + tdsVersion + ";UID=" + s.user + ";PWD={" + s.password +
+                   ";TDS_Version=" + tdsVersion + ";UID=" + s.user + ";PWD={" + password +
                    "};ClientCharset=UTF-8";
   if (!database.empty()) cs += ";DATABASE=" + database;
   return cs;
