@@ -32,11 +32,17 @@ wxWindow* MakeControl(wxWindow& parent, const ControlTemplate& c) {
     case ControlKind::Edit:
       return new wxTextCtrl(&parent, id, text, position, size,
                             Has(c, style::kPassword) ? wxTE_PASSWORD : 0);
-    case ControlKind::RadioButton:
-      return new wxRadioButton(&parent, id, text, position, size,
-                               Has(c, style::kGroupStart) ? wxRB_GROUP : 0);
-    case ControlKind::CheckBox:
-      return new wxCheckBox(&parent, id, text, position, size);
+    case ControlKind::RadioButton: {
+      auto* radio = new wxRadioButton(&parent, id, text, position, size,
+                                      Has(c, style::kGroupStart) ? wxRB_GROUP : 0);
+      FitIndicatorToBox(*radio);
+      return radio;
+    }
+    case ControlKind::CheckBox: {
+      auto* check = new wxCheckBox(&parent, id, text, position, size);
+      FitIndicatorToBox(*check);
+      return check;
+    }
     case ControlKind::ComboBox:
       return new wxComboBox(&parent, id, wxString(), position,
                             wxSize(r.w, DialogToPixelsY(kComboBoxHeightUnits)), 0, nullptr,

@@ -93,6 +93,13 @@ void FillGradient(wxDC& dc, const wxRect& client, Rgb top, Rgb bottom) {
   dc.SetPen(wxNullPen);
 }
 
+void FitIndicatorToBox(wxWindow& control) {
+  if (GtkWidget* widget = control.GetHandle()) {
+    StyleWidget(widget, "radio, check { min-width: 12px; min-height: 12px; margin-top: 0; "
+                        "margin-bottom: 0; padding: 0; }");
+  }
+}
+
 std::span<const ControlColour> MainControlColours() { return kMainColours; }
 std::span<const ControlColour> AboutControlColours() { return kAboutColours; }
 

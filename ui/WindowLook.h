@@ -54,6 +54,10 @@ std::span<const ControlColour> MainControlColours();
 std::span<const ControlColour> AboutControlColours();
 const ControlColour* FindControlColour(std::span<const ControlColour> table, int id);
 
+// The theme's radio and check indicators need more height than a 10-unit box gives them;
+// a 12-pixel indicator fits, as on the template's system.
+void FitIndicatorToBox(wxWindow& control);
+
 // Gives every child of dialog named in table its colours. A group box gets its colour behind
 // its title only, as the dialog manager paints it: a filled frame, drawn after the controls
 // made before it, would hide them.
