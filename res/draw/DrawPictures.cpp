@@ -299,23 +299,32 @@ wxImage BigArrow() {
   });
 }
 
-// Icon 128: a yellow database cylinder with a gear and a rising green arrow.
-wxImage AppIcon() {
-  return Paint(48, 48, true, [](wxGraphicsContext& gc) {
-    Cylinder(gc, 4, 8, 28, 36);
-    Gear(gc, 31, 33, 11);
-    wxGraphicsPath arrow = gc.CreatePath();
-    arrow.MoveToPoint(22, 24);
-    arrow.AddLineToPoint(36, 10);
-    arrow.AddLineToPoint(32, 6);
-    arrow.AddLineToPoint(46, 2);
-    arrow.AddLineToPoint(42, 16);
-    arrow.AddLineToPoint(38, 12);
-    arrow.AddLineToPoint(25, 27);
-    arrow.CloseSubpath();
-    gc.SetBrush(wxBrush(Colour(50, 170, 60)));
-    gc.SetPen(wxPen(Colour(20, 100, 30), 1));
-    gc.DrawPath(arrow);
+// Icon 128: a yellow database cylinder with a gear and a rising green arrow, drawn on a 48 x 48
+// grid.
+void DrawAppIcon(wxGraphicsContext& gc) {
+  Cylinder(gc, 4, 8, 28, 36);
+  Gear(gc, 31, 33, 11);
+  wxGraphicsPath arrow = gc.CreatePath();
+  arrow.MoveToPoint(22, 24);
+  arrow.AddLineToPoint(36, 10);
+  arrow.AddLineToPoint(32, 6);
+  arrow.AddLineToPoint(46, 2);
+  arrow.AddLineToPoint(42, 16);
+  arrow.AddLineToPoint(38, 12);
+  arrow.AddLineToPoint(25, 27);
+  arrow.CloseSubpath();
+  gc.SetBrush(wxBrush(Colour(50, 170, 60)));
+  gc.SetPen(wxPen(Colour(20, 100, 30), 1));
+  gc.DrawPath(arrow);
+}
+
+wxImage AppIcon() { return Paint(48, 48, true, DrawAppIcon); }
+
+// The same icon at the sizes desktops look for in their icon themes.
+wxImage AppIconAt(int size) {
+  return Paint(size, size, true, [size](wxGraphicsContext& gc) {
+    gc.Scale(size / 48.0, size / 48.0);
+    DrawAppIcon(gc);
   });
 }
 
@@ -449,7 +458,7 @@ class DrawApp : public wxApp {
     }
     wxInitAllImageHandlers();
     const wxString out = argv[1];
-    auto file = [&out](const char* name) { return out + "/" + name; };
+    auto file = [&out](const std::string& name) { return out + "/" + name; };
     bool ok = true;
     auto bitmap = [&](const char* name, const wxImage& image) {
       ok = SavePalette(image, file(name)) && ok;
@@ -471,6 +480,9 @@ class DrawApp : public wxApp {
     bitmap("bitmap-148.png", BigArrow());
     bitmap("bitmap-152.png", Dimmed(convert, 0.86));
     ok = SaveTrueColour(AppIcon(), file("icon-128.png")) && ok;
+    for (int size : {16, 32, 48, 64, 128, 256}) {
+      ok = SaveTrueColour(AppIconAt(size), file("desktop/morvane-" + std::to_string(size) + ".png")) && ok;
+    }
     ok = SaveMasked(StopIcon(), file("icon-149.png"), 16) && ok;
     ok = SaveMasked(HandCursor(), file("cursor-131.png"), 16) && ok;
     if (!ok) std::fprintf(stderr, "morvane_draw_pictures: a picture could not be saved\n");
