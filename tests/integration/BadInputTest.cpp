@@ -62,10 +62,12 @@ TEST_F(BadInput, NamesCreateExactlyTheirObjects) {
   MySqlHandle mysql;
   ASSERT_NE(OpenMySqlConnection(mysql, test::MariaDbAddress(), m.user, m.password), 0);
   MySqlSourceDatabase source(mysql);
+  // A server of its own: other tests create databases on the shared one meanwhile.
+  test::PrivateServer sqlserver("sqlserver");
+  const auto s = sqlserver.AsSqlServer();
   TargetConnection target;
   test::FailOnMessage box;
-  const auto s = test::SqlServer();
-  ASSERT_EQ(ConnectSqlServer(target, test::SqlServerAddress(), s.user, s.password,
+  ASSERT_EQ(ConnectSqlServer(target, s.host + "," + std::to_string(s.port), s.user, s.password,
                              Authentication::SqlServerAuthentication, box),
             1);
   test::OdbcTestClient look(s);
