@@ -94,6 +94,17 @@ TEST_F(RowCopyRoundTrip, TextsAsLongAsTheirColumnsWithEmoji) {
   EXPECT_EQ(Target("SELECT * FROM [full]"), (std::vector<OdbcRow>{{"😀😃😄😁", "🎉🎉"}}));
 }
 
+TEST_F(RowCopyRoundTrip, CharZeroColumnIsCreated) {
+  // MySQL allows CHAR(0) (it holds '' or NULL); SQL Server's smallest is one character.
+  Source({"CREATE TABLE flags (id INT, f CHAR(0))", "INSERT INTO flags VALUES (1, ''), (2, NULL)"});
+  EXPECT_EQ(Copy("flags").rowsCopied, 2u);
+  EXPECT_THAT(window.messages, ElementsAre());
+  const auto rows = Target("SELECT * FROM [flags] ORDER BY [id]");
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0][1], std::string(2, ' '));  // NCHAR pads
+  EXPECT_EQ(rows[1][1], std::nullopt);
+}
+
 TEST_F(RowCopyRoundTrip, AutoIncrementValuesWithGapsArriveUnchanged) {
   Source({"CREATE TABLE gaps (id INT AUTO_INCREMENT PRIMARY KEY, v VARCHAR(10))",
           "INSERT INTO gaps (v) VALUES ('a'), ('b'), ('c'), ('d')", "DELETE FROM gaps WHERE id IN (2, 3)",
