@@ -11,4 +11,9 @@ void OpenWithDesktop(const wxString& address) {
   static_cast<void>(wxLaunchDefaultBrowser(address));
 }
 
+void OpenFileWithDesktop(const wxString& path) {
+  const wxLogNull quiet;
+  static_cast<void>(wxLaunchDefaultApplication(path));
+}
+
 }  // namespace morvane::ui

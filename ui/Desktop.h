@@ -9,4 +9,7 @@ namespace morvane::ui {
 // a handler exists or succeeds is not checked.
 void OpenWithDesktop(const wxString& address);
 
+// Opens a local file with the handler that the desktop has for its kind, unchecked.
+void OpenFileWithDesktop(const wxString& path);
+
 }  // namespace morvane::ui

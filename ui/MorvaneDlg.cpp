@@ -1,11 +1,22 @@
 #include "ui/MorvaneDlg.h"
 
+#include <algorithm>
+
+#include <wx/app.h>
 #include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/combobox.h>
 #include <wx/dcclient.h>
+#include <wx/gauge.h>
+#include <wx/listbox.h>
+#include <wx/msgdlg.h>
 #include <wx/radiobut.h>
+#include <wx/stattext.h>
+#include <wx/stdpaths.h>
 #include <wx/textctrl.h>
 
 #include "ui/AboutDlg.h"
+#include "ui/Desktop.h"
 #include "ui/DialogBuilder.h"
 #include "ui/Resources.h"
 #include "ui/Templates.h"
@@ -14,17 +25,50 @@
 namespace morvane::ui {
 namespace {
 
+constexpr int kSqlServerNameEdit = 1000;
+constexpr int kSqlServerLoginEdit = 1001;
+constexpr int kSqlServerPasswordEdit = 1002;
 constexpr int kMySqlServerEdit = 1003;
+constexpr int kMySqlLoginEdit = 1004;
+constexpr int kMySqlPasswordEdit = 1005;
+constexpr int kTargetNameEdit = 1007;
 constexpr int kWindowsAuthenticationRadio = 1009;
 constexpr int kSqlServerAuthenticationRadio = 1010;
 constexpr int kDatabaseCombo = 1011;
+constexpr int kProgressBar = 1013;
 constexpr int kTableList = 1015;
 constexpr int kSelectAllCheck = 1017;
+constexpr int kStatusLine = 1037;
 constexpr int kStopButton = 1048;
+constexpr int kStopFrame = 1049;
+
+const char* const kMySqlFailedMessage =
+    "There is an error to connect with MySQL. Please check your input parameters or server "
+    "configuration.";
+const char* const kSqlServerFailedMessage =
+    "There is an error to connect with MS SQL. Please check your input parameters or server "
+    "configuration.";
+
+// Page one's controls, in the order they are hidden when page two appears.
+constexpr int kPageOneControls[] = {1019, 1020, 1021, 1022, 1023, 1024, 1025, 1026,
+                                    1009, 1010, 1000, 1001, 1002, 1003, 1004, 1005};
+// Page two's controls, in the order they are shown.
+constexpr int kPageTwoControls[] = {1007, 1011, 1015, 1017, 1027, 1028, 1029, 1030};
+// The controls a run disables, in this order.
+constexpr int kSelectionControls[] = {1007, 1011, 1015, 1017, 1027, 1028, 1029, 1030};
+// The progress area, in the order it is shown or hidden.
+constexpr int kProgressArea[] = {kStatusLine, kProgressBar, kStopButton, kStopFrame};
+// The six edit boxes of page one, in the order they are emptied.
+constexpr int kPageOneEdits[] = {1003, 1004, 1005, 1000, 1001, 1002};
+
+std::string Utf8(const wxString& text) { return text.utf8_string(); }
+wxString FromUtf8(const std::string& text) { return wxString::FromUTF8(text); }
+
+void QueueOnUiThread(std::function<void()> task) { wxTheApp->CallAfter(std::move(task)); }
 
 }  // namespace
 
-CMorvaneDlg::CMorvaneDlg() : m_hIcon(LoadIconResource(kAppIcon)) {
+CMorvaneDlg::CMorvaneDlg() : m_hIcon(LoadIconResource(kAppIcon)), m_uiThread(QueueOnUiThread) {
   const DialogTemplate& t = MainTemplate();
   SetBackgroundStyle(wxBG_STYLE_ERASE);
   Create(nullptr, wxID_ANY, wxString::FromUTF8(t.title), wxDefaultPosition, wxDefaultSize,
@@ -42,9 +86,12 @@ CMorvaneDlg::CMorvaneDlg() : m_hIcon(LoadIconResource(kAppIcon)) {
   CentreOnScreen();
 }
 
-CMorvaneDlg::~CMorvaneDlg() = default;
+CMorvaneDlg::~CMorvaneDlg() { EndConversionRun(); }
 
 bool CMorvaneDlg::OnInitDialog() {
+  // The record starts empty, and so do the boxes.
+  DoDataExchange(false);
+
   // A GTK dialog has no system menu, so the window gets no About item there; the About image
   // button opens the box.
 
@@ -71,6 +118,36 @@ bool CMorvaneDlg::OnInitDialog() {
   return true;
 }
 
+void CMorvaneDlg::DoDataExchange(bool saveAndValidate) {
+  struct Binding {
+    int id;
+    std::string ConnectionSettings::*field;
+  };
+  static constexpr Binding bindings[] = {
+      {kSqlServerNameEdit, &ConnectionSettings::sqlServerName},
+      {kSqlServerPasswordEdit, &ConnectionSettings::sqlServerPassword},
+      {kSqlServerLoginEdit, &ConnectionSettings::sqlServerLogin},
+      {kMySqlServerEdit, &ConnectionSettings::mysqlServer},
+      {kMySqlPasswordEdit, &ConnectionSettings::mysqlPassword},
+      {kMySqlLoginEdit, &ConnectionSettings::mysqlLogin},
+  };
+  for (const Binding& b : bindings) {
+    auto* edit = ControlAs<wxTextCtrl>(b.id);
+    if (edit == nullptr) continue;
+    if (saveAndValidate) {
+      m_settings.*b.field = Utf8(edit->GetValue());
+    } else {
+      edit->ChangeValue(FromUtf8(m_settings.*b.field));
+    }
+  }
+  if (saveAndValidate) {
+    const auto* sqlServer = ControlAs<wxRadioButton>(kSqlServerAuthenticationRadio);
+    m_settings.authentication = sqlServer != nullptr && sqlServer->GetValue()
+                                    ? Authentication::SqlServerAuthentication
+                                    : Authentication::WindowsAuthentication;
+  }
+}
+
 void CMorvaneDlg::BindHandlers() {
   Bind(wxEVT_ERASE_BACKGROUND, &CMorvaneDlg::OnEraseBkgnd, this);
   Bind(wxEVT_CHAR_HOOK, &CMorvaneDlg::OnCharHook, this);
@@ -89,9 +166,14 @@ void CMorvaneDlg::BindHandlers() {
   Bind(wxEVT_COMBOBOX, &CMorvaneDlg::OnSelchangeDatabase, this, kDatabaseCombo);
   Bind(wxEVT_CHECKBOX, &CMorvaneDlg::OnSelectAllTables, this, kSelectAllCheck);
   Bind(wxEVT_LISTBOX, &CMorvaneDlg::OnSelchangeTables, this, kTableList);
+  if (wxWindow* list = Control(kTableList)) {
+    // GTK's multiple selection replaces the selection on a plain click; here a click toggles
+    // the one row under the pointer, as the list's style asks. A double click is two clicks.
+    list->Bind(wxEVT_LEFT_DOWN, &CMorvaneDlg::OnTableListClick, this);
+    list->Bind(wxEVT_LEFT_DCLICK, [](wxMouseEvent&) {});
+  }
   // The busy image (1044) has no handler: clicking it does nothing.
 }
-
 wxWindow* CMorvaneDlg::Control(int id) const {
   const auto found = m_controls.find(id);
   return found == m_controls.end() ? nullptr : found->second;
@@ -144,13 +226,23 @@ void CMorvaneDlg::OnShow(wxShowEvent& event) {
 void CMorvaneDlg::OnOK() {}
 
 void CMorvaneDlg::OnCancel() {
-  // Ending a run still in progress, closing the MySQL connection and opening the product's web
-  // page come with the conversion wiring; the window itself ends here.
+  EndConversionRun();
+  CloseMySqlConnection(MySqlConnection);
   if (IsModal()) {
     EndModal(wxID_CANCEL);
   } else {
     Hide();
   }
+  OpenWithDesktop(kProductWebPage);
+}
+
+void CMorvaneDlg::EndConversionRun() {
+  if (m_convertWorker.Running()) m_convertWorker.RequestStop();
+  // From here on every call of the run returns at once without touching the window, so the
+  // worker cannot wait on it; it ends at its next row, pause or statement.
+  m_uiThread.Close();
+  m_convertWorker.Join();
+  m_runWaitCursor.reset();
 }
 
 void CMorvaneDlg::OnAboutButton(wxCommandEvent&) {
@@ -160,31 +252,324 @@ void CMorvaneDlg::OnAboutButton(wxCommandEvent&) {
 
 void CMorvaneDlg::OnExitButton(wxCommandEvent&) { OnCancel(); }
 
-// Not built yet: connecting to both servers and switching to page two.
-void CMorvaneDlg::OnConnect(wxCommandEvent&) {}
+void CMorvaneDlg::OnConnect(wxCommandEvent&) {
+  DoDataExchange(true);
+  const wxBusyCursor wait;
 
-// Not built yet: starting the conversion run on its worker thread.
-void CMorvaneDlg::OnConvert(wxCommandEvent&) {}
+  if (OpenMySqlConnection(MySqlConnection, m_settings.mysqlServer, m_settings.mysqlLogin,
+                          m_settings.mysqlPassword) == 0) {
+    ShowMessageBox(kMySqlFailedMessage, MessageButtons::Ok);
+    return;
+  }
+  if (ConnectSqlServer(m_target, m_settings.sqlServerName, m_settings.sqlServerLogin,
+                       m_settings.sqlServerPassword, m_settings.authentication, *this) == 0) {
+    ShowMessageBox(kSqlServerFailedMessage, MessageButtons::Ok);
+    return;
+  }
 
-// Not built yet: opening the help file beside the executable.
-void CMorvaneDlg::OnHelpButton(wxCommandEvent&) {}
+  // The databases are listed before page one is emptied: a server that has nothing to convert
+  // leaves the user on page one with the fields as typed.
+  if (auto* combo = ControlAs<wxComboBox>(kDatabaseCombo)) combo->Clear();
+  ListDatabases(MySqlConnection, *this);
+  if (DatabaseCount() == 0) {
+    ShowMessageBox(kNoDatabaseMessage, MessageButtons::Ok);
+    return;
+  }
 
-// Not built yet: stopping a conversion run.
-void CMorvaneDlg::OnStop(wxCommandEvent&) {}
+  for (int id : kPageOneEdits) {
+    if (auto* edit = ControlAs<wxTextCtrl>(id)) edit->ChangeValue(wxString());
+  }
+  DoDataExchange(true);  // no credentials remain in the window
+  const std::string name = SelectedDatabase();
+  if (auto* all = ControlAs<wxCheckBox>(kSelectAllCheck)) all->SetValue(false);
+  ListTables(MySqlConnection, *this, name);
+  ShowSelectionPage();
+}
 
-// Not built yet: disabling the SQL Server login fields.
-void CMorvaneDlg::OnWindowsAuthentication(wxCommandEvent&) {}
+void CMorvaneDlg::ShowSelectionPage() {
+  ImageButton(kNextButton)->Hide();
+  for (int id : kPageOneControls) Control(id)->Hide();
+  for (int id : kPageTwoControls) Control(id)->Show();
+  ImageButton(kBusyButton)->Hide();
+  ImageButton(kConvertButton)->Show();
+  // The focus was on a page-one box, now hidden: page two's first tab stop takes it, so that
+  // the keys (Esc among them) keep reaching the window.
+  Control(kDatabaseCombo)->SetFocus();
+}
 
-// Not built yet: enabling the SQL Server login fields.
-void CMorvaneDlg::OnSqlServerAuthentication(wxCommandEvent&) {}
+void CMorvaneDlg::KeepFocusInTheWindow(int preferred) {
+  wxWindow* focus = FindFocus();
+  const bool usable = focus != nullptr && focus != this && focus->IsShownOnScreen() &&
+                      focus->IsEnabled() && IsDescendant(focus);
+  if (usable) return;
+  wxWindow* target = Control(preferred);
+  if (target != nullptr && target->IsShownOnScreen() && target->IsEnabled()) {
+    target->SetFocus();
+  } else {
+    SetFocusIgnoringChildren();
+  }
+}
 
-// Not built yet: listing the tables of the chosen database.
-void CMorvaneDlg::OnSelchangeDatabase(wxCommandEvent&) {}
+void CMorvaneDlg::OnConvert(wxCommandEvent&) {
+  // Refused while a run works; the run locks page two as its first step.
+  m_convertWorker.Start(m_runWindow, m_source, m_target, m_pendingIndex);
+}
 
-// Not built yet: selecting or deselecting every table.
-void CMorvaneDlg::OnSelectAllTables(wxCommandEvent&) {}
+wxString CMorvaneDlg::HelpFilePath() {
+  // The executable has no extension: the help file is named after it with "html".
+  return wxStandardPaths::Get().GetExecutablePath() + ".html";
+}
 
-// Not built yet: unticking "Select All Table" after a click on a table.
-void CMorvaneDlg::OnSelchangeTables(wxCommandEvent&) {}
+void CMorvaneDlg::OnHelpButton(wxCommandEvent&) { OpenFileWithDesktop(HelpFilePath()); }
+
+// The run reports the stop itself and gives the window back.
+void CMorvaneDlg::OnStop(wxCommandEvent&) { m_convertWorker.RequestStop(); }
+
+void CMorvaneDlg::OnWindowsAuthentication(wxCommandEvent&) {
+  for (int id : {kSqlServerLoginEdit, kSqlServerPasswordEdit}) Control(id)->Disable();
+}
+
+void CMorvaneDlg::OnSqlServerAuthentication(wxCommandEvent&) {
+  for (int id : {kSqlServerLoginEdit, kSqlServerPasswordEdit}) Control(id)->Enable();
+}
+
+void CMorvaneDlg::OnSelchangeDatabase(wxCommandEvent&) {
+  // The run has the connection while it works (the box is disabled then anyway).
+  if (m_convertWorker.Running()) return;
+  DoDataExchange(true);
+  const std::string name = SelectedDatabase();
+  SetTargetName(name);
+  if (auto* all = ControlAs<wxCheckBox>(kSelectAllCheck)) all->SetValue(false);
+  ListTables(MySqlConnection, *this, name);
+}
+
+void CMorvaneDlg::OnSelectAllTables(wxCommandEvent&) {
+  const auto* all = ControlAs<wxCheckBox>(kSelectAllCheck);
+  SetAllTablesSelected(all != nullptr && all->GetValue());
+}
+
+void CMorvaneDlg::SetAllTablesSelected(bool selected) {
+  auto* list = ControlAs<wxListBox>(kTableList);
+  if (list == nullptr) return;
+  const int count = static_cast<int>(list->GetCount());
+  for (int i = 0; i < count; ++i) {
+    if (selected) {
+      list->SetSelection(i);
+    } else {
+      list->Deselect(i);
+    }
+  }
+}
+
+void CMorvaneDlg::OnSelchangeTables(wxCommandEvent&) {
+  auto* all = ControlAs<wxCheckBox>(kSelectAllCheck);
+  if (all != nullptr && all->GetValue()) all->SetValue(false);
+}
+
+void CMorvaneDlg::OnTableListClick(wxMouseEvent& event) {
+  auto* list = ControlAs<wxListBox>(kTableList);
+  if (list == nullptr || !list->IsEnabled()) return;
+  list->SetFocus();
+  const int row = list->HitTest(event.GetPosition());
+  if (row == wxNOT_FOUND) return;
+  if (list->IsSelected(row)) {
+    list->Deselect(row);
+  } else {
+    list->SetSelection(row);
+  }
+  wxCommandEvent changed(wxEVT_LISTBOX, kTableList);
+  changed.SetEventObject(list);
+  changed.SetInt(row);
+  changed.SetString(list->GetString(static_cast<unsigned>(row)));
+  list->ProcessWindowEvent(changed);
+}
+
+// The listings.
+
+void CMorvaneDlg::AddDatabase(const std::string& name) {
+  if (auto* combo = ControlAs<wxComboBox>(kDatabaseCombo)) combo->Append(FromUtf8(name));
+}
+
+int CMorvaneDlg::DatabaseCount() const {
+  const auto* combo = ControlAs<wxComboBox>(kDatabaseCombo);
+  return combo == nullptr ? 0 : static_cast<int>(combo->GetCount());
+}
+
+void CMorvaneDlg::SelectFirstDatabase() {
+  if (DatabaseCount() > 0) ControlAs<wxComboBox>(kDatabaseCombo)->SetSelection(0);
+}
+
+std::string CMorvaneDlg::SelectedDatabase() const {
+  const auto* combo = ControlAs<wxComboBox>(kDatabaseCombo);
+  return combo == nullptr ? std::string() : Utf8(combo->GetStringSelection());
+}
+
+void CMorvaneDlg::SetTargetName(const std::string& name) {
+  if (auto* edit = ControlAs<wxTextCtrl>(kTargetNameEdit)) edit->ChangeValue(FromUtf8(name));
+}
+
+void CMorvaneDlg::ClearTables() {
+  if (auto* list = ControlAs<wxListBox>(kTableList)) list->Clear();
+}
+
+void CMorvaneDlg::AddTable(const std::string& name) {
+  if (auto* list = ControlAs<wxListBox>(kTableList)) list->Append(FromUtf8(name));
+}
+
+void CMorvaneDlg::ShowMessage(const std::string& text) {
+  ShowMessageBox(text, MessageButtons::Ok);
+}
+
+MessageAnswer CMorvaneDlg::ShowMessageBox(const std::string& text, MessageButtons buttons) {
+  // The box shows the normal pointer even while the window waits.
+  const wxBusyCursorSuspender normalPointer;
+  const bool question = buttons == MessageButtons::YesNo;
+  wxMessageDialog box(this, FromUtf8(text), wxString::FromUTF8(MessageCaption),
+                      (question ? wxYES_NO : wxOK) | wxICON_NONE);
+  const int answer = box.ShowModal();
+  if (!question) return MessageAnswer::Ok;
+  return answer == wxID_YES ? MessageAnswer::Yes : MessageAnswer::No;
+}
+
+// The operations of the run on the window.
+
+void CMorvaneDlg::SetSelectionPageEnabled(bool enable) {
+  for (int id : kSelectionControls) Control(id)->Enable(enable);
+}
+
+void CMorvaneDlg::LockSelectionPage() {
+  ControlAs<wxStaticText>(kStatusLine)->SetLabelText("Converting Table:");
+  SetSelectionPageEnabled(false);
+  ImageButton(kConvertButton)->Hide();
+  ImageButton(kBusyButton)->Show();
+  KeepFocusInTheWindow(kStopButton);
+}
+
+void CMorvaneDlg::UnlockSelectionPage() {
+  SetSelectionPageEnabled(true);
+  ImageButton(kConvertButton)->Show();
+  ImageButton(kBusyButton)->Hide();
+  KeepFocusInTheWindow(kDatabaseCombo);
+}
+
+void CMorvaneDlg::ShowProgressArea(bool show) {
+  for (int id : kProgressArea) Control(id)->Show(show);
+  KeepFocusInTheWindow(show ? kStopButton : kDatabaseCombo);
+}
+
+void CMorvaneDlg::ClearTableSelection() {
+  SetAllTablesSelected(false);
+  if (auto* all = ControlAs<wxCheckBox>(kSelectAllCheck)) all->SetValue(false);
+}
+
+std::vector<int> CMorvaneDlg::SelectedTableIndices() const {
+  std::vector<int> indices;
+  if (const auto* list = ControlAs<wxListBox>(kTableList)) {
+    wxArrayInt selections;
+    list->GetSelections(selections);
+    indices.assign(selections.begin(), selections.end());
+  }
+  std::sort(indices.begin(), indices.end());
+  return indices;
+}
+
+// The progress bar counts from 0; the run's range starts where it says.
+void CMorvaneDlg::SetProgressRange(int lower, int upper) {
+  m_progressLower = lower;
+  ControlAs<wxGauge>(kProgressBar)->SetRange(std::max(upper - lower, 1));
+}
+
+void CMorvaneDlg::SetProgressPosition(int position) {
+  auto* gauge = ControlAs<wxGauge>(kProgressBar);
+  gauge->SetValue(std::clamp(position - m_progressLower, 0, gauge->GetRange()));
+}
+
+void CMorvaneDlg::StepProgress() {
+  auto* gauge = ControlAs<wxGauge>(kProgressBar);
+  gauge->SetValue(std::clamp(gauge->GetValue() + m_progressStep, 0, gauge->GetRange()));
+}
+
+// Every call waits until the user-interface thread has carried it out; after the window has
+// gone into its close path, each returns at once with the fallback.
+
+void CMorvaneDlg::RunWindow::SetStatusText(const std::string& text) {
+  m_dialog.m_uiThread.Run(
+      [&] { m_dialog.ControlAs<wxStaticText>(kStatusLine)->SetLabelText(FromUtf8(text)); });
+}
+
+MessageAnswer CMorvaneDlg::RunWindow::ShowMessage(const std::string& text,
+                                                  MessageButtons buttons) {
+  const MessageAnswer fallback =
+      buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
+  return m_dialog.m_uiThread.Call([&] { return m_dialog.ShowMessageBox(text, buttons); },
+                                  fallback);
+}
+
+void CMorvaneDlg::RunWindow::LockSelectionPage() {
+  m_dialog.m_uiThread.Run([&] { m_dialog.LockSelectionPage(); });
+}
+
+void CMorvaneDlg::RunWindow::UnlockSelectionPage() {
+  m_dialog.m_uiThread.Run([&] { m_dialog.UnlockSelectionPage(); });
+}
+
+void CMorvaneDlg::RunWindow::ShowProgressArea(bool show) {
+  m_dialog.m_uiThread.Run([&] { m_dialog.ShowProgressArea(show); });
+}
+
+void CMorvaneDlg::RunWindow::ClearTableSelection() {
+  m_dialog.m_uiThread.Run([&] { m_dialog.ClearTableSelection(); });
+}
+
+std::string CMorvaneDlg::RunWindow::TargetName() const {
+  return m_dialog.m_uiThread.Call(
+      [&] { return Utf8(m_dialog.ControlAs<wxTextCtrl>(kTargetNameEdit)->GetValue()); },
+      std::string());
+}
+
+int CMorvaneDlg::RunWindow::SelectedTableCount() const {
+  return m_dialog.m_uiThread.Call(
+      [&] { return static_cast<int>(m_dialog.SelectedTableIndices().size()); }, 0);
+}
+
+std::vector<int> CMorvaneDlg::RunWindow::SelectedTableIndices() const {
+  return m_dialog.m_uiThread.Call([&] { return m_dialog.SelectedTableIndices(); },
+                                  std::vector<int>());
+}
+
+std::string CMorvaneDlg::RunWindow::TableText(int index) const {
+  return m_dialog.m_uiThread.Call(
+      [&] {
+        const auto* list = m_dialog.ControlAs<wxListBox>(kTableList);
+        return index >= 0 && static_cast<unsigned>(index) < list->GetCount()
+                   ? Utf8(list->GetString(static_cast<unsigned>(index)))
+                   : std::string();
+      },
+      std::string());
+}
+
+void CMorvaneDlg::RunWindow::SetProgressRange(int lower, int upper) {
+  m_dialog.m_uiThread.Run([&] { m_dialog.SetProgressRange(lower, upper); });
+}
+
+void CMorvaneDlg::RunWindow::SetProgressStep(int step) {
+  m_dialog.m_uiThread.Run([&] { m_dialog.m_progressStep = step; });
+}
+
+void CMorvaneDlg::RunWindow::SetProgressPosition(int position) {
+  m_dialog.m_uiThread.Run([&] { m_dialog.SetProgressPosition(position); });
+}
+
+void CMorvaneDlg::RunWindow::StepProgress() {
+  m_dialog.m_uiThread.Run([&] { m_dialog.StepProgress(); });
+}
+
+void CMorvaneDlg::RunWindow::BeginWaitCursor() {
+  m_dialog.m_uiThread.Run([&] { m_dialog.m_runWaitCursor.emplace(); });
+}
+
+void CMorvaneDlg::RunWindow::EndWaitCursor() {
+  m_dialog.m_uiThread.Run([&] { m_dialog.m_runWaitCursor.reset(); });
+}
 
 }  // namespace morvane::ui

@@ -1,14 +1,30 @@
 #pragma once
-// CMorvaneDlg: the main window of the wizard, built from template 102: every control of the
-// template in tab order, the gradient background, the control colours, the image buttons and
-// page one shown. The conversion behaviour of the handlers (connecting, listing, converting,
-// help) is wired in by the code that drives the engine; until then those handlers do nothing.
+// CMorvaneDlg: the main window of the wizard, built from template 102: page one connects to
+// MySQL and SQL Server, page two lists the databases and tables and starts the conversion run
+// on its worker thread, which drives the window through the user-interface thread.
+//
+// The window owns the state of the whole process: the MySQL connection, the SQL Server objects,
+// the pending index statement, the conversion worker and the record of page one.
 
 #include <array>
 #include <map>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include <wx/dialog.h>
 #include <wx/icon.h>
+#include <wx/utils.h>
+
+#include "engine/ConversionRun.h"
+#include "engine/TableDefinition.h"
+#include "engine/WizardWindow.h"
+#include "source/ListingWindow.h"
+#include "source/MySqlSource.h"
+#include "target/SqlServerLogin.h"
+#include "target/TargetServer.h"
+#include "ui/ConnectionSettings.h"
+#include "ui/UiThread.h"
 
 class wxEraseEvent;
 
@@ -16,7 +32,11 @@ namespace morvane::ui {
 
 class CImageButton;
 
-class CMorvaneDlg : public wxDialog {
+// The message shown when the MySQL server has no database besides its system databases.
+inline constexpr const char* kNoDatabaseMessage =
+    "The MySQL server has no database to convert: it lists only its system databases.";
+
+class CMorvaneDlg : public wxDialog, public ListingWindow, public TargetMessageBox {
  public:
   CMorvaneDlg();
   ~CMorvaneDlg() override;
@@ -33,9 +53,32 @@ class CMorvaneDlg : public wxDialog {
   // The application icon (icon 128): the window's large and small icon.
   const wxIcon& Icon() const { return m_hIcon; }
 
+  // The record of page one as last copied in.
+  const ConnectionSettings& Settings() const { return m_settings; }
+  // Whether a conversion run is working.
+  bool ConversionRunning() const { return m_convertWorker.Running(); }
+  // Whether the MySQL connection is open.
+  bool MySqlConnected() const { return static_cast<bool>(MySqlConnection); }
+  // The help file: the executable's path with the extension "html".
+  static wxString HelpFilePath();
+
+  // The listings (ListingWindow), on the user-interface thread.
+  void AddDatabase(const std::string& name) override;
+  int DatabaseCount() const override;
+  void SelectFirstDatabase() override;
+  std::string SelectedDatabase() const override;
+  void SetTargetName(const std::string& name) override;
+  void ClearTables() override;
+  void AddTable(const std::string& name) override;
+
+  // The SQL Server login's report (TargetMessageBox), on the user-interface thread.
+  void ShowMessage(const std::string& text) override;
+
  protected:
   // The window's initialisation, run once its controls exist.
   bool OnInitDialog();
+  // Copies the six edit boxes into the record (saveAndValidate) or the record into the boxes.
+  void DoDataExchange(bool saveAndValidate);
   // Enter: the window stays open.
   void OnOK();
   // Esc, the close box and the Exit image button: the close path.
@@ -55,6 +98,56 @@ class CMorvaneDlg : public wxDialog {
   void OnSelchangeTables(wxCommandEvent& event);
 
  private:
+  // What the conversion run does with the window, carried from its worker thread to the
+  // user-interface thread and waited for.
+  class RunWindow : public ConversionWindow {
+   public:
+    explicit RunWindow(CMorvaneDlg& dialog) : m_dialog(dialog) {}
+    void SetStatusText(const std::string& text) override;
+    MessageAnswer ShowMessage(const std::string& text, MessageButtons buttons) override;
+    void LockSelectionPage() override;
+    void UnlockSelectionPage() override;
+    void ShowProgressArea(bool show) override;
+    void ClearTableSelection() override;
+    std::string TargetName() const override;
+    int SelectedTableCount() const override;
+    std::vector<int> SelectedTableIndices() const override;
+    std::string TableText(int index) const override;
+    void SetProgressRange(int lower, int upper) override;
+    void SetProgressStep(int step) override;
+    void SetProgressPosition(int position) override;
+    void StepProgress() override;
+    void BeginWaitCursor() override;
+    void EndWaitCursor() override;
+
+   private:
+    CMorvaneDlg& m_dialog;
+  };
+
+  // The operations of the run, on the user-interface thread.
+  void LockSelectionPage();
+  void UnlockSelectionPage();
+  void ShowProgressArea(bool show);
+  void ClearTableSelection();
+  void SetSelectionPageEnabled(bool enable);
+  std::vector<int> SelectedTableIndices() const;
+  void SetProgressRange(int lower, int upper);
+  void SetProgressPosition(int position);
+  void StepProgress();
+  MessageAnswer ShowMessageBox(const std::string& text, MessageButtons buttons);
+
+  // A disabled or hidden control cannot keep the focus; the preferred one (or the window)
+  // takes it, so that Esc still reaches the window.
+  void KeepFocusInTheWindow(int preferred);
+  // Page two in place of page one.
+  void ShowSelectionPage();
+  // The Select All box and the table list.
+  void SetAllTablesSelected(bool selected);
+  void OnTableListClick(wxMouseEvent& event);
+  // Ends a run still working (it gives up at its next row, pause or statement) and lets no
+  // later call of it reach the window.
+  void EndConversionRun();
+
   void BindHandlers();
   void OnEraseBkgnd(wxEraseEvent& event);
   void OnCharHook(wxKeyEvent& event);
@@ -65,6 +158,21 @@ class CMorvaneDlg : public wxDialog {
   std::map<int, wxWindow*> m_controls;
   std::array<CImageButton*, 6> m_imageButtons{};
   bool m_firstFocusGiven = false;
+
+  ConnectionSettings m_settings;
+  // The process-wide state of the source, the target and the run.
+  MySqlHandle MySqlConnection;
+  MySqlSourceDatabase m_source{MySqlConnection};
+  TargetConnection m_target;
+  PendingIndex m_pendingIndex;
+  // The worker's one way to the window.
+  UiThread m_uiThread;  // hands tasks to wxApp::CallAfter
+  RunWindow m_runWindow{*this};
+  std::optional<wxBusyCursor> m_runWaitCursor;
+  int m_progressLower = 0;
+  int m_progressStep = 10;
+  // Last: its thread, if still running, ends before anything it uses goes.
+  ConvertWorker m_convertWorker;
 };
 
 }  // namespace morvane::ui

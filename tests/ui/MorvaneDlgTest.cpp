@@ -205,6 +205,52 @@ TEST_F(MainWindow, ExitButtonEndsTheWindow) {
   EXPECT_EQ(dialog->ShowModal(), wxID_CANCEL);
 }
 
+// A real click in the middle of a control.
+void ClickOn(CMorvaneDlg& dialog, int id) {
+  wxWindow* control = dialog.Control(id);
+  const wxRect r = control->GetRect();
+  test::MovePointer(dialog, wxPoint(r.x + 6, r.y + r.height / 2));
+  wxUIActionSimulator simulator;
+  simulator.MouseClick();
+  test::Pump(200);
+}
+
+TEST_F(MainWindow, RadioButtonsEnableAndDisableTheLoginFieldsKeepingTheirText) {
+  auto* login = dialog->ControlAs<wxTextCtrl>(1001);
+  auto* password = dialog->ControlAs<wxTextCtrl>(1002);
+  ClickOn(*dialog, 1010);
+  EXPECT_TRUE(dialog->ControlAs<wxRadioButton>(1010)->GetValue());
+  EXPECT_TRUE(login->IsEnabled());
+  EXPECT_TRUE(password->IsEnabled());
+  login->ChangeValue("sa");
+  password->ChangeValue("secret");
+
+  ClickOn(*dialog, 1009);
+  EXPECT_TRUE(dialog->ControlAs<wxRadioButton>(1009)->GetValue());
+  EXPECT_FALSE(login->IsEnabled());
+  EXPECT_FALSE(password->IsEnabled());
+  EXPECT_EQ(login->GetValue(), "sa");
+  EXPECT_EQ(password->GetValue(), "secret");
+
+  ClickOn(*dialog, 1010);
+  EXPECT_TRUE(login->IsEnabled());
+  EXPECT_EQ(password->GetValue(), "secret");
+}
+
+TEST_F(MainWindow, HelpOpensTheHtmlFileNamedAfterTheExecutableWhateverTheCurrentFolder) {
+  test::FakeDesktopHandler desktop;
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path("/");
+  wxCommandEvent click(wxEVT_BUTTON, kHelpButton);
+  click.SetEventObject(dialog->ImageButton(kHelpButton));
+  dialog->ImageButton(kHelpButton)->ProcessWindowEvent(click);
+  const std::vector<std::string> calls = desktop.WaitForCalls(1);
+  std::filesystem::current_path(before);
+  const std::string executable = std::filesystem::read_symlink("/proc/self/exe").string();
+  EXPECT_EQ(calls, std::vector<std::string>{executable + ".html"});
+  EXPECT_TRUE(dialog->IsShown());
+}
+
 TEST_F(MainWindow, ScreenshotsForTheReadme) {
   std::filesystem::create_directories(test::ScreenshotDir());
   const wxImage main = test::CaptureClient(*dialog);

@@ -10,6 +10,7 @@
 #include <wx/app.h>
 #include <wx/dcclient.h>
 #include <wx/dcmemory.h>
+#include <wx/msgdlg.h>
 #include <wx/uiaction.h>
 #include <wx/utils.h>
 
@@ -142,6 +143,25 @@ std::vector<std::string> FakeDesktopHandler::WaitForCalls(std::size_t count,
                                                           int milliseconds) const {
   PumpUntil([&] { return Calls().size() >= count; }, milliseconds);
   return Calls();
+}
+
+int MessageBoxes::Enter(wxDialog* dialog) {
+  auto* box = dynamic_cast<wxMessageDialog*>(dialog);
+  if (box == nullptr) return wxID_NONE;
+  const Shown shown{box->GetMessage().utf8_string(), box->GetTitle().utf8_string(),
+                    box->GetMessageDialogStyle(), box->GetParent()};
+  m_shown.push_back(shown);
+  if (onShown) onShown(shown);
+  if (m_answers.empty()) return wxID_OK;
+  const int answer = m_answers.front();
+  m_answers.erase(m_answers.begin());
+  return answer;
+}
+
+std::vector<std::string> MessageBoxes::Messages() const {
+  std::vector<std::string> messages;
+  for (const Shown& shown : m_shown) messages.push_back(shown.message);
+  return messages;
 }
 
 std::filesystem::path ScreenshotDir() { return MORVANE_SCREENSHOT_DIR; }

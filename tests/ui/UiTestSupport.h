@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <wx/image.h>
+#include <wx/modalhook.h>
 #include <wx/window.h>
 
 #include "ui/WindowLook.h"
@@ -59,6 +60,40 @@ class FakeDesktopHandler {
   std::filesystem::path m_dir;
   std::filesystem::path m_log;
   std::string m_oldPath;
+};
+
+// Answers every message box shown while it lives, without showing it: each box gets the next
+// queued answer (wxID_OK when none is left), and what it showed is kept. Other dialogs are
+// shown as usual.
+class MessageBoxes : public wxModalDialogHook {
+ public:
+  struct Shown {
+    std::string message;
+    std::string caption;
+    long style = 0;
+    wxWindow* parent = nullptr;
+  };
+
+  MessageBoxes() { Register(); }
+  ~MessageBoxes() override { Unregister(); }
+  MessageBoxes(const MessageBoxes&) = delete;
+  MessageBoxes& operator=(const MessageBoxes&) = delete;
+
+  // The answer (wxID_OK, wxID_YES, wxID_NO) of the next box without one.
+  void Answer(int id) { m_answers.push_back(id); }
+  // Called with each box before it is answered (to look at the window at that moment).
+  std::function<void(const Shown&)> onShown;
+
+  const std::vector<Shown>& Boxes() const { return m_shown; }
+  std::vector<std::string> Messages() const;
+
+ protected:
+  int Enter(wxDialog* dialog) override;
+  void Exit(wxDialog*) override {}
+
+ private:
+  std::vector<int> m_answers;
+  std::vector<Shown> m_shown;
 };
 
 // Where the tests keep their screenshots (docs/screenshots of the source tree).

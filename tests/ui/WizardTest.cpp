@@ -1,0 +1,605 @@
+// The wizard in a user's hands, against the MariaDB and SQL Server test servers: page one's
+// connections, page two's listings and selection, a conversion driven through the window, the
+// window serving the user during a run, and the ways it closes.
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <wx/checkbox.h>
+#include <wx/combobox.h>
+#include <wx/gauge.h>
+#include <wx/listbox.h>
+#include <wx/msgdlg.h>
+#include <wx/radiobut.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+#include <wx/timer.h>
+#include <wx/uiaction.h>
+
+#include "tests/support/MariaDbTestClient.h"
+#include "tests/support/OdbcTestClient.h"
+#include "tests/ui/UiTestSupport.h"
+#include "ui/MorvaneDlg.h"
+#include "ui/Templates.h"
+#include "ui/WindowLook.h"
+
+namespace morvane::ui {
+namespace {
+
+using testing::ElementsAre;
+using testing::HasSubstr;
+using testing::Not;
+
+const std::string kMySqlFailed =
+    "There is an error to connect with MySQL. Please check your input parameters or server "
+    "configuration.";
+const std::string kSqlServerFailed =
+    "There is an error to connect with MS SQL. Please check your input parameters or server "
+    "configuration.";
+const std::string kCompleted = "MySQL to MS SQL Database Conversion successfully completed.";
+
+const std::vector<int> kPageOne = {1003, 1004, 1005, 1000, 1009, 1010, 1001, 1002, 1019,
+                                   1020, 1021, 1022, 1023, 1024, 1025, 1026, 1039};
+const std::vector<int> kPageTwo = {1011, 1007, 1015, 1017, 1027, 1028, 1029, 1030, 1040};
+const std::vector<int> kProgressArea = {1037, 1013, 1048, 1049};
+
+struct PageOne {
+  std::string mysqlServer, mysqlLogin, mysqlPassword;
+  std::string sqlServerName, sqlServerLogin, sqlServerPassword;
+};
+
+PageOne GoodLogins() {
+  const auto m = test::MariaDb();
+  const auto s = test::SqlServer();
+  return {test::MariaDbAddress(), m.user, m.password,
+          s.host + "," + std::to_string(s.port), s.user, s.password};
+}
+
+// Statements that make a table of `rows` rows.
+std::vector<std::string> ManyRows(const std::string& table, int rows) {
+  std::vector<std::string> statements = {"CREATE TABLE " + table +
+                                         " (id INT PRIMARY KEY, label VARCHAR(20))"};
+  std::string insert = "INSERT INTO " + table + " VALUES ";
+  for (int i = 1; i <= rows; ++i) {
+    insert += (i > 1 ? ", (" : "(") + std::to_string(i) + ", 'row " + std::to_string(i) + "')";
+  }
+  statements.push_back(insert);
+  return statements;
+}
+
+class Wizard : public testing::Test {
+ protected:
+  void SetUp() override {
+    dialog = new CMorvaneDlg;
+    test::ShowAndSettle(*dialog);
+  }
+  void TearDown() override {
+    dialog->Destroy();
+    test::Pump(50);
+  }
+
+  wxTextCtrl* Edit(int id) const { return dialog->ControlAs<wxTextCtrl>(id); }
+  wxListBox* Tables() const { return dialog->ControlAs<wxListBox>(1015); }
+  wxComboBox* Databases() const { return dialog->ControlAs<wxComboBox>(1011); }
+  wxCheckBox* SelectAll() const { return dialog->ControlAs<wxCheckBox>(1017); }
+  bool Shown(int id) const { return dialog->Control(id)->IsShown(); }
+
+  void Type(const PageOne& p) {
+    Edit(1003)->ChangeValue(wxString::FromUTF8(p.mysqlServer));
+    Edit(1004)->ChangeValue(wxString::FromUTF8(p.mysqlLogin));
+    Edit(1005)->ChangeValue(wxString::FromUTF8(p.mysqlPassword));
+    Edit(1000)->ChangeValue(wxString::FromUTF8(p.sqlServerName));
+    Press(1010);
+    Edit(1001)->ChangeValue(wxString::FromUTF8(p.sqlServerLogin));
+    Edit(1002)->ChangeValue(wxString::FromUTF8(p.sqlServerPassword));
+  }
+
+  // A click on a button or radio button, as its event.
+  void Press(int id) {
+    wxWindow* control = dialog->Control(id);
+    if (auto* radio = dynamic_cast<wxRadioButton*>(control)) {
+      radio->SetValue(true);
+      wxCommandEvent click(wxEVT_RADIOBUTTON, id);
+      click.SetEventObject(radio);
+      click.SetInt(1);
+      radio->ProcessWindowEvent(click);
+      return;
+    }
+    wxCommandEvent click(wxEVT_BUTTON, id);
+    click.SetEventObject(control);
+    control->ProcessWindowEvent(click);
+  }
+
+  // A real click at a point of a control (client coordinates of the control).
+  void ClickAt(wxWindow& control, const wxPoint& point) {
+    test::MovePointer(control, point);
+    wxUIActionSimulator simulator;
+    simulator.MouseClick();
+    test::Pump(150);
+  }
+
+  // A real click on a row of the table list.
+  void ClickRow(int row) {
+    wxListBox* list = Tables();
+    test::Pump(200);  // the list lays out its rows once shown
+    const wxSize size = list->GetClientSize();
+    for (int y = 1; y < size.y; ++y) {
+      if (list->HitTest(wxPoint(10, y)) == row) {
+        ClickAt(*list, wxPoint(10, y + 3));
+        return;
+      }
+    }
+    ADD_FAILURE() << "row " << row << " is not on the screen";
+  }
+
+  void ClickSelectAll() { ClickAt(*SelectAll(), wxPoint(5, SelectAll()->GetSize().y / 2)); }
+
+  std::vector<int> SelectedRows() const {
+    wxArrayInt selections;
+    Tables()->GetSelections(selections);
+    std::vector<int> rows(selections.begin(), selections.end());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+  }
+  std::vector<std::string> TableRows() const {
+    std::vector<std::string> rows;
+    for (const wxString& item : Tables()->GetStrings()) rows.push_back(item.utf8_string());
+    return rows;
+  }
+  int DatabaseIndex(const std::string& name) const {
+    return Databases()->FindString(wxString::FromUTF8(name), true);
+  }
+
+  // Logs in with good logins and lands on page two.
+  void LogIn() {
+    Type(GoodLogins());
+    Press(kNextButton);
+    ASSERT_TRUE(Shown(1015)) << "page two did not appear";
+  }
+
+  // Chooses a database in the combo box, as the user does.
+  void Choose(const std::string& database) {
+    const int index = DatabaseIndex(database);
+    ASSERT_NE(index, wxNOT_FOUND) << database;
+    Databases()->SetSelection(index);
+    wxCommandEvent changed(wxEVT_COMBOBOX, 1011);
+    changed.SetEventObject(Databases());
+    changed.SetInt(index);
+    Databases()->ProcessWindowEvent(changed);
+  }
+
+  // Waits until the run has ended.
+  void WaitForTheRun(int milliseconds = 60000) {
+    ASSERT_TRUE(test::PumpUntil([&] { return !dialog->ConversionRunning(); }, milliseconds));
+    test::Pump(100);
+  }
+
+  CMorvaneDlg* dialog = nullptr;
+  test::MariaDbTestClient mariadb;
+};
+
+// Next with a failing login: the fixed message (after the report for a refused SQL Server
+// login), and page one as the user typed it.
+struct FailedLogin {
+  const char* name;
+  bool wrongMySqlPassword;
+  bool wrongSqlServerPassword;
+  std::size_t boxes;
+  const std::string* last;
+};
+
+class FailedNext : public Wizard, public testing::WithParamInterface<FailedLogin> {};
+
+TEST_P(FailedNext, ShowsTheMessageAndStaysOnPageOneWithTheFieldsAsTyped) {
+  mariadb.CreateDatabase("failed");
+  PageOne typed = GoodLogins();
+  if (GetParam().wrongMySqlPassword) typed.mysqlPassword += "-wrong";
+  if (GetParam().wrongSqlServerPassword) typed.sqlServerPassword += "-wrong";
+  Type(typed);
+  test::MessageBoxes boxes;
+  Press(kNextButton);
+
+  ASSERT_EQ(boxes.Boxes().size(), GetParam().boxes) << testing::PrintToString(boxes.Messages());
+  EXPECT_EQ(boxes.Boxes().back().message, *GetParam().last);
+  if (GetParam().boxes == 2) {
+    EXPECT_THAT(boxes.Boxes().front().message, Not(testing::IsEmpty()));
+    EXPECT_NE(boxes.Boxes().front().message, kSqlServerFailed);
+  }
+  for (const auto& box : boxes.Boxes()) {
+    EXPECT_EQ(box.caption, "MySQL to MSSQL");
+    EXPECT_EQ(box.parent, dialog);
+    EXPECT_EQ(box.style & wxICON_MASK, wxICON_NONE);
+    EXPECT_TRUE(box.style & wxOK);
+    EXPECT_FALSE(box.style & wxYES_NO);
+  }
+  for (int id : kPageOne) EXPECT_TRUE(Shown(id)) << id;
+  for (int id : kPageTwo) EXPECT_FALSE(Shown(id)) << id;
+  EXPECT_EQ(Edit(1003)->GetValue().utf8_string(), typed.mysqlServer);
+  EXPECT_EQ(Edit(1004)->GetValue().utf8_string(), typed.mysqlLogin);
+  EXPECT_EQ(Edit(1005)->GetValue().utf8_string(), typed.mysqlPassword);
+  EXPECT_EQ(Edit(1000)->GetValue().utf8_string(), typed.sqlServerName);
+  EXPECT_EQ(Edit(1001)->GetValue().utf8_string(), typed.sqlServerLogin);
+  EXPECT_EQ(Edit(1002)->GetValue().utf8_string(), typed.sqlServerPassword);
+  EXPECT_EQ(dialog->Settings().mysqlPassword, typed.mysqlPassword);
+  EXPECT_EQ(dialog->Settings().authentication, Authentication::SqlServerAuthentication);
+
+  // The user corrects the password and goes on.
+  Type(GoodLogins());
+  Press(kNextButton);
+  EXPECT_TRUE(Shown(1015));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Logins, FailedNext,
+    testing::Values(FailedLogin{"WrongMySqlPassword", true, false, 1, &kMySqlFailed},
+                    FailedLogin{"RefusedSqlServerLogin", false, true, 2, &kSqlServerFailed}),
+    [](const testing::TestParamInfo<FailedLogin>& p) { return p.param.name; });
+
+TEST_F(Wizard, NextWithOnlySystemDatabasesStaysOnPageOne) {
+  // A login that sees no database but the system ones.
+  const std::string user = test::UniqueName("nodb");
+  mariadb.Execute({"CREATE USER '" + user + "'@'%' IDENTIFIED BY 'pw'",
+                   "CREATE USER '" + user + "'@'localhost' IDENTIFIED BY 'pw'"});
+  PageOne typed = GoodLogins();
+  typed.mysqlLogin = user;
+  typed.mysqlPassword = "pw";
+  Type(typed);
+  test::MessageBoxes boxes;
+  Press(kNextButton);
+  mariadb.Execute({"DROP USER '" + user + "'@'%'", "DROP USER '" + user + "'@'localhost'"});
+
+  EXPECT_EQ(boxes.Messages(), std::vector<std::string>{kNoDatabaseMessage});
+  ASSERT_EQ(boxes.Boxes().size(), 1u);
+  EXPECT_EQ(boxes.Boxes()[0].caption, "MySQL to MSSQL");
+  for (int id : kPageOne) EXPECT_TRUE(Shown(id)) << id;
+  for (int id : kPageTwo) EXPECT_FALSE(Shown(id)) << id;
+  EXPECT_EQ(Edit(1004)->GetValue().utf8_string(), user);
+  EXPECT_EQ(Edit(1005)->GetValue(), "pw");
+  EXPECT_EQ(Edit(1002)->GetValue().utf8_string(), typed.sqlServerPassword);
+}
+
+TEST_F(Wizard, NextWithGoodLoginsShowsPageTwoWithTheDatabasesSortedAndTheFirstProposed) {
+  const std::string zeta = mariadb.CreateDatabase("zeta");
+  const std::string alpha = mariadb.CreateDatabase("Alpha");
+  const std::string beta = mariadb.CreateDatabase("beta");
+  LogIn();
+
+  for (int id : kPageOne) EXPECT_FALSE(Shown(id)) << id;
+  for (int id : kPageTwo) EXPECT_TRUE(Shown(id)) << id;
+  for (int id : kProgressArea) EXPECT_FALSE(Shown(id)) << id;
+  EXPECT_FALSE(Shown(kBusyButton));
+  for (int id : {1003, 1004, 1005, 1000, 1001, 1002}) {
+    EXPECT_TRUE(Edit(id)->GetValue().empty()) << id;
+  }
+  const ConnectionSettings& record = dialog->Settings();
+  for (const std::string* field : {&record.sqlServerName, &record.sqlServerPassword,
+                                   &record.sqlServerLogin, &record.mysqlServer,
+                                   &record.mysqlPassword, &record.mysqlLogin}) {
+    EXPECT_TRUE(field->empty()) << *field;
+  }
+
+  EXPECT_LT(DatabaseIndex(alpha), DatabaseIndex(beta));
+  EXPECT_LT(DatabaseIndex(beta), DatabaseIndex(zeta));
+  for (const char* system : {"mysql", "information_schema", "performance_schema", "sys"}) {
+    EXPECT_EQ(DatabaseIndex(system), wxNOT_FOUND) << system;
+  }
+  EXPECT_EQ(Databases()->GetSelection(), 0);
+  EXPECT_EQ(Edit(1007)->GetValue(), Databases()->GetString(0));
+  EXPECT_FALSE(SelectAll()->GetValue());
+}
+
+TEST_F(Wizard, AClickTogglesOneRowAndSelectAllTicksAndUnticksEveryRow) {
+  const std::string db = mariadb.CreateDatabase("toggle");
+  mariadb.Execute({"USE " + test::Backticked(db), "CREATE TABLE zeta (a INT)",
+                   "CREATE TABLE Alpha (a INT)", "CREATE TABLE orders (a INT)",
+                   "CREATE TABLE beta (a INT)"});
+  LogIn();
+  Choose(db);
+  ASSERT_EQ(TableRows(), (std::vector<std::string>{"Alpha", "beta", "orders", "zeta"}));
+  EXPECT_TRUE(SelectedRows().empty());
+
+  ClickRow(1);
+  EXPECT_EQ(SelectedRows(), (std::vector<int>{1}));
+  ClickRow(3);
+  EXPECT_EQ(SelectedRows(), (std::vector<int>{1, 3}));
+  ClickRow(1);
+  EXPECT_EQ(SelectedRows(), (std::vector<int>{3}));
+
+  ClickSelectAll();
+  EXPECT_TRUE(SelectAll()->GetValue());
+  EXPECT_EQ(SelectedRows(), (std::vector<int>{0, 1, 2, 3}));
+  // A click on a row unticks the box and keeps every other row's selection.
+  ClickRow(2);
+  EXPECT_FALSE(SelectAll()->GetValue());
+  EXPECT_EQ(SelectedRows(), (std::vector<int>{0, 1, 3}));
+  ClickRow(2);
+  EXPECT_EQ(SelectedRows(), (std::vector<int>{0, 1, 2, 3}));
+  EXPECT_FALSE(SelectAll()->GetValue());
+
+  // Unticking deselects every row, those chosen by hand included.
+  ClickSelectAll();
+  ClickSelectAll();
+  EXPECT_FALSE(SelectAll()->GetValue());
+  EXPECT_TRUE(SelectedRows().empty());
+}
+
+TEST_F(Wizard, AnotherDatabaseReplacesTheTargetNameAndClearsTheSelection) {
+  const std::string first = mariadb.CreateDatabase("first");
+  const std::string second = mariadb.CreateDatabase("second");
+  mariadb.Execute({"USE " + test::Backticked(first), "CREATE TABLE one (a INT)",
+                   "CREATE TABLE two (a INT)", "USE " + test::Backticked(second),
+                   "CREATE TABLE three (a INT)", "CREATE TABLE four (a INT)"});
+  LogIn();
+  Choose(first);
+  EXPECT_EQ(Edit(1007)->GetValue().utf8_string(), first);
+  EXPECT_EQ(TableRows(), (std::vector<std::string>{"one", "two"}));
+  Edit(1007)->ChangeValue("typed by hand");
+  ClickRow(0);
+  ClickSelectAll();
+  ASSERT_TRUE(SelectAll()->GetValue());
+
+  Choose(second);
+  EXPECT_EQ(Edit(1007)->GetValue().utf8_string(), second);
+  EXPECT_FALSE(SelectAll()->GetValue());
+  EXPECT_EQ(TableRows(), (std::vector<std::string>{"four", "three"}));
+  EXPECT_TRUE(SelectedRows().empty());
+}
+
+TEST_F(Wizard, AWholeConversionDrivenThroughTheWindow) {
+  const std::string db = mariadb.CreateDatabase("shop");
+  mariadb.Execute(
+      {"USE " + test::Backticked(db),
+       "CREATE TABLE customers (id INT AUTO_INCREMENT PRIMARY KEY, name VARCHAR(40) NOT NULL)",
+       "CREATE TABLE orders (id INT PRIMARY KEY, customer INT NOT NULL, note TEXT, "
+       "INDEX (customer))",
+       "CREATE TABLE skipped (a INT)",
+       "INSERT INTO customers VALUES (1, 'Zoë O''Neil'), (2, 'Иван')",
+       "INSERT INTO orders VALUES (10, 1, NULL), (11, 2, 'Ελλάδα')", "INSERT INTO skipped VALUES (1)"});
+  LogIn();
+  Choose(db);
+  ASSERT_EQ(TableRows(), (std::vector<std::string>{"customers", "orders", "skipped"}));
+  ClickRow(0);
+  ClickRow(1);
+  const std::string target = test::UniqueName("shopcopy");
+  Edit(1007)->ChangeValue(target);
+
+  // What the window showed while each box was up.
+  struct Seen {
+    bool progress, busy, convert, tablesEnabled;
+    int gauge, range;
+  };
+  std::vector<Seen> seen;
+  test::MessageBoxes boxes;
+  boxes.onShown = [&](const test::MessageBoxes::Shown&) {
+    auto* gauge = dialog->ControlAs<wxGauge>(1013);
+    seen.push_back({Shown(1013) && Shown(1037) && Shown(1048) && Shown(1049), Shown(kBusyButton),
+                    Shown(kConvertButton), Tables()->IsEnabled(), gauge->GetValue(),
+                    gauge->GetRange()});
+  };
+  Press(kConvertButton);
+  WaitForTheRun();
+
+  EXPECT_EQ(boxes.Messages(),
+            (std::vector<std::string>{"You have selected 2 table(s) to convert.", kCompleted}));
+  for (const auto& box : boxes.Boxes()) {
+    EXPECT_EQ(box.caption, "MySQL to MSSQL");
+    EXPECT_EQ(box.parent, dialog);
+    EXPECT_EQ(box.style & wxICON_MASK, wxICON_NONE);
+  }
+  ASSERT_EQ(seen.size(), 2u);
+  // The count: page two locked, the progress area not yet shown.
+  EXPECT_FALSE(seen[0].progress);
+  EXPECT_TRUE(seen[0].busy);
+  EXPECT_FALSE(seen[0].convert);
+  EXPECT_FALSE(seen[0].tablesEnabled);
+  // The completion: the progress area shown with the bar full.
+  EXPECT_TRUE(seen[1].progress);
+  EXPECT_TRUE(seen[1].busy);
+  EXPECT_EQ(seen[1].gauge, seen[1].range);
+  EXPECT_EQ(seen[1].range, 2);
+
+  // Page two again, nothing selected, the progress area hidden.
+  for (int id : kProgressArea) EXPECT_FALSE(Shown(id)) << id;
+  EXPECT_TRUE(Shown(kConvertButton));
+  EXPECT_FALSE(Shown(kBusyButton));
+  for (int id : {1007, 1011, 1015, 1017}) EXPECT_TRUE(dialog->Control(id)->IsEnabled()) << id;
+  EXPECT_TRUE(SelectedRows().empty());
+  EXPECT_FALSE(SelectAll()->GetValue());
+  EXPECT_EQ(Edit(1007)->GetValue().utf8_string(), target);
+
+  test::OdbcTestClient client(test::SqlServer(), target);
+  EXPECT_EQ(client.Query("SELECT * FROM [customers] ORDER BY [id]"),
+            (std::vector<test::OdbcRow>{{"1", "Zoë O'Neil"}, {"2", "Иван"}}));
+  EXPECT_EQ(client.Query("SELECT * FROM [orders] ORDER BY [id]"),
+            (std::vector<test::OdbcRow>{{"10", "1", std::nullopt}, {"11", "2", "Ελλάδα"}}));
+  EXPECT_FALSE(client.Execute("SELECT * FROM [skipped]").ok);
+}
+
+TEST_F(Wizard, TheWindowKeepsServingTheUserWhileARunWorks) {
+  const std::string db = mariadb.CreateDatabase("busy");
+  mariadb.Execute({"USE " + test::Backticked(db)});
+  mariadb.Execute(ManyRows("numbers", 60));
+  LogIn();
+  Choose(db);
+  ClickRow(0);
+  Edit(1007)->ChangeValue(test::UniqueName("busycopy"));
+
+  // A timer of the user-interface thread, counting its ticks while the rows are copied.
+  int ticksDuringRows = 0;
+  std::vector<std::string> statuses;
+  wxTimer timer;
+  timer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+    if (!Shown(1013)) return;
+    ++ticksDuringRows;
+    const std::string status = dialog->Control(1037)->GetLabel().utf8_string();
+    if (statuses.empty() || statuses.back() != status) statuses.push_back(status);
+  });
+  timer.Start(20);
+  test::MessageBoxes boxes;
+  Press(kConvertButton);
+  WaitForTheRun();
+  timer.Stop();
+
+  EXPECT_EQ(boxes.Messages().back(), kCompleted);
+  // 60 rows with a pause of 50 ms after each: three seconds in which the timer keeps ticking,
+  // and the status line names the table being copied.
+  EXPECT_GE(ticksDuringRows, 30);
+  EXPECT_THAT(statuses, testing::Contains(HasSubstr("numbers")));
+}
+
+TEST_F(Wizard, EnterDoesNothingOnPageTwo) {
+  const std::string db = mariadb.CreateDatabase("enter");
+  mariadb.Execute({"USE " + test::Backticked(db), "CREATE TABLE t (a INT)"});
+  LogIn();
+  Choose(db);
+  ClickRow(0);
+  test::MessageBoxes boxes;
+  for (int id : {1007, 1011, 1015}) {
+    wxWindow* control = dialog->Control(id);
+    test::MovePointer(*control, wxPoint(5, 5));
+    control->SetFocus();
+    test::Pump(100);
+    wxUIActionSimulator simulator;
+    simulator.Char(WXK_RETURN);
+    test::Pump(300);
+    EXPECT_TRUE(dialog->IsShown()) << id;
+    EXPECT_FALSE(dialog->ConversionRunning()) << id;
+    EXPECT_TRUE(Shown(kConvertButton)) << id;
+  }
+  EXPECT_TRUE(boxes.Messages().empty());
+  EXPECT_EQ(SelectedRows(), (std::vector<int>{0}));
+}
+
+// The three ways to close, on either page and during a run.
+enum class Page { One, Two, Running };
+enum class Way { Esc, CloseBox, Exit };
+
+struct CloseCase {
+  const char* name;
+  Page page;
+  Way way;
+};
+
+class Closing : public Wizard, public testing::WithParamInterface<CloseCase> {};
+
+constexpr int kRunRows = 400;
+
+TEST_P(Closing, ClosesTheWindowEndsTheRunAndOpensTheWebPage) {
+  test::FakeDesktopHandler desktop;
+  test::MessageBoxes boxes;
+  std::string target;
+  if (GetParam().page != Page::One) {
+    const std::string db = mariadb.CreateDatabase("closing");
+    mariadb.Execute({"USE " + test::Backticked(db)});
+    if (GetParam().page == Page::Running) mariadb.Execute(ManyRows("numbers", kRunRows));
+    LogIn();
+    Choose(db);
+    if (GetParam().page == Page::Running) {
+      ClickRow(0);
+      target = test::UniqueName("closingcopy");
+      Edit(1007)->ChangeValue(target);
+      Press(kConvertButton);
+      // Rows are being copied.
+      ASSERT_TRUE(test::PumpUntil([&] { return Shown(1013); }, 20000));
+      test::Pump(500);
+      ASSERT_TRUE(dialog->ConversionRunning());
+    }
+  }
+  ASSERT_TRUE(dialog->MySqlConnected() || GetParam().page == Page::One);
+
+  switch (GetParam().way) {
+    case Way::Esc: {
+      test::MovePointer(*dialog, wxPoint(300, 50));
+      wxUIActionSimulator simulator;
+      simulator.Char(WXK_ESCAPE);
+      break;
+    }
+    case Way::CloseBox:
+      dialog->Close();
+      break;
+    case Way::Exit: {
+      CImageButton* exit = dialog->ImageButton(kExitButton);
+      ClickAt(*exit, wxPoint(exit->GetSize().x / 2, exit->GetSize().y / 2));
+      break;
+    }
+  }
+  test::PumpUntil([&] { return !dialog->IsShown(); }, 5000);
+
+  EXPECT_FALSE(dialog->IsShown());
+  EXPECT_FALSE(dialog->ConversionRunning());
+  EXPECT_FALSE(dialog->MySqlConnected());
+  EXPECT_EQ(desktop.WaitForCalls(1), std::vector<std::string>{kProductWebPage});
+  if (GetParam().page == Page::Running) {
+    // The run gave up where it stood: far from every row arrived, and it did not reach the
+    // window again (no "stopped" message, no completion).
+    EXPECT_EQ(boxes.Messages(), std::vector<std::string>{"You have selected 1 table(s) to convert."});
+    test::OdbcTestClient client(test::SqlServer(), target);
+    const auto count = client.Scalar("SELECT COUNT(*) FROM [numbers]");
+    ASSERT_TRUE(count.has_value());
+    EXPECT_LT(std::stoi(*count), kRunRows / 2);
+  } else {
+    EXPECT_TRUE(boxes.Messages().empty());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, Closing,
+    testing::Values(CloseCase{"EscOnPageOne", Page::One, Way::Esc},
+                    CloseCase{"CloseBoxOnPageOne", Page::One, Way::CloseBox},
+                    CloseCase{"ExitOnPageOne", Page::One, Way::Exit},
+                    CloseCase{"EscOnPageTwo", Page::Two, Way::Esc},
+                    CloseCase{"CloseBoxOnPageTwo", Page::Two, Way::CloseBox},
+                    CloseCase{"ExitOnPageTwo", Page::Two, Way::Exit},
+                    CloseCase{"EscDuringARun", Page::Running, Way::Esc},
+                    CloseCase{"CloseBoxDuringARun", Page::Running, Way::CloseBox},
+                    CloseCase{"ExitDuringARun", Page::Running, Way::Exit}),
+    [](const testing::TestParamInfo<CloseCase>& p) { return p.param.name; });
+
+TEST_F(Wizard, StopEndsTheRunAndGivesThePageBack) {
+  const std::string db = mariadb.CreateDatabase("stop");
+  mariadb.Execute({"USE " + test::Backticked(db)});
+  mariadb.Execute(ManyRows("numbers", kRunRows));
+  LogIn();
+  Choose(db);
+  ClickRow(0);
+  Edit(1007)->ChangeValue(test::UniqueName("stopcopy"));
+  test::MessageBoxes boxes;
+  Press(kConvertButton);
+  ASSERT_TRUE(test::PumpUntil([&] { return Shown(1048); }, 20000));
+  test::Pump(300);
+  ClickAt(*dialog->Control(1048), wxPoint(10, 10));
+  WaitForTheRun(20000);
+
+  EXPECT_THAT(boxes.Messages(),
+              ElementsAre("You have selected 1 table(s) to convert.",
+                          HasSubstr("The conversion was stopped.")));
+  EXPECT_TRUE(dialog->IsShown());
+  for (int id : kProgressArea) EXPECT_FALSE(Shown(id)) << id;
+  EXPECT_TRUE(Shown(kConvertButton));
+  EXPECT_TRUE(Tables()->IsEnabled());
+  EXPECT_TRUE(dialog->MySqlConnected());
+}
+
+TEST_F(Wizard, ScreenshotOfPageTwo) {
+  // Names that do not depend on the test run, so that the picture stays the same.
+  mariadb.Execute({"DROP DATABASE IF EXISTS shop"});
+  const std::string db = mariadb.CreateDatabaseNamed("shop");
+  mariadb.Execute({"USE " + test::Backticked(db), "CREATE TABLE customers (a INT)",
+                   "CREATE TABLE orders (a INT)", "CREATE TABLE `order lines` (a INT)",
+                   "CREATE TABLE products (a INT)"});
+  LogIn();
+  Choose(db);
+  ClickRow(0);
+  ClickRow(2);
+  std::filesystem::create_directories(test::ScreenshotDir());
+  const wxImage page = test::CaptureClient(*dialog);
+  ASSERT_TRUE(page.SaveFile((test::ScreenshotDir() / "selection-page.png").string(),
+                            wxBITMAP_TYPE_PNG));
+}
+
+}  // namespace
+}  // namespace morvane::ui
