@@ -430,11 +430,13 @@ TEST_F(Wizard, TheWindowKeepsServingTheUserWhileARunWorks) {
 
   // A timer of the user-interface thread, counting its ticks while the rows are copied.
   int ticksDuringRows = 0;
+  bool waitCursorDuringRows = true;
   std::vector<std::string> statuses;
   wxTimer timer;
   timer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
     if (!Shown(1013)) return;
     ++ticksDuringRows;
+    waitCursorDuringRows = waitCursorDuringRows && wxIsBusy();
     const std::string status = dialog->Control(1037)->GetLabel().utf8_string();
     if (statuses.empty() || statuses.back() != status) statuses.push_back(status);
   });
@@ -449,6 +451,9 @@ TEST_F(Wizard, TheWindowKeepsServingTheUserWhileARunWorks) {
   // and the status line names the table being copied.
   EXPECT_GE(ticksDuringRows, 30);
   EXPECT_THAT(statuses, testing::Contains(HasSubstr("numbers")));
+  // The wait cursor, set on the user-interface thread, for the whole run and not after it.
+  EXPECT_TRUE(waitCursorDuringRows);
+  EXPECT_FALSE(wxIsBusy());
 }
 
 TEST_F(Wizard, EnterDoesNothingOnPageTwo) {
@@ -558,6 +563,38 @@ INSTANTIATE_TEST_SUITE_P(
                     CloseCase{"CloseBoxDuringARun", Page::Running, Way::CloseBox},
                     CloseCase{"ExitDuringARun", Page::Running, Way::Exit}),
     [](const testing::TestParamInfo<CloseCase>& p) { return p.param.name; });
+
+TEST_F(Wizard, EscDuringARunEndsTheModalLoopAsInTheProgram) {
+  const std::string db = mariadb.CreateDatabase("modal");
+  mariadb.Execute({"USE " + test::Backticked(db)});
+  mariadb.Execute(ManyRows("numbers", kRunRows));
+  test::FakeDesktopHandler desktop;
+  test::MessageBoxes boxes;
+  wxTimer guard;
+  guard.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+    if (dialog->IsModal()) dialog->EndModal(-99);
+  });
+  guard.StartOnce(40000);
+  bool running = false;
+  dialog->CallAfter([&] {
+    LogIn();
+    Choose(db);
+    ClickRow(0);
+    Edit(1007)->ChangeValue(test::UniqueName("modalcopy"));
+    Press(kConvertButton);
+    test::PumpUntil([&] { return Shown(1013); }, 20000);
+    test::Pump(300);
+    running = dialog->ConversionRunning();
+    test::MovePointer(*dialog, wxPoint(300, 50));
+    wxUIActionSimulator simulator;
+    simulator.Char(WXK_ESCAPE);
+  });
+  EXPECT_EQ(dialog->ShowModal(), wxID_CANCEL);
+  EXPECT_TRUE(running);
+  EXPECT_FALSE(dialog->ConversionRunning());
+  EXPECT_FALSE(dialog->MySqlConnected());
+  EXPECT_EQ(desktop.WaitForCalls(1), std::vector<std::string>{kProductWebPage});
+}
 
 TEST_F(Wizard, StopEndsTheRunAndGivesThePageBack) {
   const std::string db = mariadb.CreateDatabase("stop");
