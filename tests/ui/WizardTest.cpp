@@ -419,6 +419,44 @@ TEST_F(Wizard, AWholeConversionDrivenThroughTheWindow) {
   EXPECT_FALSE(client.Execute("SELECT * FROM [skipped]").ok);
 }
 
+TEST_F(Wizard, AnExistingTargetIsReplacedOnlyWhenTheUserSaysYes) {
+  const std::string db = mariadb.CreateDatabase("again");
+  mariadb.Execute({"USE " + test::Backticked(db), "CREATE TABLE t (a INT)",
+                   "INSERT INTO t VALUES (1)"});
+  LogIn();
+  Choose(db);
+  const std::string target = test::UniqueName("againcopy");
+  Edit(1007)->ChangeValue(target);
+  test::MessageBoxes boxes;
+  ClickRow(0);
+  Press(kConvertButton);
+  WaitForTheRun();
+  ASSERT_EQ(boxes.Messages().back(), kCompleted);
+
+  // Declined: the run stops before its tables, the selection stays as the user left it.
+  ClickRow(0);
+  boxes.Answer(wxID_NO);
+  Press(kConvertButton);
+  WaitForTheRun();
+  ASSERT_EQ(boxes.Boxes().size(), 3u);
+  EXPECT_EQ(boxes.Boxes()[2].message,
+            target + " is already exist. Do you want to Overwrite the existing database?");
+  EXPECT_TRUE(boxes.Boxes()[2].style & wxYES_NO);
+  EXPECT_EQ(boxes.Boxes()[2].style & wxICON_MASK, wxICON_NONE);
+  EXPECT_EQ(SelectedRows(), (std::vector<int>{0}));
+  EXPECT_TRUE(Shown(kConvertButton));
+  EXPECT_TRUE(Tables()->IsEnabled());
+
+  // Accepted: converted anew.
+  boxes.Answer(wxID_YES);
+  Press(kConvertButton);
+  WaitForTheRun();
+  EXPECT_EQ(boxes.Messages().back(), kCompleted);
+  EXPECT_TRUE(SelectedRows().empty());
+  test::OdbcTestClient client(test::SqlServer(), target);
+  EXPECT_EQ(client.Query("SELECT * FROM [t]"), (std::vector<test::OdbcRow>{{"1"}}));
+}
+
 TEST_F(Wizard, TheWindowKeepsServingTheUserWhileARunWorks) {
   const std::string db = mariadb.CreateDatabase("busy");
   mariadb.Execute({"USE " + test::Backticked(db)});
