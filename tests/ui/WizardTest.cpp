@@ -3,6 +3,8 @@
 // window serving the user during a run, and the ways it closes.
 
 #include <algorithm>
+#include <chrono>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -674,6 +676,63 @@ TEST_F(Wizard, ScreenshotOfPageTwo) {
   const wxImage page = test::CaptureClient(*dialog);
   ASSERT_TRUE(page.SaveFile((test::ScreenshotDir() / "selection-page.png").string(),
                             wxBITMAP_TYPE_PNG));
+}
+
+// Stop and Esc at random moments of a run, twenty times in a row: each time the window is back
+// on page two, or closed, within a second, and the run never outlives the connections.
+TEST_F(Wizard, StopAndEscAtRandomMomentsOfARun) {
+  std::mt19937 random(1210);
+  test::FakeDesktopHandler desktop;
+  test::MessageBoxes boxes;
+  const std::string db = mariadb.CreateDatabase("stress");
+  mariadb.Execute({"USE " + test::Backticked(db)});
+  mariadb.Execute(ManyRows("numbers", 400));
+  LogIn();
+  Choose(db);
+
+  for (int round = 0; round < 20; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    const bool esc = round % 2 == 1;
+    ClickRow(0);
+    Edit(1007)->ChangeValue(test::UniqueName("stresscopy"));
+    Press(kConvertButton);
+    if (esc) {
+      // Any moment: while the database is prepared, at the count message, during the rows.
+      test::Pump(std::uniform_int_distribution<int>(0, 1500)(random));
+    } else {
+      ASSERT_TRUE(test::PumpUntil([&] { return Shown(1048); }, 20000));
+      test::Pump(std::uniform_int_distribution<int>(0, 800)(random));
+    }
+    const bool wasRunning = dialog->ConversionRunning();
+    const auto pressed = std::chrono::steady_clock::now();
+    if (esc) {
+      test::MovePointer(*dialog, wxPoint(300, 50));
+      wxUIActionSimulator simulator;
+      simulator.Char(WXK_ESCAPE);
+      ASSERT_TRUE(test::PumpUntil([&] { return !dialog->IsShown(); }, 5000));
+    } else {
+      Press(1048);
+      ASSERT_TRUE(test::PumpUntil(
+          [&] { return !dialog->ConversionRunning() && Shown(kConvertButton); }, 5000));
+    }
+    const auto took = std::chrono::steady_clock::now() - pressed;
+    EXPECT_LT(took, std::chrono::seconds(1)) << (esc ? "Esc" : "Stop") << " after a run that "
+                                             << (wasRunning ? "was running" : "had ended");
+    EXPECT_FALSE(dialog->ConversionRunning());
+    if (esc) {
+      // The worker had ended before the connections were closed.
+      EXPECT_FALSE(dialog->MySqlConnected());
+      dialog->Destroy();
+      test::Pump(50);
+      dialog = new CMorvaneDlg;
+      test::ShowAndSettle(*dialog);
+      LogIn();
+      Choose(db);
+    } else {
+      EXPECT_THAT(boxes.Messages().back(), HasSubstr("The conversion was stopped."));
+      EXPECT_TRUE(Tables()->IsEnabled());
+    }
+  }
 }
 
 }  // namespace
