@@ -5,11 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "target/SqlServerLogin.h"
+
 namespace morvane {
 
 // Every message box of the conversion is owned by the main window, has the caption
-// "MySQL to MSSQL" and no icon.
-inline constexpr const char* MessageCaption = "MySQL to MSSQL";
+// "MySQL to MSSQL" (the same as the login's) and no icon.
+inline constexpr const char* MessageCaption = kMessageBoxCaption;
 
 enum class MessageButtons { Ok, YesNo };
 enum class MessageAnswer { Ok, Yes, No };
