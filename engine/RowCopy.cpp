@@ -46,6 +46,17 @@ void AppendText(std::string& out, std::string_view text) {
   out += "',";
 }
 
+// A number as MySQL wrote it, with its suffix, when `bare` holds; anything else as text, which
+// the target converts or refuses, so that no cell is ever pasted in as T-SQL.
+void AppendNumber(std::string& out, std::string_view text, bool bare, std::string_view suffix = ",") {
+  if (!bare) {
+    AppendText(out, text);
+    return;
+  }
+  out += text;
+  out += suffix;
+}
+
 void AppendHex(std::string& out, std::string_view bytes) {
   static constexpr char digits[] = "0123456789ABCDEF";
   out += "0x";
@@ -95,39 +106,28 @@ void AppendValueLiteral(std::string& out, const Cell& cell, LiteralForm form) {
     case LiteralForm::Bit:
       if (!text.empty() && (text[0] == 0 || text[0] == 1)) {
         out += text[0] == 1 ? "1," : "0,";
-      } else if (IsPlainInteger(text)) {
-        out += text;
-        out += ',';
       } else {
-        AppendText(out, text);
+        AppendNumber(out, text, IsPlainInteger(text));
       }
       return;
     case LiteralForm::BitValue: {
       unsigned long long value = 0;
       for (char c : text) value = (value << 8) | static_cast<unsigned char>(c);
-      out += std::to_string(value);
-      out += ',';
+      AppendNumber(out, std::to_string(value), true);
       return;
     }
     case LiteralForm::Integer:
       if (text.empty()) {
         out += "NULL,";
-      } else if (IsPlainInteger(text)) {
-        out += text;
-        out += ',';
       } else {
-        AppendText(out, text);  // the target converts it, or refuses the row
+        AppendNumber(out, text, IsPlainInteger(text));
       }
       return;
     case LiteralForm::Number:
       if (IsPlainInteger(text)) {
-        out += text;
-        out += ".0,";
-      } else if (IsNumberText(text)) {
-        out += text;
-        out += ',';
+        AppendNumber(out, text, true, ".0,");
       } else {
-        AppendText(out, text);
+        AppendNumber(out, text, IsNumberText(text));
       }
       return;
     case LiteralForm::Binary:
@@ -157,19 +157,37 @@ std::string GetValueLiteral(const Cell& cell, std::string_view typeText, int mys
 CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCopyWindow& window,
                          const std::string& table, const CopyOptions& options) {
   CopyResult result;
-  auto fail = [&](CopyOutcome outcome, const std::string& report) {
-    window.ShowMessage(report, MessageButtons::Ok);
+  StopSignal neverStopped;
+  StopSignal& stop = options.stop != nullptr ? *options.stop : neverStopped;
+  auto execute = [&](const std::string& statement) {
+    target.TargetDatabase->ExecuteWithResults(statement, static_cast<std::int32_t>(statement.size()));
+  };
+
+  // While the identity column takes the table's own values: switched on before the first row,
+  // off again on every way out but a broken connection.
+  const std::string identityOn = "SET IDENTITY_INSERT " + Bracketed(table) + " ON";
+  const std::string identityOff = "SET IDENTITY_INSERT " + Bracketed(table) + " OFF";
+  bool identityIsOn = false;
+
+  // Every way out: the identity switched off, then the report, if there is one.
+  auto end = [&](CopyOutcome outcome, const std::string& report = {}) {
+    if (identityIsOn) {
+      try {
+        execute(identityOff);
+      } catch (const TargetError&) {
+        // The next table that needs it reports the refusal of its own statement.
+      }
+    }
+    if (!report.empty()) window.ShowMessage(report, MessageButtons::Ok);
     result.outcome = outcome;
     return result;
   };
-  StopSignal neverStopped;
-  StopSignal& stop = options.stop != nullptr ? *options.stop : neverStopped;
 
   // The listing comes first: while the rows stream in, the connection answers nothing else.
   const auto fields = source.FieldListing(table);
   if (!fields || fields->empty()) {
-    return fail(CopyOutcome::SourceFailed,
-                "The columns of table " + table + " could not be read from MySQL.");
+    return end(CopyOutcome::SourceFailed,
+               "The columns of table " + table + " could not be read from MySQL.");
   }
   std::vector<LiteralForm> forms;
   bool hasIdentity = false;
@@ -186,46 +204,26 @@ CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCo
   std::string errorText;
   const auto rows = source.ReadRows(table, errorText);
   if (!rows) {
-    return fail(CopyOutcome::SourceFailed,
-                "The rows of table " + table + " could not be read from MySQL: " + errorText);
+    return end(CopyOutcome::SourceFailed,
+               "The rows of table " + table + " could not be read from MySQL: " + errorText);
   }
-
-  // While the identity column takes the table's own values: switched on before the first row,
-  // off again on every way out but a broken connection.
-  const std::string identityOn = "SET IDENTITY_INSERT " + Bracketed(table) + " ON";
-  const std::string identityOff = "SET IDENTITY_INSERT " + Bracketed(table) + " OFF";
-  bool identityIsOn = false;
-  auto finish = [&](CopyOutcome outcome) {
-    if (identityIsOn) {
-      try {
-        target.TargetDatabase->ExecuteWithResults(identityOff,
-                                                  static_cast<std::int32_t>(identityOff.size()));
-      } catch (const TargetError&) {
-        // The next table that needs it reports the refusal of its own statement.
-      }
-    }
-    result.outcome = outcome;
-    return result;
-  };
 
   const std::string status = StatusText(table);
   std::string statement;
   while (true) {
-    if (stop.Requested()) return finish(CopyOutcome::Stopped);
+    if (stop.Requested()) return end(CopyOutcome::Stopped);
     const std::vector<Cell>* row = rows->Next();
     if (row == nullptr) break;
     if (row->size() != forms.size()) {
-      finish(CopyOutcome::SourceFailed);
-      return fail(CopyOutcome::SourceFailed, "The rows of table " + table +
-                                                 " do not match its columns; the copy ended.");
+      return end(CopyOutcome::SourceFailed,
+                 "The rows of table " + table + " do not match its columns; the copy ended.");
     }
     if (hasIdentity && !identityIsOn) {
       try {
-        target.TargetDatabase->ExecuteWithResults(identityOn,
-                                                  static_cast<std::int32_t>(identityOn.size()));
+        execute(identityOn);
         identityIsOn = true;
       } catch (const TargetError& error) {
-        return fail(CopyOutcome::TargetFailed, FormatTargetError(error));
+        return end(CopyOutcome::TargetFailed, FormatTargetError(error));
       }
     }
 
@@ -235,30 +233,27 @@ CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCo
     statement += ';';
 
     try {
-      target.TargetDatabase->ExecuteWithResults(statement,
-                                                static_cast<std::int32_t>(statement.size()));
+      execute(statement);
       ++result.rowsCopied;
     } catch (const TargetError& error) {
       ++result.rowsRefused;
-      window.ShowMessage(FormatTargetError(error), MessageButtons::Ok);
       if (error.ConnectionLost()) {
-        result.outcome = CopyOutcome::TargetFailed;
-        return result;
+        identityIsOn = false;  // nothing more goes over a broken connection
+        return end(CopyOutcome::TargetFailed, FormatTargetError(error));
       }
+      window.ShowMessage(FormatTargetError(error), MessageButtons::Ok);
     }
 
-    if (!stop.Pause(options.pause)) return finish(CopyOutcome::Stopped);
+    if (!stop.Pause(options.pause)) return end(CopyOutcome::Stopped);
     window.SetStatusText(status);
   }
 
   if (const auto error = rows->Error()) {
-    finish(CopyOutcome::SourceFailed);
-    return fail(CopyOutcome::SourceFailed, "Reading the rows of table " + table +
-                                               " from MySQL failed after " +
-                                               std::to_string(result.rowsCopied + result.rowsRefused) +
-                                               " row(s): " + *error);
+    return end(CopyOutcome::SourceFailed,
+               "Reading the rows of table " + table + " from MySQL failed after " +
+                   std::to_string(result.rowsCopied + result.rowsRefused) + " row(s): " + *error);
   }
-  return finish(CopyOutcome::Completed);
+  return end(CopyOutcome::Completed);
 }
 
 }  // namespace morvane

@@ -18,14 +18,7 @@ wxString ProductWebPage() { return wxString::FromUTF8(kProductWebPage); }
 
 CAboutDlg::CAboutDlg(wxWindow* parent) {
   const DialogTemplate& t = AboutTemplate();
-  SetBackgroundStyle(wxBG_STYLE_ERASE);
-  Create(parent, wxID_ANY, wxString::FromUTF8(t.title), wxDefaultPosition, wxDefaultSize,
-         wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
-  SetFont(DialogFont());
-  const wxSize client(DialogToPixelsX(t.w), DialogToPixelsY(t.h));
-  SetClientSize(client);
-  SetMinClientSize(client);
-  SetMaxClientSize(client);
+  CreateFromTemplate(*this, parent, t, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
 
   m_controls = BuildControls(*this, t);
   DoDataExchange();

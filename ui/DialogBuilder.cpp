@@ -3,6 +3,7 @@
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/combobox.h>
+#include <wx/dialog.h>
 #include <wx/gauge.h>
 #include <wx/listbox.h>
 #include <wx/radiobut.h>
@@ -102,6 +103,17 @@ std::map<int, wxWindow*> BuildControls(wxWindow& dialog, const DialogTemplate& d
     if (c.id != kNoId) controls.emplace(c.id, control);
   }
   return controls;
+}
+
+void CreateFromTemplate(wxDialog& dialog, wxWindow* parent, const DialogTemplate& t, long style) {
+  dialog.SetBackgroundStyle(wxBG_STYLE_ERASE);
+  dialog.Create(parent, wxID_ANY, wxString::FromUTF8(t.title), wxDefaultPosition, wxDefaultSize,
+                style);
+  dialog.SetFont(DialogFont());
+  const wxSize client(DialogToPixelsX(t.w), DialogToPixelsY(t.h));
+  dialog.SetClientSize(client);
+  dialog.SetMinClientSize(client);
+  dialog.SetMaxClientSize(client);
 }
 
 }  // namespace morvane::ui

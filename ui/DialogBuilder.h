@@ -6,9 +6,15 @@
 
 #include "ui/Templates.h"
 
+class wxDialog;
 class wxWindow;
 
 namespace morvane::ui {
+
+// Creates the dialog window of a template: its title and style, the background drawn by its
+// erase handler, the dialog font, and a client area fixed at the template's size.
+void CreateFromTemplate(wxDialog& dialog, wxWindow* parent, const DialogTemplate& dialogTemplate,
+                        long style);
 
 // The controls made, by id (controls without an id are made but not listed). Placeholders are
 // not made: the image buttons take over their ids. The parent owns every control.

@@ -70,14 +70,8 @@ void QueueOnUiThread(std::function<void()> task) { wxTheApp->CallAfter(std::move
 
 CMorvaneDlg::CMorvaneDlg() : m_hIcon(LoadIconResource(kAppIcon)), m_uiThread(QueueOnUiThread) {
   const DialogTemplate& t = MainTemplate();
-  SetBackgroundStyle(wxBG_STYLE_ERASE);
-  Create(nullptr, wxID_ANY, wxString::FromUTF8(t.title), wxDefaultPosition, wxDefaultSize,
-         wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX | wxDIALOG_NO_PARENT);
-  SetFont(DialogFont());
-  const wxSize client(DialogToPixelsX(t.w), DialogToPixelsY(t.h));
-  SetClientSize(client);
-  SetMinClientSize(client);
-  SetMaxClientSize(client);
+  CreateFromTemplate(*this, nullptr, t,
+                     wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX | wxDIALOG_NO_PARENT);
 
   m_controls = BuildControls(*this, t);
   ApplyControlColours(*this, MainControlColours());

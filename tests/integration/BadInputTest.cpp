@@ -223,10 +223,8 @@ TEST_F(BadInput, ValuesArriveAsMariaDbHeldThemOrAreReportedRefusals) {
                      std::to_string(between(0, 255)) + ", " + std::to_string(year) + ")"});
   }
 
-  const auto m = test::MariaDb();
   MySqlHandle mysql;
-  ASSERT_NE(OpenMySqlConnection(mysql, test::MariaDbAddress(), m.user, m.password), 0);
-  ASSERT_EQ(mysql_select_db(mysql.get(), db.c_str()), 0);
+  test::OpenSourceDatabase(mysql, db);
   MySqlSourceDatabase source(mysql);
   TargetConnection target;
   test::FailOnMessage box;

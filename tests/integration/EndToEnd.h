@@ -32,9 +32,7 @@ class EndToEnd : public testing::Test {
  protected:
   void SetUp() override {
     sourceName = mariadb.CreateDatabase("src");
-    const auto m = MariaDb();
-    ASSERT_NE(OpenMySqlConnection(mysql, MariaDbAddress(), m.user, m.password), 0);
-    ASSERT_EQ(mysql_select_db(mysql.get(), sourceName.c_str()), 0);
+    OpenSourceDatabase(mysql, sourceName);
     const auto s = SqlServer();
     FailOnMessage box;
     ASSERT_EQ(ConnectSqlServer(target, SqlServerAddress(), s.user, s.password,

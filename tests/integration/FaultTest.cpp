@@ -82,10 +82,8 @@ TEST_F(Faults, SqlServerStopsInTheMiddleOfATable) {
   const std::string db = mariadb.CreateDatabase("f2");
   mariadb.Execute({"USE " + test::Backticked(db), "CREATE TABLE t (id INT PRIMARY KEY)",
                    "INSERT INTO t SELECT seq FROM seq_1_to_50"});
-  const auto m = test::MariaDb();
   MySqlHandle mysql;
-  ASSERT_NE(OpenMySqlConnection(mysql, test::MariaDbAddress(), m.user, m.password), 0);
-  ASSERT_EQ(mysql_select_db(mysql.get(), db.c_str()), 0);
+  test::OpenSourceDatabase(mysql, db);
   MySqlSourceDatabase source(mysql);
 
   test::PrivateServer sqlserver("sqlserver");
@@ -111,10 +109,8 @@ TEST_F(Faults, TableDroppedAfterItWasListed) {
   const std::string db = mariadb.CreateDatabase("f3");
   mariadb.Execute({"CREATE TABLE " + test::Backticked(db) + ".kept (id INT)",
                    "INSERT INTO " + test::Backticked(db) + ".kept VALUES (1)"});
-  const auto m = test::MariaDb();
   MySqlHandle mysql;
-  ASSERT_NE(OpenMySqlConnection(mysql, test::MariaDbAddress(), m.user, m.password), 0);
-  ASSERT_EQ(mysql_select_db(mysql.get(), db.c_str()), 0);
+  test::OpenSourceDatabase(mysql, db);
   MySqlSourceDatabase source(mysql);
   TargetConnection target;
   Login(target, test::SqlServer());

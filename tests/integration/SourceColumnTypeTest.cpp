@@ -79,10 +79,8 @@ TEST(SourceColumnTypes, EveryMySqlTypeAsTheServerReportsIt) {
   create.back() = ')';
   admin.Execute({create});
 
-  const auto s = test::MariaDb();
   MySqlHandle connection;
-  ASSERT_NE(OpenMySqlConnection(connection, test::MariaDbAddress(), s.user, s.password), 0);
-  ASSERT_EQ(mysql_select_db(connection.get(), db.c_str()), 0);
+  test::OpenSourceDatabase(connection, db);
   MySqlSourceDatabase source(connection);
   const auto fields = source.FieldListing("all_types");
   ASSERT_TRUE(fields.has_value());

@@ -13,9 +13,7 @@ class TableDefinitionFromServer : public testing::Test {
  protected:
   void SetUp() override {
     db = admin.CreateDatabase("tabledef");
-    const auto s = test::MariaDb();
-    ASSERT_NE(OpenMySqlConnection(connection, test::MariaDbAddress(), s.user, s.password), 0);
-    ASSERT_EQ(mysql_select_db(connection.get(), db.c_str()), 0);
+    test::OpenSourceDatabase(connection, db);
   }
   void Create(const std::string& definition) {
     admin.Execute({"CREATE TABLE " + test::Backticked(db) + "." + definition});

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/TargetTestSupport.h"
 #include "target/OdbcServer.h"
 #include "target/SqlServerLogin.h"
 
@@ -19,6 +20,9 @@ extern char** environ;
 
 namespace morvane {
 namespace {
+
+using test::NewFreeTdsServer;
+using test::RecordingMessageBox;
 
 // Runs the test server binary with one login until the end of the test.
 class OwnTdsServer {
@@ -65,19 +69,6 @@ class OwnTdsServer {
  private:
   pid_t pid_ = 0;
   unsigned port_ = 0;
-};
-
-// The tests expect FreeTDS's texts, whichever drivers this computer has besides.
-std::shared_ptr<TargetServerObject> NewFreeTdsServer() {
-  OdbcServerOptions options;
-  options.drivers = {kFreeTdsDriver};
-  return CreateOdbcTargetServer(options);
-}
-
-class RecordingMessageBox final : public TargetMessageBox {
- public:
-  void ShowMessage(const std::string& text) override { shown.push_back(text); }
-  std::vector<std::string> shown;
 };
 
 TEST(TargetCredentials, LoginAndPasswordWithConnectionStringCharactersArriveAsTyped) {

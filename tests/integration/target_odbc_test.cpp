@@ -11,11 +11,15 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/TargetTestSupport.h"
 #include "target/OdbcServer.h"
 #include "target/SqlServerLogin.h"
 
 namespace morvane {
 namespace {
+
+using test::NewFreeTdsServer;
+using test::RecordingMessageBox;
 
 using testing::HasSubstr;
 
@@ -32,21 +36,6 @@ unsigned ClosedPort() {
   close(fd);
   return ntohs(address.sin_port);
 }
-
-// The tests expect FreeTDS's texts, whichever drivers this computer has besides.
-TargetServerFactory FreeTds() {
-  return [] {
-    OdbcServerOptions options;
-    options.drivers = {kFreeTdsDriver};
-    return CreateOdbcTargetServer(options);
-  };
-}
-
-class RecordingMessageBox final : public TargetMessageBox {
- public:
-  void ShowMessage(const std::string& text) override { shown.push_back(text); }
-  std::vector<std::string> shown;
-};
 
 TEST(OdbcTarget, TheDriverManagerListsFreeTds) {
   const auto installed = InstalledOdbcDrivers();
@@ -78,7 +67,7 @@ TEST(OdbcTarget, AnUnreachablePortIsReportedAndReturnsZero) {
     TargetConnection connection;
     RecordingMessageBox messageBox;
     EXPECT_EQ(
-        ConnectSqlServer(connection, serverName, "sa", "x", authentication, messageBox, FreeTds()),
+        ConnectSqlServer(connection, serverName, "sa", "x", authentication, messageBox, NewFreeTdsServer),
         0);
     ASSERT_EQ(messageBox.shown.size(), 1u);
     const std::string& report = messageBox.shown[0];
@@ -96,7 +85,7 @@ TEST(OdbcTarget, APasswordThatFreeTdsCannotTakeIsReportedBeforeConnecting) {
   RecordingMessageBox messageBox;
   EXPECT_EQ(
       ConnectSqlServer(connection, "127.0.0.1," + std::to_string(ClosedPort()), "sa", "pa};ss",
-                       Authentication::SqlServerAuthentication, messageBox, FreeTds()),
+                       Authentication::SqlServerAuthentication, messageBox, NewFreeTdsServer),
       0);
   ASSERT_EQ(messageBox.shown.size(), 1u);
   EXPECT_EQ(messageBox.shown[0],

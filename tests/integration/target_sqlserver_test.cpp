@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/TargetTestSupport.h"
 #include "target/OdbcServer.h"
 #include "target/SqlServerLogin.h"
 #include "target/TargetServer.h"
@@ -16,20 +17,10 @@
 namespace morvane {
 namespace {
 
+using test::NewFreeTdsServer;
+using test::RecordingMessageBox;
+
 using testing::HasSubstr;
-
-// The tests expect FreeTDS's texts, whichever drivers this computer has besides.
-std::shared_ptr<TargetServerObject> NewFreeTdsServer() {
-  OdbcServerOptions options;
-  options.drivers = {kFreeTdsDriver};
-  return CreateOdbcTargetServer(options);
-}
-
-class RecordingMessageBox final : public TargetMessageBox {
- public:
-  void ShowMessage(const std::string& text) override { shown.push_back(text); }
-  std::vector<std::string> shown;
-};
 
 std::int32_t Length(const std::string& statement) {
   return static_cast<std::int32_t>(statement.size());

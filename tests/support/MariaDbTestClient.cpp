@@ -14,6 +14,17 @@ std::string MariaDbAddress() {
   return s.host + ":" + std::to_string(s.port);
 }
 
+void OpenSourceDatabase(MySqlHandle& connection, const std::string& database) {
+  const auto s = MariaDb();
+  if (!OpenMySqlConnection(connection, MariaDbAddress(), s.user, s.password)) {
+    throw std::runtime_error("cannot connect to the MariaDB test server: " +
+                             std::string(mysql_error(connection.get())));
+  }
+  if (mysql_select_db(connection.get(), database.c_str()) != 0) {
+    throw std::runtime_error("cannot use " + database + ": " + mysql_error(connection.get()));
+  }
+}
+
 MariaDbTestClient::MariaDbTestClient() {
   const auto s = MariaDb();
   if (!OpenMySqlConnection(handle_, MariaDbAddress(), s.user, s.password)) {

@@ -34,6 +34,10 @@ class MariaDbTestClient {
   std::vector<std::string> created_;
 };
 
+// Connects as the test login to the test server, in utf8mb4, with `database` current; throws
+// when either fails.
+void OpenSourceDatabase(MySqlHandle& connection, const std::string& database);
+
 // "host:port" of the test server, as a user types it into the server box.
 std::string MariaDbAddress();
 

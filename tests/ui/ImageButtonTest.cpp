@@ -28,21 +28,12 @@ const ButtonCase kButtons[] = {
     {kBusyButton, 460, 416, 67, 58, 152, 152, false},
 };
 
-class ImageButtonTest : public testing::Test {
+class ImageButtonTest : public test::MainWindowTest {
  protected:
-  void SetUp() override {
-    dialog = new CMorvaneDlg;
-    test::ShowAndSettle(*dialog);
-  }
-  void TearDown() override {
-    dialog->Destroy();
-    test::Pump(50);
-  }
   bool Shows(const ButtonCase& c, int bitmap) {
     return test::BlockEquals(test::CaptureClient(*dialog), c.x, c.y, LoadPicture(bitmap));
   }
 
-  CMorvaneDlg* dialog = nullptr;
 };
 
 TEST_F(ImageButtonTest, ButtonsAreMadeInOrderAtTheirPlacesAndExactlyTheirBitmapsSize) {

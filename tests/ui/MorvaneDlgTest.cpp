@@ -27,18 +27,7 @@
 namespace morvane::ui {
 namespace {
 
-class MainWindow : public testing::Test {
- protected:
-  void SetUp() override {
-    dialog = new CMorvaneDlg;
-    test::ShowAndSettle(*dialog);
-  }
-  void TearDown() override {
-    dialog->Destroy();
-    test::Pump(50);
-  }
-  CMorvaneDlg* dialog = nullptr;
-};
+using MainWindow = test::MainWindowTest;
 
 bool IsKind(const wxWindow* w, ControlKind kind) {
   switch (kind) {

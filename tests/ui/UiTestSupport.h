@@ -11,6 +11,9 @@
 #include <wx/modalhook.h>
 #include <wx/window.h>
 
+#include <gtest/gtest.h>
+
+#include "ui/MorvaneDlg.h"
 #include "ui/WindowLook.h"
 
 namespace morvane::test {
@@ -25,6 +28,21 @@ void FocusFollowsPointer();
 
 // Shows a top-level window (keyboard following the pointer) and waits until it is drawn.
 void ShowAndSettle(wxWindow& window);
+
+// Tests of the main window: a new one shown for each test, and destroyed after it.
+class MainWindowTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    dialog = new ui::CMorvaneDlg;
+    ShowAndSettle(*dialog);
+  }
+  void TearDown() override {
+    dialog->Destroy();
+    Pump(50);
+  }
+
+  ui::CMorvaneDlg* dialog = nullptr;
+};
 
 // The client area of a shown window as the screen shows it (children included).
 wxImage CaptureClient(wxWindow& window);

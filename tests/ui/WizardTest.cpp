@@ -73,16 +73,8 @@ std::vector<std::string> ManyRows(const std::string& table, int rows) {
   return statements;
 }
 
-class Wizard : public testing::Test {
+class Wizard : public test::MainWindowTest {
  protected:
-  void SetUp() override {
-    dialog = new CMorvaneDlg;
-    test::ShowAndSettle(*dialog);
-  }
-  void TearDown() override {
-    dialog->Destroy();
-    test::Pump(50);
-  }
 
   wxTextCtrl* Edit(int id) const { return dialog->ControlAs<wxTextCtrl>(id); }
   wxListBox* Tables() const { return dialog->ControlAs<wxListBox>(1015); }
@@ -180,7 +172,6 @@ class Wizard : public testing::Test {
     test::Pump(100);
   }
 
-  CMorvaneDlg* dialog = nullptr;
   test::MariaDbTestClient mariadb;
 };
 

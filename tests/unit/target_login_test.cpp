@@ -5,11 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/TargetTestSupport.h"
 #include "target/SqlServerLogin.h"
 #include "target/TargetServer.h"
 
 namespace morvane {
 namespace {
+
+using test::NewFreeTdsServer;
+using test::RecordingMessageBox;
 
 using Log = std::vector<std::string>;
 
@@ -77,12 +81,6 @@ class RecordingServer final : public TargetServerObject {
 
  private:
   std::shared_ptr<Log> log_;
-};
-
-class RecordingMessageBox final : public TargetMessageBox {
- public:
-  void ShowMessage(const std::string& text) override { shown.push_back(text); }
-  std::vector<std::string> shown;
 };
 
 struct LoginFixture : testing::Test {
