@@ -37,6 +37,9 @@ int MaxKeyBytes(const ColumnType& t) {
     case Kind::BigInt: case Kind::Float: case Kind::DateTime: case Kind::Timestamp: return 8;
     case Kind::Decimal: return t.precision <= 9 ? 5 : t.precision <= 19 ? 9 : t.precision <= 28 ? 13 : 17;
     case Kind::NChar: case Kind::NVarChar: return 2 * t.length;
+    case Kind::Date: return 3;
+    case Kind::Time: return TimeBytes(t.scale);
+    case Kind::DateTime2: return TimeBytes(t.scale) + 3;
     default: return t.length;
   }
 }

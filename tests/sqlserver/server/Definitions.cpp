@@ -70,30 +70,51 @@ ColumnType ResolveType(const ColumnDefinition& c, int ordinal) {
     }
     return {n <= 24 ? Kind::Real : Kind::Float, 0, 0, 0};
   }
+  if (name == "DATE") return noArguments(Kind::Date);
+  if (name == "TIME" || name == "DATETIME2") {
+    if (a.size() > 1 || c.typeMax) throw SyntaxError(a.size() > 1 ? "," : "MAX", false, 1);
+    std::int64_t scale = a.empty() ? 7 : a[0];
+    if (scale > 7) {
+      throw SqlError(1002, 16, "Line 1: Specified scale " + std::to_string(scale) + " is invalid.",
+                     ErrorScope::Batch);
+    }
+    return {name == "TIME" ? Kind::Time : Kind::DateTime2, 0, 0, static_cast<int>(scale)};
+  }
   struct Sized {
     const char* name;
     Kind kind;
     int max;
+    bool maxAllowed;
   };
   static const Sized kSized[] = {
-      {"CHAR", Kind::Char, 8000},       {"CHARACTER", Kind::Char, 8000},
-      {"VARCHAR", Kind::VarChar, 8000}, {"NCHAR", Kind::NChar, 4000},
-      {"NVARCHAR", Kind::NVarChar, 4000}, {"BINARY", Kind::Binary, 8000},
-      {"VARBINARY", Kind::VarBinary, 8000}};
+      {"CHAR", Kind::Char, 8000, false},         {"CHARACTER", Kind::Char, 8000, false},
+      {"VARCHAR", Kind::VarChar, 8000, true},    {"NCHAR", Kind::NChar, 4000, false},
+      {"NVARCHAR", Kind::NVarChar, 4000, true},  {"BINARY", Kind::Binary, 8000, false},
+      {"VARBINARY", Kind::VarBinary, 8000, true}};
   for (const auto& sized : kSized) {
     if (name != sized.name) continue;
-    if (c.typeMax) throw NotModelled("the (MAX) types");
+    if (c.typeMax) {
+      if (!sized.maxAllowed) throw NotModelled("(MAX) on " + name);
+      ColumnType t{sized.kind, 0, 0, 0};
+      t.max = true;
+      return t;
+    }
     if (a.size() > 1) throw SyntaxError(",", false, 1);
     std::int64_t n = a.empty() ? 1 : a[0];
     if (n < 1) throw invalidLength(n);
+    if (n > 8000) {
+      throw SqlError(131, 15, "The size (" + std::to_string(n) + ") given to the column '" + c.name +
+                                  "' exceeds the maximum allowed for any data type (8000).",
+                     ErrorScope::Batch);
+    }
     if (n > sized.max) {
-      throw Err(131, "The size (" + std::to_string(n) + ") given to the column '" + c.name +
-                         "' exceeds the maximum allowed for any data type (" +
-                         std::to_string(sized.max) + ").");
+      throw SqlError(2717, 15, "The size (" + std::to_string(n) + ") given to the column '" + c.name +
+                                   "' exceeds the maximum allowed (" + std::to_string(sized.max) + ").",
+                     ErrorScope::Batch);
     }
     return {sized.kind, static_cast<int>(n), 0, 0};
   }
-  static const char* kUnmodelled[] = {"DATE", "TIME", "DATETIME2", "DATETIMEOFFSET", "MONEY",
+  static const char* kUnmodelled[] = {"DATETIMEOFFSET", "MONEY",
                                       "SMALLMONEY", "UNIQUEIDENTIFIER", "XML", "SQL_VARIANT",
                                       "GEOGRAPHY", "GEOMETRY", "HIERARCHYID", "SYSNAME"};
   for (const char* u : kUnmodelled) {
@@ -113,6 +134,9 @@ int FixedBytes(const ColumnType& t) {
     case Kind::Decimal: return t.precision <= 9 ? 5 : t.precision <= 19 ? 9 : t.precision <= 28 ? 13 : 17;
     case Kind::Char: case Kind::Binary: return t.length;
     case Kind::NChar: return 2 * t.length;
+    case Kind::Date: return 3;
+    case Kind::Time: return TimeBytes(t.scale);
+    case Kind::DateTime2: return TimeBytes(t.scale) + 3;
     default: return 0;  // BIT is counted apart; variable-length types may be empty
   }
 }
@@ -139,7 +163,7 @@ void AddIndex(Table& table, Index index, const std::vector<std::string>& columns
                             "' listed more than once.");
       }
     }
-    if (IsLarge(table.columns[*at].type.kind)) {
+    if (IsLargeValue(table.columns[*at].type)) {
       throw Err(1919, "Column '" + table.columns[*at].name + "' in table '" + table.name +
                           "' is of a type that is invalid for use as a key column in an index.");
     }

@@ -101,7 +101,8 @@ Session::Outcome Session::InsertRows(const Insert& s) {
     for (std::size_t v = 0; v < values.size(); ++v) {
       const Column& col = t->columns[targets[v]];
       Literal literal = Evaluate(values[v]);
-      row[targets[v]] = ConvertLiteral(literal, col.type, options_.dates);
+      const ConversionTarget target{qualified, col.name};
+      row[targets[v]] = ConvertLiteral(literal, col.type, options_.dates, Purpose::Store, &target);
       given[targets[v]] = true;
     }
     for (std::size_t c = 0; c < t->columns.size(); ++c) {
