@@ -6,7 +6,7 @@ namespace morvane::tds {
 
 std::optional<std::size_t> Table::ColumnIndex(const std::string& column) const {
   for (std::size_t i = 0; i < columns.size(); ++i) {
-    if (EqualsIgnoringCase(columns[i].name, column)) return i;
+    if (NamesEqual(columns[i].name, column, collation)) return i;
   }
   return std::nullopt;
 }
@@ -62,10 +62,10 @@ int KeyBytes(const Table& table, const Index& index, const Row& row) {
   return total;
 }
 
-std::string IndexKey(const Index& index, const Row& row) {
+std::string IndexKey(const Table& table, const Index& index, const Row& row) {
   std::string key;
   for (std::size_t c : index.columns) {
-    std::string part = KeyOf(row[c]);
+    std::string part = KeyOf(row[c], table.columns[c].type.collation);
     key += std::to_string(part.size()) + ":" + part;
   }
   return key;

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "tests/sqlserver/server/Collation.h"
 #include "tests/sqlserver/server/SqlError.h"
 #include "tests/sqlserver/server/Text.h"
 
@@ -600,7 +601,7 @@ Value ConvertLiteral(const Literal& l, const ColumnType& type, const DateSetting
   }
 }
 
-int CompareValues(const Value& a, const Value& b) {
+int CompareValues(const Value& a, const Value& b, const std::string& collation) {
   if (IsNull(a) || IsNull(b)) return IsNull(a) == IsNull(b) ? 0 : (IsNull(a) ? -1 : 1);
   auto cmp = [](auto x, auto y) { return x < y ? -1 : (y < x ? 1 : 0); };
   if (auto* x = std::get_if<std::int64_t>(&a)) {
@@ -616,7 +617,9 @@ int CompareValues(const Value& a, const Value& b) {
     if (auto* y = std::get_if<double>(&b)) return cmp(*x, *y);
   }
   if (auto* x = std::get_if<std::string>(&a)) {
-    if (auto* y = std::get_if<std::string>(&b)) return cmp(KeyOf(*x), KeyOf(*y));
+    if (auto* y = std::get_if<std::string>(&b)) {
+      return cmp(CollationKey(*x, collation), CollationKey(*y, collation));
+    }
   }
   if (auto* x = std::get_if<Bytes>(&a)) {
     if (auto* y = std::get_if<Bytes>(&b)) return cmp(*x, *y);
@@ -634,13 +637,9 @@ int CompareValues(const Value& a, const Value& b) {
   return cmp(a.index(), b.index());
 }
 
-std::string KeyOf(const Value& v) {
+std::string KeyOf(const Value& v, const std::string& collation) {
   if (IsNull(v)) return std::string("N");
-  if (auto* s = std::get_if<std::string>(&v)) {
-    std::string t = FoldCase(*s);
-    while (!t.empty() && t.back() == ' ') t.pop_back();
-    return "S" + t;
-  }
+  if (auto* s = std::get_if<std::string>(&v)) return "S" + CollationKey(*s, collation);
   if (auto* d = std::get_if<DecimalValue>(&v)) return "D" + DecimalText(Rescale(*d, 38 - DigitCount(d->units / Pow10(d->scale)) > 0 ? d->scale : d->scale));
   return std::string(1, static_cast<char>('0' + v.index())) + DisplayValue(v);
 }

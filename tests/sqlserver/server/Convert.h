@@ -35,10 +35,10 @@ Date2Value ParseDate2(const std::string& text, const ColumnType& type, const Dat
 DateTimeValue ParseDateTime(const std::string& text, bool smalldatetime, const DateSettings& dates,
                             const std::string& sourceType);
 
-// The order of keys in indexes and of ORDER BY; strings compare case-insensitively and without
-// trailing blanks, as the server's default collation does. NULL sorts first.
-int CompareValues(const Value& a, const Value& b);
+// The order of keys in indexes and of ORDER BY; strings compare under the collation (empty: the
+// server's default collation). NULL sorts first.
+int CompareValues(const Value& a, const Value& b, const std::string& collation = {});
 // A byte string that is equal for equal keys under that comparison.
-std::string KeyOf(const Value& v);
+std::string KeyOf(const Value& v, const std::string& collation = {});
 
 }  // namespace morvane::tds

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "tests/sqlserver/server/Collation.h"
 #include "tests/sqlserver/server/Session.h"
 #include "tests/sqlserver/server/Text.h"
 
@@ -124,6 +125,18 @@ ColumnType ResolveType(const ColumnDefinition& c, int ordinal) {
                       c.typeName + ".");
 }
 
+// The spelling of a collation this server knows; 448 for names SQL Server has no collation of
+// (this server knows four of SQL Server's collations and refuses the others as not modelled).
+std::string KnownCollation(const std::string& name) {
+  if (auto rules = FindCollation(name)) return rules->name;
+  const std::string upper = UpperAscii(name);
+  bool plausible = upper.starts_with("SQL_") || upper.find("_CI_") != std::string::npos ||
+                   upper.find("_CS_") != std::string::npos || upper.ends_with("_BIN") ||
+                   upper.ends_with("_BIN2");
+  if (!plausible) throw SqlError(448, 16, "Invalid collation '" + name + "'.", ErrorScope::Batch);
+  throw NotModelled("the collation " + name);
+}
+
 // Bytes a column takes in every row whatever its value (0 for the variable-length types).
 int FixedBytes(const ColumnType& t) {
   switch (t.kind) {
@@ -208,7 +221,7 @@ void AddIndex(Table& table, Index index, const std::vector<std::string>& columns
   }
   if (index.unique) {
     for (const Row& row : table.rows) {
-      if (!index.keys.insert(IndexKey(index, row)).second) {
+      if (!index.keys.insert(IndexKey(table, index, row)).second) {
         throw Err(1505, "The CREATE UNIQUE INDEX statement terminated because a duplicate key was "
                         "found for the object name '" + qualifiedTable + "' and the index name '" +
                         index.name + "'. The duplicate key value is " + KeyDisplay(index, row) + ".");
@@ -252,7 +265,9 @@ Session::Outcome Session::CreateDb(const CreateDatabase& s) {
   if (catalogue_.Find(s.name)) {
     throw Err(1801, "Database '" + s.name + "' already exists. Choose a different database name.");
   }
-  Database db;
+  std::string collation = kDefaultCollation;
+  if (!s.collation.empty()) collation = KnownCollation(s.collation);
+  Database db(collation);
   db.name = s.name;
   db.id = catalogue_.nextDatabaseId++;
   catalogue_.databases.emplace(s.name, std::move(db));
@@ -290,6 +305,7 @@ Session::Outcome Session::MakeTable(const CreateTable& s) {
   }
   Table t;
   t.name = s.table.name;
+  t.collation = db.collation;
   t.objectId = catalogue_.nextObjectId;
   catalogue_.nextObjectId += 16007;
 
@@ -300,6 +316,11 @@ Session::Outcome Session::MakeTable(const CreateTable& s) {
     Column c;
     c.name = d.name;
     c.type = ResolveType(d, static_cast<int>(i + 1));
+    const bool character = IsCharacter(c.type.kind) || IsNCharacter(c.type.kind);
+    if (!d.collation.empty() && !character) {
+      throw Err(447, "Expression type " + TypeName(c.type.kind) + " is invalid for COLLATE clause.");
+    }
+    if (character) c.type.collation = d.collation.empty() ? db.collation : KnownCollation(d.collation);
     if (t.ColumnIndex(c.name)) {
       throw Err(2705, "Column names in each table must be unique. Column name '" + c.name +
                           "' in table '" + t.name + "' is specified more than once.");

@@ -149,7 +149,7 @@ Session::Outcome Session::InsertRows(const Insert& s) {
     for (std::size_t i = 0; i < t->indexes.size(); ++i) {
       const Index& index = t->indexes[i];
       if (!index.unique) continue;
-      std::string key = IndexKey(index, row);
+      std::string key = IndexKey(*t, index, row);
       if (index.keys.count(key) || !pending[i].insert(key).second) {
         if (index.primaryKey || index.uniqueConstraint) {
           throw SqlError(2627, 14,

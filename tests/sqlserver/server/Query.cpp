@@ -119,7 +119,7 @@ void InformationSchemaColumns(const Database& db, Relation& r) {
       row.push_back(NullIf(!date, Int(k == Kind::DateTime ? 3 : IsDate2(k) ? c.type.scale : 0)));
       bool text = IsCharacter(k) || IsNCharacter(k);
       row.push_back(NullIf(!text, Text(IsNCharacter(k) ? "UNICODE" : "iso_1")));
-      row.push_back(NullIf(!text, Text("SQL_Latin1_General_CP1_CI_AS")));
+      row.push_back(NullIf(!text, Text(c.type.collation)));
       r.owned.push_back(std::move(row));
     }
   }
@@ -390,8 +390,8 @@ Session::Outcome Session::Query(const Select& s, TokenWriter* out, bool* any) {
       if (f.op == "IS NULL") keep = keep && IsNull(v);
       else if (f.op == "IS NOT NULL") keep = keep && !IsNull(v);
       else if (IsNull(v) || IsNull(f.value)) keep = false;
-      else if (f.op == "=") keep = keep && CompareValues(v, f.value) == 0;
-      else keep = keep && CompareValues(v, f.value) != 0;
+      else if (f.op == "=") keep = keep && CompareValues(v, f.value, relation.columns[f.column].type.collation) == 0;
+      else keep = keep && CompareValues(v, f.value, relation.columns[f.column].type.collation) != 0;
     }
     if (keep) rows.push_back(&row);
   }
@@ -485,7 +485,9 @@ Session::Outcome Session::Query(const Select& s, TokenWriter* out, bool* any) {
     if (!keys.empty()) {
       std::stable_sort(result.begin(), result.end(), [&](const Row& a, const Row& b) {
         for (const auto& [k, desc] : keys) {
-          int c = CompareValues(a[k], b[k]);
+          const std::string& collation = k < items.size() ? items[k].column.type.collation
+                                                          : relation.columns[extra[k - items.size()]].type.collation;
+          int c = CompareValues(a[k], b[k], collation);
           if (c != 0) return desc ? c > 0 : c < 0;
         }
         return false;
