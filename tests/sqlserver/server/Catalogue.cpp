@@ -27,6 +27,13 @@ Database* Catalogue::Find(const std::string& name) {
   return it == databases.end() ? nullptr : &it->second;
 }
 
+bool InIndex(const Index& index, const Row& row) {
+  for (std::size_t c : index.filterNotNull) {
+    if (IsNull(row[c])) return false;
+  }
+  return true;
+}
+
 int KeyLimit(const Index& index) { return index.clustered ? 900 : 1700; }
 
 int MaxKeyBytes(const ColumnType& t) {

@@ -34,10 +34,15 @@ struct Index {
   bool primaryKey = false;
   bool uniqueConstraint = false;
   bool clustered = false;
-  std::set<std::string> keys;  // the keys of every row, for unique indexes
+  std::vector<std::size_t> filterNotNull;  // a filtered index: the rows where these are not NULL
+  std::string filterDefinition;            // as sys.indexes shows it
+  std::set<std::string> keys;  // the keys of every row in the index, for unique indexes
 };
 
+
 using Row = std::vector<Value>;
+// Whether a row is in an index (a filtered index leaves rows out).
+bool InIndex(const Index& index, const Row& row);
 
 struct Table {
   std::string name;

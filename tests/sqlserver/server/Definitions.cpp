@@ -182,6 +182,12 @@ void AddIndex(Table& table, Index index, const std::vector<std::string>& columns
     }
     index.columns.push_back(*at);
   }
+  if (index.columns.size() > 32) {
+    throw Err(1904, "The index '" + index.name + "' on table '" + qualifiedTable + "' has " +
+                        std::to_string(index.columns.size()) +
+                        " column names in index key list. The maximum limit for index or statistics key "
+                        "column list is 32.");
+  }
   if (index.descending.size() < index.columns.size()) index.descending.resize(index.columns.size());
   int most = 0, least = 0;
   for (std::size_t c : index.columns) {
@@ -202,6 +208,7 @@ void AddIndex(Table& table, Index index, const std::vector<std::string>& columns
             " bytes. For some combination of large values, the insert/update operation will fail.", 1});
   }
   for (const Row& row : table.rows) {
+    if (!InIndex(index, row)) continue;
     int bytes = KeyBytes(table, index, row);
     if (bytes > limit) {
       throw Err(1946, "Operation failed. The index entry of length " + std::to_string(bytes) +
@@ -221,6 +228,7 @@ void AddIndex(Table& table, Index index, const std::vector<std::string>& columns
   }
   if (index.unique) {
     for (const Row& row : table.rows) {
+      if (!InIndex(index, row)) continue;
       if (!index.keys.insert(IndexKey(table, index, row)).second) {
         throw Err(1505, "The CREATE UNIQUE INDEX statement terminated because a duplicate key was "
                         "found for the object name '" + qualifiedTable + "' and the index name '" +
@@ -465,7 +473,7 @@ Session::Outcome Session::MakeIndex(const CreateIndex& s) {
                         "\" because it does not exist or you do not have permissions.");
   }
   for (const auto& other : t->indexes) {
-    if (EqualsIgnoringCase(other.name, s.name)) {
+    if (NamesEqual(other.name, s.name, t->collation)) {
       throw Err(1913, "The operation failed because an index or statistics with name '" + s.name +
                           "' already exists on table 'dbo." + t->name + "'.");
     }
@@ -475,6 +483,18 @@ Session::Outcome Session::MakeIndex(const CreateIndex& s) {
   index.unique = s.unique;
   index.clustered = s.clustered;
   index.descending = s.descending;
+  if (!s.filterNotNull.empty()) {
+    // Filtered indexes are nonclustered (CREATE INDEX, WHERE <filter_predicate>).
+    if (s.clustered) throw NotModelled("filtered clustered indexes, which SQL Server refuses");
+    std::string definition;
+    for (const auto& name : s.filterNotNull) {
+      auto at = t->ColumnIndex(name);
+      if (!at) throw SqlError(207, 16, "Invalid column name '" + name + "'.", ErrorScope::Batch);
+      index.filterNotNull.push_back(*at);
+      definition += (definition.empty() ? "" : " AND ") + ("[" + t->columns[*at].name + "] IS NOT NULL");
+    }
+    index.filterDefinition = "(" + definition + ")";
+  }
   std::vector<SqlMessage> warnings;
   AddIndex(*t, index, s.columns, "dbo." + t->name, warnings);
   for (auto& w : warnings) warnings_.push_back(std::move(w));

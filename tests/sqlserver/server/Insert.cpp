@@ -137,6 +137,7 @@ Session::Outcome Session::InsertRows(const Insert& s) {
       }
     }
     for (const Index& index : t->indexes) {
+      if (!InIndex(index, row)) continue;
       int bytes = KeyBytes(*t, index, row);
       if (bytes > KeyLimit(index)) {
         throw SqlError(1946, 16,
@@ -148,7 +149,7 @@ Session::Outcome Session::InsertRows(const Insert& s) {
     }
     for (std::size_t i = 0; i < t->indexes.size(); ++i) {
       const Index& index = t->indexes[i];
-      if (!index.unique) continue;
+      if (!index.unique || !InIndex(index, row)) continue;
       std::string key = IndexKey(*t, index, row);
       if (index.keys.count(key) || !pending[i].insert(key).second) {
         if (index.primaryKey || index.uniqueConstraint) {

@@ -196,7 +196,18 @@ class Parser {
         index.descending.push_back(desc);
       } while (AcceptSymbol(","));
       ExpectSymbol(")");
-      if (IsWord("INCLUDE") || IsWord("WHERE") || IsWord("WITH") || IsWord("ON")) {
+      if (AcceptWord("WHERE")) {
+        do {
+          index.filterNotNull.push_back(Identifier());
+          if (!IsWord("IS")) throw NotModelled("index filters other than [column] IS NOT NULL");
+          ExpectWord("IS");
+          if (!IsWord("NOT")) throw NotModelled("index filters other than [column] IS NOT NULL");
+          ExpectWord("NOT");
+          ExpectWord("NULL");
+        } while (AcceptWord("AND"));
+        if (IsWord("OR")) throw NotModelled("index filters with OR");
+      }
+      if (IsWord("INCLUDE") || IsWord("WITH") || IsWord("ON")) {
         throw NotModelled("CREATE INDEX options");
       }
       return index;

@@ -84,6 +84,7 @@ struct CreateIndex {
   ObjectName table;
   std::vector<std::string> columns;
   std::vector<bool> descending;
+  std::vector<std::string> filterNotNull;  // WHERE [c] IS NOT NULL [AND ...]
 };
 
 struct SetOption {
