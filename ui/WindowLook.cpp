@@ -5,7 +5,9 @@
 
 #include <gtk/gtk.h>
 #include <wx/dc.h>
+#include <wx/checkbox.h>
 #include <wx/dcclient.h>
+#include <wx/radiobut.h>
 #include <wx/statbox.h>
 #include <wx/window.h>
 
@@ -78,6 +80,14 @@ void TintGroupBoxTitle(wxStaticBox& box, Rgb colour) {
   }
 }
 
+// A radio button or check box gets its colour behind its text only: the theme's indicator
+// keeps its own drawing, so a checked button shows its filled disc or box. (A colour given to
+// the whole GTK widget repaints the indicator too, and the checked state no longer shows.)
+void TintIndicatorLabel(wxWindow& control, Rgb colour) {
+  GtkWidget* button = control.GetHandle();
+  if (button == nullptr || !GTK_IS_BIN(button)) return;
+  if (GtkWidget* label = gtk_bin_get_child(GTK_BIN(button))) SetWidgetBackground(label, colour);
+}
 
 }  // namespace
 
@@ -117,6 +127,12 @@ void ApplyControlColours(wxWindow& dialog, std::span<const ControlColour> table)
     if (auto* box = dynamic_cast<wxStaticBox*>(child)) {
       TintGroupBoxTitle(*box, row->background);
       if (row->text) box->SetForegroundColour(ToColour(*row->text));
+      continue;
+    }
+    if (dynamic_cast<wxRadioButton*>(child) != nullptr ||
+        dynamic_cast<wxCheckBox*>(child) != nullptr) {
+      TintIndicatorLabel(*child, row->background);
+      if (row->text) child->SetForegroundColour(ToColour(*row->text));
       continue;
     }
     child->SetBackgroundColour(ToColour(row->background));

@@ -60,7 +60,8 @@ void FitIndicatorToBox(wxWindow& control);
 
 // Gives every child of dialog named in table its colours. A group box gets its colour behind
 // its title only, as the dialog manager paints it: a filled frame, drawn after the controls
-// made before it, would hide them.
+// made before it, would hide them. A radio button or check box gets it behind its text only,
+// so that the theme's indicator shows whether it is checked.
 void ApplyControlColours(wxWindow& dialog, std::span<const ControlColour> table);
 
 // The font of both dialogs' texts: Liberation Sans (metric-compatible with Arial) at 7.5

@@ -26,11 +26,17 @@
 namespace {
 
 using morvane::ui::GradientRow;
+using morvane::ui::kAboutGradientBottom;
+using morvane::ui::kAboutGradientTop;
 using morvane::ui::kMainGradientBottom;
 using morvane::ui::kMainGradientTop;
 using morvane::ui::Rgb;
 
 constexpr int kMainClientHeight = 492;
+constexpr int kAboutClientHeight = 153;
+constexpr int kAboutLogoTop = 24;      // client row of the About box's logo
+constexpr int kActionButtonTop = 416;  // client row of the main window's action buttons
+constexpr int kTileRadius = 7;         // corner radius of the buttons' rounded tiles
 constexpr double kPi = std::numbers::pi;
 
 wxColour Colour(int r, int g, int b, int a = 255) {
@@ -103,7 +109,7 @@ void Tile(wxGraphicsContext& gc, int w, int h, bool pressed,
   const wxColour bottom = pressed ? Colour(190, 206, 226) : Colour(222, 233, 246);
   gc.SetBrush(gc.CreateLinearGradientBrush(0, 0, 0, h, top, bottom));
   gc.SetPen(wxPen(pressed ? Colour(112, 140, 176) : Colour(160, 184, 212), 1));
-  gc.DrawRoundedRectangle(0.5, 0.5, w - 1.0, h - 1.0, 7);
+  gc.DrawRoundedRectangle(0.5, 0.5, w - 1.0, h - 1.0, kTileRadius);
 }
 
 // The orange chequered sunburst: rings of alternately coloured sectors around a centre.
@@ -129,10 +135,16 @@ void Sunburst(wxGraphicsContext& gc, double cx, double cy, double radius, int ri
   gc.DrawEllipse(cx - radius * 0.16, cy - radius * 0.16, radius * 0.32, radius * 0.32);
 }
 
-// Bitmap 130: the round logo on a white disc.
+// The About box's background colour at a client row (the logo lies from row 24 on).
+wxColour AboutRow(int y) {
+  const Rgb c = GradientRow(kAboutGradientTop, kAboutGradientBottom, y, kAboutClientHeight);
+  return Colour(c.r, c.g, c.b);
+}
+
+// Bitmap 130: the round logo on a white disc, on the About box's gradient where it lies.
 wxImage RoundLogo() {
   return Paint(97, 92, false, [](wxGraphicsContext& gc) {
-    FillRows(gc, 97, 92, [](int) { return Colour(255, 255, 255); });
+    FillRows(gc, 97, 92, [](int y) { return AboutRow(kAboutLogoTop + y); });
     gc.SetBrush(wxBrush(Colour(255, 255, 255)));
     gc.SetPen(wxPen(Colour(246, 132, 24), 2));
     gc.DrawEllipse(3.5, 1.5, 89, 89);
@@ -177,7 +189,7 @@ wxImage SquareLogo(bool pressed) {
 wxImage ActionButton(const wxString& caption, bool pressed, const Painter& picture) {
   const double shift = pressed ? 1 : 0;
   return Paint(67, 58, false, [&](wxGraphicsContext& gc) {
-    Tile(gc, 67, 58, pressed, [](int y) { return WindowRow(416 + y); });
+    Tile(gc, 67, 58, pressed, [](int y) { return WindowRow(kActionButtonTop + y); });
     gc.PushState();
     gc.Translate(shift, shift);
     picture(gc);
@@ -201,18 +213,39 @@ void NextArrow(wxGraphicsContext& gc) {
   gc.DrawPath(arrow);
 }
 
+// Adds the lower half of the ellipse around (cx, cy) with radii rx, ry, from its left end to
+// its right end (two cubic curves).
+void AddLowerHalfEllipse(wxGraphicsPath& path, double cx, double cy, double rx, double ry) {
+  constexpr double k = 0.5523;  // control-point distance of a quarter ellipse, per radius
+  path.AddCurveToPoint(cx - rx, cy + ry * k, cx - rx * k, cy + ry, cx, cy + ry);
+  path.AddCurveToPoint(cx + rx * k, cy + ry, cx + rx, cy + ry * k, cx + rx, cy);
+}
+
+// A database cylinder standing in the box (x, y, w, h): an elliptic lid at the top, straight
+// sides and a flat elliptic base at the bottom, all inside the box.
 void Cylinder(wxGraphicsContext& gc, double x, double y, double w, double h) {
-  const double lid = w * 0.32;
+  const double lid = w * 0.32;  // height of the lid's and the base's ellipse
+  const double rx = w / 2, ry = lid / 2;
+  const double bottom = y + h - ry;  // centre line of the base's ellipse
   gc.SetBrush(gc.CreateLinearGradientBrush(x, 0, x + w, 0, Colour(255, 236, 110),
                                            Colour(214, 160, 10)));
   gc.SetPen(wxPen(Colour(150, 110, 0), 1));
   wxGraphicsPath body = gc.CreatePath();
-  body.MoveToPoint(x, y + lid / 2);
-  body.AddLineToPoint(x, y + h - lid / 2);
-  body.AddArc(x + w / 2, y + h - lid / 2, w / 2, kPi, 0, false);
-  body.AddLineToPoint(x + w, y + lid / 2);
+  body.MoveToPoint(x, y + ry);
+  body.AddLineToPoint(x, bottom);
+  AddLowerHalfEllipse(body, x + rx, bottom, rx, ry);
+  body.AddLineToPoint(x + w, y + ry);
   body.CloseSubpath();
   gc.DrawPath(body);
+  // Two rings on the body, as a stack of disks.
+  gc.SetPen(wxPen(Colour(190, 140, 0), 1));
+  for (double ring : {(y + ry + bottom) / 2 - ry / 2, bottom - (bottom - y - ry) / 4}) {
+    wxGraphicsPath line = gc.CreatePath();
+    line.MoveToPoint(x, ring);
+    AddLowerHalfEllipse(line, x + rx, ring, rx, ry);
+    gc.StrokePath(line);
+  }
+  gc.SetPen(wxPen(Colour(150, 110, 0), 1));
   gc.SetBrush(wxBrush(Colour(255, 246, 170)));
   gc.DrawEllipse(x, y, w, lid);
 }
@@ -243,22 +276,25 @@ void Gear(wxGraphicsContext& gc, double cx, double cy, double r) {
   gc.DrawPath(gear, wxODDEVEN_RULE);
 }
 
+// Two cylinders standing on rows 13 to 36 (the caption starts at row 41), the arrow from the
+// left one to the right one above their lids (rows 3 to 12, clear of the tile's border), and
+// the gear between them.
 void ConvertPicture(wxGraphicsContext& gc) {
-  Cylinder(gc, 8, 9, 19, 27);
-  Cylinder(gc, 40, 9, 19, 27);
+  Cylinder(gc, 6.5, 13.5, 18, 22.5);
+  Cylinder(gc, 42.5, 13.5, 18, 22.5);
   wxGraphicsPath arrow = gc.CreatePath();
-  arrow.MoveToPoint(25, 4);
-  arrow.AddLineToPoint(38, 4);
-  arrow.AddLineToPoint(38, 1);
-  arrow.AddLineToPoint(44, 6);
-  arrow.AddLineToPoint(38, 11);
-  arrow.AddLineToPoint(38, 8);
-  arrow.AddLineToPoint(25, 8);
+  arrow.MoveToPoint(22, 6);
+  arrow.AddLineToPoint(38, 6);
+  arrow.AddLineToPoint(38, 3.5);
+  arrow.AddLineToPoint(45, 7.5);
+  arrow.AddLineToPoint(38, 11.5);
+  arrow.AddLineToPoint(38, 9);
+  arrow.AddLineToPoint(22, 9);
   arrow.CloseSubpath();
   gc.SetBrush(wxBrush(Colour(40, 150, 60)));
   gc.SetPen(wxPen(Colour(20, 96, 36), 1));
   gc.DrawPath(arrow);
-  Gear(gc, 33.5, 27, 9);
+  Gear(gc, 33.5, 27.5, 8);
 }
 
 void ExitPicture(wxGraphicsContext& gc) {
@@ -302,8 +338,9 @@ wxImage BigArrow() {
 // Icon 128: a yellow database cylinder with a gear and a rising green arrow, drawn on a 48 x 48
 // grid.
 void DrawAppIcon(wxGraphicsContext& gc) {
-  Cylinder(gc, 4, 8, 28, 36);
-  Gear(gc, 31, 33, 11);
+  // The cylinder's base ends at row 44: the last rows stay transparent.
+  Cylinder(gc, 4.5, 8.5, 27, 35);
+  Gear(gc, 31, 33, 10.5);
   wxGraphicsPath arrow = gc.CreatePath();
   arrow.MoveToPoint(22, 24);
   arrow.AddLineToPoint(36, 10);
@@ -380,10 +417,21 @@ wxImage HandCursor() {
   return image;
 }
 
+// The picture darkened by factor, except the corners outside its rounded tile, which stay the
+// window's gradient that the tile lies on.
 wxImage Dimmed(const wxImage& source, double factor) {
   wxImage image = source.Copy();
-  for (int y = 0; y < image.GetHeight(); ++y)
-    for (int x = 0; x < image.GetWidth(); ++x) {
+  const int w = image.GetWidth(), h = image.GetHeight();
+  auto outsideTile = [&](int x, int y) {
+    const bool cornerX = x < kTileRadius || x >= w - kTileRadius;
+    const bool cornerY = y < kTileRadius || y >= h - kTileRadius;
+    const wxColour row = WindowRow(kActionButtonTop + y);
+    return cornerX && cornerY && image.GetRed(x, y) == row.Red() &&
+           image.GetGreen(x, y) == row.Green() && image.GetBlue(x, y) == row.Blue();
+  };
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      if (outsideTile(x, y)) continue;
       const wxColour c = Darker(
           Colour(image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y)), factor);
       image.SetRGB(x, y, c.Red(), c.Green(), c.Blue());
@@ -403,10 +451,22 @@ bool SavePalette(const wxImage& source, const wxString& path) {
   std::sort(byCount.rbegin(), byCount.rend());
   std::set<unsigned long> exact;
   for (std::size_t i = 0; i < byCount.size() && i < kExact; ++i) exact.insert(byCount[i].second);
+  // The windows' gradient colours stay exact too, however rare: the corners of a tile and the
+  // edges of a picture meet the window's own background there.
+  for (int y = 0; y < kMainClientHeight; ++y) {
+    const wxColour c = WindowRow(y);
+    const unsigned long key = wxImageHistogram::MakeKey(c.Red(), c.Green(), c.Blue());
+    if (histogram.find(key) != histogram.end()) exact.insert(key);
+  }
+  for (int y = 0; y < kAboutClientHeight; ++y) {
+    const wxColour c = AboutRow(y);
+    const unsigned long key = wxImageHistogram::MakeKey(c.Red(), c.Green(), c.Blue());
+    if (histogram.find(key) != histogram.end()) exact.insert(key);
+  }
 
   wxImage reduced = source.Copy();
   if (byCount.size() > 256) {
-    if (!wxQuantize::Quantize(source, reduced, static_cast<int>(256 - kExact), nullptr,
+    if (!wxQuantize::Quantize(source, reduced, static_cast<int>(256 - exact.size()), nullptr,
                               wxQUANTIZE_FILL_DESTINATION_IMAGE)) {
       return false;
     }

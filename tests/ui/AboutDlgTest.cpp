@@ -113,10 +113,12 @@ TEST_F(AboutBox, HandCursorOverTheLinksAndTheArrowElsewhere) {
   for (int id : {1035, 1036}) {
     const wxRect r = about->Control(id)->GetRect();
     test::MovePointer(*about, wxPoint(r.x + r.width / 2, r.y + r.height / 2));
+    test::PumpUntil([&] { return isHand(test::CurrentCursor()); }, 10000);
     const test::PointerCursor over = test::CurrentCursor();
     EXPECT_TRUE(isHand(over)) << id << ": " << over.width << "x" << over.height << " hot "
                               << over.hotX << "," << over.hotY;
     test::MovePointer(*about, outside[id - 1035]);
+    test::PumpUntil([&] { return !isHand(test::CurrentCursor()); }, 10000);
     EXPECT_FALSE(isHand(test::CurrentCursor())) << id;
   }
   // Over the maker's name, an ordinary label, the arrow too.

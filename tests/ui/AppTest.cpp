@@ -8,11 +8,14 @@
 #include <wx/utils.h>
 
 #include "tests/ui/UiTestSupport.h"
+#include "ui/Templates.h"
 
 namespace morvane {
 namespace {
 
 TEST(Program, EscClosesTheWindowAndTheProgramEndsWithStatusZero) {
+  // The close path opens the web page: the program finds the fake handler on its PATH.
+  test::FakeDesktopHandler desktop;
   // Keys go to the window under the pointer; the window opens centred on the screen.
   test::FocusFollowsPointer();
 
@@ -25,21 +28,29 @@ TEST(Program, EscClosesTheWindowAndTheProgramEndsWithStatusZero) {
   });
   const long pid = wxExecute(MORVANE_PROGRAM, wxEXEC_ASYNC, &process);
   ASSERT_GT(pid, 0);
-  test::Pump(2500);
-  ASSERT_FALSE(ended) << "the program ended by itself with status " << status;
-
+  auto kill = [&] {
+    wxProcess::Kill(static_cast<int>(pid), wxSIGKILL);
+    test::PumpUntil([&] { return ended; }, 10000);
+  };
+  const bool shown = test::PumpUntil(
+      [&] { return ended || test::TopLevelWindowShown(ui::kProductTitle, pid); }, 60000);
+  if (!shown || ended) {
+    if (!ended) kill();
+    FAIL() << (ended ? "the program ended by itself with status " + std::to_string(status)
+                     : std::string("the main window did not appear"));
+  }
   const wxSize screen = wxGetDisplaySize();
   wxUIActionSimulator simulator;
   simulator.MouseMove(screen.x / 2, screen.y / 2);
   test::Pump(200);
   simulator.Char(WXK_ESCAPE);
-  test::PumpUntil([&] { return ended; }, 10000);
+  test::PumpUntil([&] { return ended; }, 30000);
   if (!ended) {
-    wxProcess::Kill(static_cast<int>(pid), wxSIGKILL);
-    test::PumpUntil([&] { return ended; }, 2000);
+    kill();
     FAIL() << "the window did not close on Esc";
   }
   EXPECT_EQ(status, 0);
+  EXPECT_EQ(desktop.WaitForCalls(1), std::vector<std::string>{ui::kProductWebPage});
 }
 
 }  // namespace

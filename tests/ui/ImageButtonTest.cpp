@@ -79,7 +79,9 @@ TEST_F(ImageButtonTest, VisibleButtonsShowTheirNormalImage) {
 }
 
 TEST_F(ImageButtonTest, HeldDownShowsPressedAndReleaseClicks) {
-  // Help and Exit (Exit's click would close the window: Help's does nothing yet).
+  // Help (Exit's click would close the window); its click opens the help file, here with the
+  // fake desktop handler.
+  const test::FakeDesktopHandler desktop;
   const ButtonCase& help = kButtons[2];
   CImageButton* button = dialog->ImageButton(help.id);
   int clicks = 0;
@@ -113,6 +115,7 @@ TEST_F(ImageButtonTest, HeldDownShowsPressedAndReleaseClicks) {
   simulator.MouseUp();
   test::Pump(200);
   EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(desktop.WaitForCalls(1).size(), 1u);
 }
 
 TEST_F(ImageButtonTest, DisabledShowsThePressedImageAndTakesNoClick) {

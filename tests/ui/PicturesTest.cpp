@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
+#include <utility>
 
 #include "tests/ui/UiTestSupport.h"
 #include "ui/Resources.h"
+#include "ui/WindowLook.h"
 
 namespace morvane::ui {
 namespace {
@@ -72,6 +75,77 @@ TEST(Pictures, PressedImagesDifferFromNormalOnesAndBusyIsDarkerConvert) {
     }
   EXPECT_GT(darker, convert.GetWidth() * convert.GetHeight() * 9 / 10);
   EXPECT_EQ(lighter, 0);
+}
+
+
+// Whether row y of image is one colour from x0 to x1 (nothing drawn across it).
+bool RowIsPlain(const wxImage& image, int y, int x0, int x1) {
+  for (int x = x0 + 1; x <= x1; ++x) {
+    if (!(test::PixelAt(image, x, y) == test::PixelAt(image, x0, y))) return false;
+  }
+  return true;
+}
+
+TEST(Pictures, TheIconsCylinderStandsOnItsBaseInsideTheImage) {
+  const wxImage icon = LoadPicture(kAppIcon);
+  ASSERT_TRUE(icon.HasAlpha());
+  for (int y : {46, 47}) {
+    for (int x = 0; x < 48; ++x) EXPECT_EQ(icon.GetAlpha(x, y), 0) << x << "," << y;
+  }
+  // The cylinder's middle column reaches down to its base a few rows above the edge.
+  int lowest = -1;
+  for (int y = 0; y < 48; ++y) {
+    if (icon.GetAlpha(12, y) > 0) lowest = y;
+  }
+  EXPECT_GE(lowest, 40);
+  EXPECT_LE(lowest, 45);
+}
+
+// The Convert pictures (normal, pressed, busy): the cylinders stand clear of the caption, the
+// arrow clear of the tile's top border and of the cylinders' lids.
+TEST(Pictures, ConvertPicturesKeepTheirPartsApart) {
+  for (int id : {140, 139, 152}) {
+    SCOPED_TRACE(id);
+    const wxImage image = LoadPicture(id);
+    // Rows between the picture and the caption (which starts at row 41), and the rows just
+    // inside the tile's top border, hold nothing but the tile.
+    for (int y : {38, 39, 40}) EXPECT_TRUE(RowIsPlain(image, y, 4, 62)) << "row " << y;
+    for (int y : {1, 2}) EXPECT_TRUE(RowIsPlain(image, y, 9, 57)) << "row " << y;
+    // The green arrow lies wholly above the yellow lids.
+    int arrowBottom = -1, lidTop = 99;
+    for (int y = 0; y < 40; ++y)
+      for (int x = 0; x < 67; ++x) {
+        const Rgb p = test::PixelAt(image, x, y);
+        if (p.g > p.r + 40 && p.g > p.b + 40) arrowBottom = std::max(arrowBottom, y);
+        if (p.r > 150 && p.g > 110 && p.b + 80 < p.g) lidTop = std::min(lidTop, y);
+      }
+    EXPECT_GE(arrowBottom, 0) << "no arrow";
+    EXPECT_LT(arrowBottom, lidTop);
+  }
+}
+
+// The busy image lies where Convert does: outside its rounded tile it is the window's
+// gradient, not darkened with the tile.
+TEST(Pictures, TheBusyImagesCornersAreTheWindowsGradient) {
+  const wxImage busy = LoadPicture(152);
+  const wxImage convert = LoadPicture(140);
+  for (const auto& [x, y] : {std::pair{0, 0}, {1, 0}, {0, 1}, {66, 0}, {65, 0}, {66, 1},
+                             {0, 57}, {1, 57}, {0, 56}, {66, 57}, {65, 57}, {66, 56}}) {
+    const Rgb window = GradientRow(kMainGradientTop, kMainGradientBottom, 416 + y, 492);
+    EXPECT_EQ(test::PixelAt(busy, x, y), window) << x << "," << y;
+    EXPECT_EQ(test::PixelAt(convert, x, y), window) << x << "," << y;
+  }
+}
+
+// The About logo lies on the About box's gradient (from client row 24), not on a white box.
+TEST(Pictures, TheAboutLogoLiesOnTheAboutBoxsGradient) {
+  const wxImage logo = LoadPicture(kAboutLogo);
+  for (const auto& [x, y] : {std::pair{0, 0}, {96, 0}, {0, 91}, {96, 91}, {0, 45}, {96, 45},
+                             {6, 6}, {90, 85}}) {
+    EXPECT_EQ(test::PixelAt(logo, x, y),
+              GradientRow(kAboutGradientTop, kAboutGradientBottom, 24 + y, 153))
+        << x << "," << y;
+  }
 }
 
 TEST(Pictures, BannerContinuesTheWindowGradient) {

@@ -1,14 +1,53 @@
 // GoogleTest main for the window tests: starts wxWidgets on the display that scripts/test
 // provides, sends log messages to stderr (a log box would block a headless run) and runs the
 // tests on the user-interface thread.
+//
+// No test may start the machine's own desktop handler (a browser, a mail program): a fake
+// xdg-open stands first on PATH for the whole run, and a test during which it was called
+// without a handler of the test's own fails.
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <wx/app.h>
 #include <wx/image.h>
 #include <wx/init.h>
 #include <wx/log.h>
+
+#include "tests/ui/UiTestSupport.h"
+
+namespace {
+
+// Fails the test during which the process-wide fake desktop handler was called.
+class StrayDesktopCalls : public testing::EmptyTestEventListener {
+ public:
+  explicit StrayDesktopCalls(const morvane::test::FakeDesktopHandler& guard) : m_guard(guard) {}
+
+  void OnTestStart(const testing::TestInfo&) override { Check("before a test"); }
+  void OnTestEnd(const testing::TestInfo& test) override {
+    Check(std::string(test.test_suite_name()) + "." + test.name());
+  }
+  // Calls recorded since the last check, named after `during`.
+  void Check(const std::string& during) {
+    const std::vector<std::string> calls = m_guard.Calls();
+    for (std::size_t i = m_seen; i < calls.size(); ++i) {
+      std::fprintf(stderr, "%s: \"%s\" was handed to the desktop without a fake handler\n",
+                   during.c_str(), calls[i].c_str());
+      m_stray = true;
+    }
+    m_seen = calls.size();
+  }
+  bool Stray() const { return m_stray; }
+
+ private:
+  const morvane::test::FakeDesktopHandler& m_guard;
+  std::size_t m_seen = 0;
+  bool m_stray = false;
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
@@ -23,7 +62,18 @@ int main(int argc, char** argv) {
   wxTheApp->CallOnInit();
   delete wxLog::SetActiveTarget(new wxLogStderr);
   wxInitAllImageHandlers();
-  const int result = RUN_ALL_TESTS();
+  int result = 0;
+  {
+    const morvane::test::FakeDesktopHandler guard;
+    auto* stray = new StrayDesktopCalls(guard);
+    testing::UnitTest::GetInstance()->listeners().Append(stray);  // the listeners own it
+    result = RUN_ALL_TESTS();
+    // Best effort for a handler that the last test started just before it ended.
+    morvane::test::Pump(200);
+    stray->Check("after the last test");
+    if (stray->Stray()) result = 1;
+    delete testing::UnitTest::GetInstance()->listeners().Release(stray);
+  }
   wxEntryCleanup();
   return result;
 }

@@ -1,5 +1,6 @@
 #include "tests/ui/UiTestSupport.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -15,6 +16,7 @@
 #include <wx/utils.h>
 
 // Last: X11 defines macros (None, Bool) that clash with other headers.
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/Xfixes.h>
 
@@ -41,12 +43,75 @@ void FocusFollowsPointer() {
   }
 }
 
+namespace {
+
+// The viewable top-level X window of process pid with that title, or 0.
+Window FindTopLevelWindow(Display* display, const std::string& title, long pid) {
+  const Atom pidAtom = XInternAtom(display, "_NET_WM_PID", True);
+  Window root = 0, parent = 0;
+  Window* children = nullptr;
+  unsigned count = 0;
+  Window found = 0;
+  if (pidAtom != 0 &&
+      XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count) != 0) {
+    for (unsigned i = 0; i < count && found == 0; ++i) {
+      XWindowAttributes attributes;
+      if (XGetWindowAttributes(display, children[i], &attributes) == 0 ||
+          attributes.map_state != IsViewable) {
+        continue;
+      }
+      Atom type = 0;
+      int format = 0;
+      unsigned long items = 0, after = 0;
+      unsigned char* value = nullptr;
+      long owner = 0;
+      if (XGetWindowProperty(display, children[i], pidAtom, 0, 1, False, XA_CARDINAL, &type,
+                             &format, &items, &after, &value) == Success && value != nullptr) {
+        if (format == 32 && items == 1) owner = static_cast<long>(*reinterpret_cast<unsigned long*>(value));
+        XFree(value);
+      }
+      if (owner != pid) continue;
+      char* name = nullptr;
+      if (XFetchName(display, children[i], &name) != 0 && name != nullptr) {
+        if (title == name) found = children[i];
+        XFree(name);
+      }
+    }
+  }
+  if (children != nullptr) XFree(children);
+  return found;
+}
+
+}  // namespace
+
+bool TopLevelWindowShown(const std::string& title, long pid) {
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) return false;
+  const bool shown = FindTopLevelWindow(display, title, pid) != 0;
+  XCloseDisplay(display);
+  return shown;
+}
+
+bool Activate(wxTopLevelWindow& window) {
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) return false;
+  const Window found = FindTopLevelWindow(display, window.GetTitle().utf8_string(), getpid());
+  if (found != 0) XSetInputFocus(display, found, RevertToPointerRoot, CurrentTime);
+  XCloseDisplay(display);
+  return found != 0 && PumpUntil([&] { return window.IsActive(); }, 10000);
+}
+
 void ShowAndSettle(wxWindow& window) {
   FocusFollowsPointer();
   window.Show();
   window.Raise();
   window.Update();
-  Pump(500);
+  // On the screen as the X server knows it, then a moment for its first drawing.
+  const std::string title = window.GetLabel().utf8_string();
+  EXPECT_TRUE(PumpUntil([&] { return TopLevelWindowShown(title, getpid()); }, 30000))
+      << title << " did not appear";
+  window.Update();
+  Pump(300);
 }
 
 wxImage CaptureClient(wxWindow& window) {
@@ -62,6 +127,23 @@ wxImage CaptureClient(wxWindow& window) {
     target.Blit(0, 0, size.x, size.y, &source, 0, 0);
   }
   return bitmap.ConvertToImage();
+}
+
+wxImage CaptureSettled(wxWindow& window) {
+  wxImage last = CaptureClient(window);
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (std::chrono::steady_clock::now() < end) {
+    Pump(50);
+    wxImage next = CaptureClient(window);
+    if (next.GetSize() == last.GetSize() &&
+        std::equal(next.GetData(), next.GetData() + 3 * next.GetWidth() * next.GetHeight(),
+                   last.GetData())) {
+      return next;
+    }
+    last = next;
+  }
+  ADD_FAILURE() << "the window kept changing";
+  return last;
 }
 
 ui::Rgb PixelAt(const wxImage& image, int x, int y) {
@@ -101,9 +183,12 @@ PointerCursor CurrentCursor() {
 }
 
 void MovePointer(wxWindow& window, const wxPoint& client) {
+  const wxPoint screen = window.ClientToScreen(client);
   wxUIActionSimulator simulator;
-  simulator.MouseMove(window.ClientToScreen(client));
-  Pump(200);
+  simulator.MouseMove(screen);
+  // The X server has moved the pointer; then a moment for the crossing and motion events.
+  EXPECT_TRUE(PumpUntil([&] { return wxGetMouseState().GetPosition() == screen; }, 10000));
+  Pump(100);
 }
 
 FakeDesktopHandler::FakeDesktopHandler() {
@@ -163,7 +248,5 @@ std::vector<std::string> MessageBoxes::Messages() const {
   for (const Shown& shown : m_shown) messages.push_back(shown.message);
   return messages;
 }
-
-std::filesystem::path ScreenshotDir() { return MORVANE_SCREENSHOT_DIR; }
 
 }  // namespace morvane::test

@@ -9,6 +9,7 @@
 
 #include <wx/image.h>
 #include <wx/modalhook.h>
+#include <wx/toplevel.h>
 #include <wx/window.h>
 
 #include <gtest/gtest.h>
@@ -25,6 +26,15 @@ bool PumpUntil(const std::function<bool()>& done, int milliseconds);
 
 // Xvfb runs without a window manager: the keyboard goes to the window under the pointer.
 void FocusFollowsPointer();
+
+// Whether a top-level window of process pid with that title is on the screen (mapped and
+// viewable), as the X server knows it.
+bool TopLevelWindowShown(const std::string& title, long pid);
+
+// Gives a shown top-level window the keyboard (and so the theme's active look rather than its
+// paler "backdrop" look) until another window takes it; keys no longer follow the pointer
+// then. Returns whether the window became active.
+bool Activate(wxTopLevelWindow& window);
 
 // Shows a top-level window (keyboard following the pointer) and waits until it is drawn.
 void ShowAndSettle(wxWindow& window);
@@ -46,6 +56,10 @@ class MainWindowTest : public testing::Test {
 
 // The client area of a shown window as the screen shows it (children included).
 wxImage CaptureClient(wxWindow& window);
+
+// The same, once the theme's animations (a radio button's or check box's change of state) have
+// ended: two captures in a row alike.
+wxImage CaptureSettled(wxWindow& window);
 
 ui::Rgb PixelAt(const wxImage& image, int x, int y);
 // Whether the w x h block of image at (x, y) equals picture pixel for pixel.
@@ -113,8 +127,5 @@ class MessageBoxes : public wxModalDialogHook {
   std::vector<int> m_answers;
   std::vector<Shown> m_shown;
 };
-
-// Where the tests keep their screenshots (docs/screenshots of the source tree).
-std::filesystem::path ScreenshotDir();
 
 }  // namespace morvane::test

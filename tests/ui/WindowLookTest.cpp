@@ -2,12 +2,21 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <map>
+
 #include <wx/bitmap.h>
+#include <wx/checkbox.h>
 #include <wx/dcmemory.h>
+#include <wx/dialog.h>
+#include <wx/radiobut.h>
+#include <wx/statbox.h>
 
 #include "tests/ui/UiTestSupport.h"
 #include "ui/MorvaneDlg.h"
+#include "ui/DialogBuilder.h"
 #include "ui/Resources.h"
+#include "ui/Templates.h"
 #include "ui/WindowLook.h"
 
 namespace morvane::ui {
@@ -133,6 +142,138 @@ TEST_F(MainWindowLook, GroupBoxesTintTheirTitleOnlyAndShowTheControlsWithin) {
       }
     EXPECT_GT(drawn * 100, c.percent * r.width * r.height) << c.id;
   }
+}
+
+
+// Template 102 built as the main window builds it, on the same gradient, but with no control
+// colours: the theme's own drawing of every control.
+class UntintedMainWindow : public wxDialog {
+ public:
+  UntintedMainWindow() {
+    CreateFromTemplate(*this, nullptr, MainTemplate(), wxCAPTION);
+    m_controls = BuildControls(*this, MainTemplate());
+    Bind(wxEVT_ERASE_BACKGROUND, [this](wxEraseEvent& event) {
+      if (wxDC* dc = event.GetDC()) {
+        FillGradient(*dc, wxRect(GetClientSize()), kMainGradientTop, kMainGradientBottom);
+      }
+    });
+  }
+  wxWindow* Control(int id) const { return m_controls.at(id); }
+
+ private:
+  std::map<int, wxWindow*> m_controls;
+};
+
+void SetChecked(wxWindow* control, bool checked) {
+  if (auto* radio = dynamic_cast<wxRadioButton*>(control)) {
+    radio->SetValue(checked);
+    if (!checked) {
+      // A radio button is unchecked by checking the other one of its pair.
+      const int other = control->GetId() == 1009 ? 1010 : 1009;
+      dynamic_cast<wxRadioButton*>(control->GetParent()->FindWindow(other))->SetValue(true);
+    }
+  } else if (auto* check = dynamic_cast<wxCheckBox*>(control)) {
+    check->SetValue(checked);
+  }
+}
+
+// The window's captures with each of 1009, 1010 and 1017 unchecked and checked, taken while
+// the window alone is shown and has the keyboard (GTK draws an inactive window's controls in
+// paler "backdrop" colours).
+std::map<int, std::array<wxImage, 2>> IndicatorCaptures(wxDialog& window) {
+  window.FindWindow(1017)->Show();  // free space below page one's right frame
+  test::ShowAndSettle(window);
+  EXPECT_TRUE(test::Activate(window));
+  std::map<int, std::array<wxImage, 2>> captures;
+  for (int id : {1009, 1010, 1017}) {
+    for (bool checked : {false, true}) {
+      SetChecked(window.FindWindow(id), checked);
+      captures[id][checked] = test::CaptureSettled(window);
+    }
+  }
+  window.Destroy();
+  test::Pump(50);
+  return captures;
+}
+
+// The indicators of radio buttons 1009 and 1010 and check box 1017, checked and unchecked, in
+// the window and as the theme draws them without the window's colours. The window tints only
+// the texts, so each indicator is the theme's pixel for pixel: a checked one shows its filled
+// disc or box, clearly unlike an unchecked one.
+TEST(MainWindowIndicators, CheckedIndicatorsLookAsTheThemeDrawsThem) {
+  auto* window = new CMorvaneDlg;
+  std::map<int, wxRect> boxes;
+  for (int id : {1009, 1010, 1017}) boxes[id] = window->Control(id)->GetRect();
+  const auto shownCaptures = IndicatorCaptures(*window);
+  auto* plain = new UntintedMainWindow;
+  for (int id : {1009, 1010, 1017}) ASSERT_EQ(plain->Control(id)->GetRect(), boxes[id]);
+  const auto themeCaptures = IndicatorCaptures(*plain);
+
+  for (int id : {1009, 1010, 1017}) {
+    SCOPED_TRACE(id);
+    const std::array<wxImage, 2>& shown = shownCaptures.at(id);  // [unchecked, checked]
+    const std::array<wxImage, 2>& theme = themeCaptures.at(id);
+    // The indicator: where the theme's checked and unchecked drawings differ.
+    const wxRect box = boxes[id];
+    wxRect indicator;
+    for (int y = box.y; y < box.GetBottom(); ++y)
+      for (int x = box.x; x < box.GetRight(); ++x) {
+        if (!(test::PixelAt(theme[0], x, y) == test::PixelAt(theme[1], x, y))) {
+          indicator = indicator.IsEmpty() ? wxRect(x, y, 1, 1) : indicator.Union(wxRect(x, y, 1, 1));
+        }
+      }
+    ASSERT_GE(indicator.width, 8);
+    ASSERT_GE(indicator.height, 8);
+    EXPECT_LT(indicator.GetRight(), box.x + 20) << "the indicator lies at the left";
+    int differing = 0, unlikeTheme = 0;
+    for (int y = indicator.y; y <= indicator.GetBottom(); ++y)
+      for (int x = indicator.x; x <= indicator.GetRight(); ++x) {
+        for (std::size_t checked : {0u, 1u}) {
+          if (!(test::PixelAt(shown[checked], x, y) == test::PixelAt(theme[checked], x, y))) {
+            ++unlikeTheme;
+          }
+        }
+        if (!(test::PixelAt(shown[1], x, y) == test::PixelAt(shown[0], x, y))) ++differing;
+      }
+    EXPECT_EQ(unlikeTheme, 0) << "indicator pixels unlike the theme's in " << indicator.x << ","
+                              << indicator.y << " " << indicator.width << "x" << indicator.height;
+    EXPECT_GT(differing * 3, indicator.width * indicator.height)
+        << "checked and unchecked look alike";
+  }
+}
+
+// Every control of the colour table shows its colour on the screen: labels across their box,
+// radio buttons and the check box behind their text (right of the indicator), the group boxes
+// behind their titles.
+TEST(MainWindowTints, EveryControlOfTheTableShowsItsColour) {
+  auto* dialog = new CMorvaneDlg;
+  test::ShowAndSettle(*dialog);
+  const wxImage pageOne = test::CaptureClient(*dialog);
+  // Page two and the progress area, shown as a run shows them.
+  for (int id : {1003, 1004, 1005, 1000, 1009, 1010, 1001, 1002, 1019, 1020, 1021, 1022, 1023,
+                 1024, 1025, 1026}) {
+    dialog->Control(id)->Hide();
+  }
+  for (int id : {1007, 1011, 1015, 1017, 1027, 1028, 1029, 1030, 1037, 1013, 1048, 1049}) {
+    dialog->Control(id)->Show();
+  }
+  const wxImage pageTwo = test::CaptureClient(*dialog);
+  for (const ControlColour& row : MainControlColours()) {
+    SCOPED_TRACE(row.id);
+    const bool onPageOne = row.id < 1027 && row.id != 1017;
+    const wxImage& image = onPageOne ? pageOne : pageTwo;
+    const wxRect r = dialog->Control(row.id)->GetRect();
+    int tinted = 0;
+    for (int y = r.y; y < r.GetBottom(); ++y)
+      for (int x = r.x; x < r.GetRight(); ++x) {
+        if (test::PixelAt(image, x, y) == row.background) ++tinted;
+      }
+    // Gradient rows of the same colour add nothing much; a tinted text box is mostly tint.
+    const int area = r.width * (dynamic_cast<wxStaticBox*>(dialog->Control(row.id)) ? 12 : r.height);
+    EXPECT_GT(tinted * 3, area) << tinted << " of " << area;
+  }
+  dialog->Destroy();
+  test::Pump(50);
 }
 
 TEST_F(MainWindowLook, TheBannerAndTheArrowPictureLieInTheirPlaces) {

@@ -108,29 +108,45 @@ class Wizard : public test::MainWindowTest {
     control->ProcessWindowEvent(click);
   }
 
-  // A real click at a point of a control (client coordinates of the control).
+  // A real click at a point of a control (client coordinates of the control); the caller
+  // waits for its effect.
   void ClickAt(wxWindow& control, const wxPoint& point) {
     test::MovePointer(control, point);
     wxUIActionSimulator simulator;
     simulator.MouseClick();
-    test::Pump(150);
   }
 
-  // A real click on a row of the table list.
+  // A real click on a row of the table list; waits until the row's selection has flipped.
   void ClickRow(int row) {
     wxListBox* list = Tables();
-    test::Pump(200);  // the list lays out its rows once shown
-    const wxSize size = list->GetClientSize();
-    for (int y = 1; y < size.y; ++y) {
-      if (list->HitTest(wxPoint(10, y)) == row) {
-        ClickAt(*list, wxPoint(10, y + 3));
-        return;
+    // The list lays out its rows once shown.
+    int top = -1;
+    test::PumpUntil([&] {
+      const wxSize size = list->GetClientSize();
+      for (int y = 1; y < size.y; ++y) {
+        if (list->HitTest(wxPoint(10, y)) == row) {
+          top = y;
+          return true;
+        }
       }
+      return false;
+    }, 10000);
+    if (top < 0) {
+      ADD_FAILURE() << "row " << row << " is not on the screen";
+      return;
     }
-    ADD_FAILURE() << "row " << row << " is not on the screen";
+    const bool before = list->IsSelected(row);
+    ClickAt(*list, wxPoint(10, top + 3));
+    EXPECT_TRUE(test::PumpUntil([&] { return list->IsSelected(row) != before; }, 10000))
+        << "row " << row << " did not toggle";
   }
 
-  void ClickSelectAll() { ClickAt(*SelectAll(), wxPoint(5, SelectAll()->GetSize().y / 2)); }
+  // A real click on Select All; waits until its tick has flipped.
+  void ClickSelectAll() {
+    const bool before = SelectAll()->GetValue();
+    ClickAt(*SelectAll(), wxPoint(5, SelectAll()->GetSize().y / 2));
+    EXPECT_TRUE(test::PumpUntil([&] { return SelectAll()->GetValue() != before; }, 10000));
+  }
 
   std::vector<int> SelectedRows() const {
     wxArrayInt selections;
@@ -478,9 +494,10 @@ TEST_F(Wizard, TheWindowKeepsServingTheUserWhileARunWorks) {
   timer.Stop();
 
   EXPECT_EQ(boxes.Messages().back(), kCompleted);
-  // 60 rows with a pause of 50 ms after each: three seconds in which the timer keeps ticking,
-  // and the status line names the table being copied.
-  EXPECT_GE(ticksDuringRows, 30);
+  // 60 rows with a pause of 50 ms after each: three seconds in which the timer keeps ticking
+  // (a thread blocked for the run would tick once; a busy machine may slow the ticks, so the
+  // bound is low), and the status line names the table being copied.
+  EXPECT_GE(ticksDuringRows, 10);
   EXPECT_THAT(statuses, testing::Contains(HasSubstr("numbers")));
   // The wait cursor, set on the user-interface thread, for the whole run and not after it.
   EXPECT_TRUE(waitCursorDuringRows);
@@ -494,14 +511,25 @@ TEST_F(Wizard, EnterDoesNothingOnPageTwo) {
   Choose(db);
   ClickRow(0);
   test::MessageBoxes boxes;
+  // Counts the Enter keys that reach the window (before its own handling of them) or whose
+  // release reaches the control (after the press has been handled).
+  int enters = 0;
+  auto count = [&](wxKeyEvent& event) {
+    if (event.GetKeyCode() == WXK_RETURN) ++enters;
+    event.Skip();
+  };
+  dialog->Bind(wxEVT_CHAR_HOOK, count);
   for (int id : {1007, 1011, 1015}) {
     wxWindow* control = dialog->Control(id);
+    control->Bind(wxEVT_KEY_UP, count);
     test::MovePointer(*control, wxPoint(5, 5));
     control->SetFocus();
-    test::Pump(100);
+    test::PumpUntil([&] { return control->HasFocus(); }, 10000);
+    const int before = enters;
     wxUIActionSimulator simulator;
     simulator.Char(WXK_RETURN);
-    test::Pump(300);
+    ASSERT_TRUE(test::PumpUntil([&] { return enters > before; }, 10000)) << id;
+    test::Pump(100);  // a run or a box that Enter would start has had its chance
     EXPECT_TRUE(dialog->IsShown()) << id;
     EXPECT_FALSE(dialog->ConversionRunning()) << id;
     EXPECT_TRUE(Shown(kConvertButton)) << id;
@@ -563,7 +591,7 @@ TEST_P(Closing, ClosesTheWindowEndsTheRunAndOpensTheWebPage) {
       break;
     }
   }
-  test::PumpUntil([&] { return !dialog->IsShown(); }, 5000);
+  test::PumpUntil([&] { return !dialog->IsShown(); }, 30000);
 
   EXPECT_FALSE(dialog->IsShown());
   EXPECT_FALSE(dialog->ConversionRunning());
@@ -605,7 +633,7 @@ TEST_F(Wizard, EscDuringARunEndsTheModalLoopAsInTheProgram) {
   guard.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
     if (dialog->IsModal()) dialog->EndModal(-99);
   });
-  guard.StartOnce(40000);
+  guard.StartOnce(120000);
   bool running = false;
   dialog->CallAfter([&] {
     LogIn();
@@ -640,7 +668,7 @@ TEST_F(Wizard, StopEndsTheRunAndGivesThePageBack) {
   ASSERT_TRUE(test::PumpUntil([&] { return Shown(1048); }, 20000));
   test::Pump(300);
   ClickAt(*dialog->Control(1048), wxPoint(10, 10));
-  WaitForTheRun(20000);
+  WaitForTheRun();
 
   EXPECT_THAT(boxes.Messages(),
               ElementsAre("You have selected 1 table(s) to convert.",
@@ -652,25 +680,10 @@ TEST_F(Wizard, StopEndsTheRunAndGivesThePageBack) {
   EXPECT_TRUE(dialog->MySqlConnected());
 }
 
-TEST_F(Wizard, ScreenshotOfPageTwo) {
-  // Names that do not depend on the test run, so that the picture stays the same.
-  mariadb.Execute({"DROP DATABASE IF EXISTS shop"});
-  const std::string db = mariadb.CreateDatabaseNamed("shop");
-  mariadb.Execute({"USE " + test::Backticked(db), "CREATE TABLE customers (a INT)",
-                   "CREATE TABLE orders (a INT)", "CREATE TABLE `order lines` (a INT)",
-                   "CREATE TABLE products (a INT)"});
-  LogIn();
-  Choose(db);
-  ClickRow(0);
-  ClickRow(2);
-  std::filesystem::create_directories(test::ScreenshotDir());
-  const wxImage page = test::CaptureClient(*dialog);
-  ASSERT_TRUE(page.SaveFile((test::ScreenshotDir() / "selection-page.png").string(),
-                            wxBITMAP_TYPE_PNG));
-}
-
 // Stop and Esc at random moments of a run, twenty times in a row: each time the window is back
-// on page two, or closed, within a second, and the run never outlives the connections.
+// on page two, or closed, long before the run could have finished (its 400 rows take twenty
+// seconds; the bound of five seconds leaves room for a busy machine), and the run never
+// outlives the connections.
 TEST_F(Wizard, StopAndEscAtRandomMomentsOfARun) {
   std::mt19937 random(1210);
   test::FakeDesktopHandler desktop;
@@ -700,14 +713,14 @@ TEST_F(Wizard, StopAndEscAtRandomMomentsOfARun) {
       test::MovePointer(*dialog, wxPoint(300, 50));
       wxUIActionSimulator simulator;
       simulator.Char(WXK_ESCAPE);
-      ASSERT_TRUE(test::PumpUntil([&] { return !dialog->IsShown(); }, 5000));
+      ASSERT_TRUE(test::PumpUntil([&] { return !dialog->IsShown(); }, 30000));
     } else {
       Press(1048);
       ASSERT_TRUE(test::PumpUntil(
-          [&] { return !dialog->ConversionRunning() && Shown(kConvertButton); }, 5000));
+          [&] { return !dialog->ConversionRunning() && Shown(kConvertButton); }, 30000));
     }
     const auto took = std::chrono::steady_clock::now() - pressed;
-    EXPECT_LT(took, std::chrono::seconds(1)) << (esc ? "Esc" : "Stop") << " after a run that "
+    EXPECT_LT(took, std::chrono::seconds(5)) << (esc ? "Esc" : "Stop") << " after a run that "
                                              << (wasRunning ? "was running" : "had ended");
     EXPECT_FALSE(dialog->ConversionRunning());
     if (esc) {
