@@ -62,7 +62,7 @@ class Run {
     try {
       // The probe left the connection inside the database, which cannot be dropped while in use.
       if (exists) ExecuteOnServer("USE [master]");
-      ExecuteOnServer("IF EXISTS(SELECT * FROM sysdatabases WHERE name=" + Quoted(name_) +
+      ExecuteOnServer("IF EXISTS(SELECT * FROM sysdatabases WHERE name=N" + Quoted(name_) +
                       ") DROP DATABASE " + Bracketed(name_));
       ExecuteOnServer("CREATE DATABASE " + Bracketed(name_));
       ExecuteOnServer(use_);
