@@ -31,17 +31,31 @@ class WaitCursor {
   ConversionWindow& window_;
 };
 
+// Thrown where the run finds a stop request before a statement, or a statement ended by the
+// stop's cancel: the run gives up at once.
+struct StopRequested {};
+
 class Run {
  public:
   explicit Run(ConversionContext& c) : c_(c), window_(c.window) {}
 
   RunSummary operator()() {
+    try {
+      return Convert();
+    } catch (const StopRequested&) {
+      return Stopped(static_cast<int>(tableCount_));
+    }
+  }
+
+ private:
+  RunSummary Convert() {
     window_.LockSelectionPage();
     WaitCursor waitCursor(window_);
 
     const int n = window_.SelectedTableCount();
     if (n < 1) return Refuse(RunOutcome::NoTableSelected, NoTableMessage);
     const std::vector<int> indices = window_.SelectedTableIndices();
+    tableCount_ = static_cast<std::size_t>(n);
     name_ = window_.TargetName();
     if (name_.empty()) return Refuse(RunOutcome::NoTargetName, NoNameMessage);
     use_ = "USE " + Bracketed(name_);
@@ -52,6 +66,7 @@ class Run {
       exists = true;
     } catch (const TargetError&) {
       // The database does not exist yet (or the server is gone: the preparation reports it).
+      if (c_.stop.Requested()) throw StopRequested{};
     }
     if (exists &&
         window_.ShowMessage(name_ + OverwriteQuestion, MessageButtons::YesNo) != MessageAnswer::Yes) {
@@ -62,12 +77,13 @@ class Run {
     try {
       // The probe left the connection inside the database, which cannot be dropped while in use.
       if (exists) ExecuteOnServer("USE [master]");
-      ExecuteOnServer("IF EXISTS(SELECT * FROM sysdatabases WHERE name=" + Quoted(name_) +
+      ExecuteOnServer("IF EXISTS(SELECT * FROM sysdatabases WHERE name=N" + Quoted(name_) +
                       ") DROP DATABASE " + Bracketed(name_));
       ExecuteOnServer("CREATE DATABASE " + Bracketed(name_));
       ExecuteOnServer(use_);
       LookUpTargetDatabase(c_.target, name_);
     } catch (const TargetError& error) {
+      if (c_.stop.Requested()) throw StopRequested{};  // the lookup, cancelled by the stop
       window_.ShowMessage(FormatTargetError(error), MessageButtons::Ok);
       window_.UnlockSelectionPage();
       return Summary(RunOutcome::PreparationFailed);
@@ -80,12 +96,15 @@ class Run {
 
     for (int i = 0; i < n; ++i) {
       if (c_.stop.Requested()) return Stopped(n);
-      const auto outcome = ConvertTable(window_.TableText(indices[static_cast<std::size_t>(i)]), n);
+      currentTable_ = window_.TableText(indices[static_cast<std::size_t>(i)]);
+      const auto outcome = ConvertTable(currentTable_, n);
       if (outcome == RunOutcome::Stopped) return Stopped(n);
       if (outcome != RunOutcome::Completed) return EndTables(RunOutcome::TableFailed);
+      currentTable_.clear();
       window_.StepProgress();
     }
 
+    currentTable_.clear();
     window_.SetProgressPosition(n);
     window_.SetStatusText("Conversion complete");
     window_.ShowMessage(summary_.rowsRefused == 0
@@ -99,13 +118,29 @@ class Run {
     return EndTables(RunOutcome::Completed);
   }
 
- private:
+  // Every statement: not sent once a stop is requested; one that the stop cancelled ends the
+  // run as stopped, not as failed.
   void ExecuteOnServer(const std::string& statement) {
-    c_.target.TargetServer->ExecuteWithResults(statement, static_cast<std::int32_t>(statement.size()));
+    Stoppable([&] {
+      c_.target.TargetServer->ExecuteWithResults(statement,
+                                                 static_cast<std::int32_t>(statement.size()));
+    });
   }
   void ExecuteOnDatabase(const std::string& statement) {
-    c_.target.TargetDatabase->ExecuteWithResults(statement,
-                                                 static_cast<std::int32_t>(statement.size()));
+    Stoppable([&] {
+      c_.target.TargetDatabase->ExecuteWithResults(statement,
+                                                   static_cast<std::int32_t>(statement.size()));
+    });
+  }
+  template <typename Send>
+  void Stoppable(Send send) {
+    if (c_.stop.Requested()) throw StopRequested{};
+    try {
+      send();
+    } catch (const TargetError&) {
+      if (c_.stop.Requested()) throw StopRequested{};
+      throw;
+    }
   }
 
   RunOutcome ConvertTable(const std::string& table, int n) {
@@ -116,6 +151,7 @@ class Run {
       return RunOutcome::TableFailed;
     }
     const std::string columns = GetColumnList(c_.source, table);
+    if (c_.stop.Requested()) return RunOutcome::Stopped;
     if (columns.empty()) {
       window_.ShowMessage("The columns of table " + table + " could not be read from MySQL.",
                           MessageButtons::Ok);
@@ -129,6 +165,7 @@ class Run {
     const std::string keys = GetKeyClause(c_.source, table, c_.pendingIndex);
     if (!c_.stop.Pause(c_.pause)) return RunOutcome::Stopped;
 
+    if (c_.stop.Requested()) return RunOutcome::Stopped;  // the listings may have been cut short
     try {
       ExecuteOnServer(use_);
       ExecuteOnDatabase(CreateTableStatement(table, columns, keys));
@@ -161,10 +198,13 @@ class Run {
   }
 
   RunSummary Stopped(int n) {
-    window_.ShowMessage(Formatted("The conversion was stopped. %d of %d selected table(s) were "
-                                  "converted completely.",
-                                  summary_.tablesCompleted, n),
-                        MessageButtons::Ok);
+    // What the stop needs: statements run again (IDENTITY_INSERT is already off).
+    if (const auto& server = c_.target.TargetServer.Get()) server->Resume();
+    std::string message = "The conversion was stopped.";
+    if (!currentTable_.empty()) message += " Table " + currentTable_ + " was cut short.";
+    message += Formatted(" %d of %d selected table(s) were converted completely.",
+                         summary_.tablesCompleted, n);
+    window_.ShowMessage(message, MessageButtons::Ok);
     return EndTables(RunOutcome::Stopped);
   }
 
@@ -183,6 +223,8 @@ class Run {
   ConversionContext& c_;
   ConversionWindow& window_;
   std::string name_, use_;
+  std::string currentTable_;  // the table being converted, empty between tables
+  std::size_t tableCount_ = 0;
   RunSummary summary_;
 };
 
@@ -193,7 +235,11 @@ RunSummary ConvertDatabase(ConversionContext& context) { return Run(context)(); 
 int ConvertThreadProc(ConvertWorker& worker, ConversionContext context) {
   worker.ConvertStarted = true;
   ConvertDatabase(context);
-  worker.running_ = false;
+  {
+    std::lock_guard lock(worker.endMutex_);
+    worker.running_ = false;
+  }
+  worker.ended_.notify_all();
   return 0;
 }
 
@@ -203,13 +249,23 @@ bool ConvertWorker::Start(ConversionWindow& window, SourceDatabase& source,
   if (running_) return false;
   Join();  // the thread of the previous run has returned; collect it
   stop_.Reset();
+  // A stop of an earlier run cancelled the target's statements; this run's may go.
+  if (const auto& server = target.TargetServer.Get()) server->Resume();
   running_ = true;
   ConvertThread = std::thread(ConvertThreadProc, std::ref(*this),
                               ConversionContext{window, source, target, pendingIndex, stop_, pause});
   return true;
 }
 
-void ConvertWorker::RequestStop() { stop_.Request(); }
+void ConvertWorker::RequestStop() {
+  stop_.Request();
+  if (running_ && cancelWaits_) cancelWaits_();
+}
+
+bool ConvertWorker::WaitFor(std::chrono::milliseconds bound) {
+  std::unique_lock lock(endMutex_);
+  return ended_.wait_for(lock, bound, [this] { return !running_; });
+}
 
 void ConvertWorker::Join() {
   if (ConvertThread.joinable()) ConvertThread.join();

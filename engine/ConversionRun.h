@@ -4,6 +4,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
 #include <cstdint>
 #include <memory>
 #include <thread>
@@ -66,8 +69,17 @@ class ConvertWorker {
   // True from Start until the run has returned.
   bool Running() const { return running_; }
 
-  // Asks the active run to give up at its next table, row, pause or statement.
+  // What ends the run's waits at once, called by RequestStop from the stopping thread while a
+  // run is active: in the program, the cancel of the target's running statement and of the
+  // source's streamed result.
+  void SetCancel(std::function<void()> cancelWaits) { cancelWaits_ = std::move(cancelWaits); }
+
+  // Asks the active run to give up before its next statement, row or pause, and cancels what
+  // it waits for now.
   void RequestStop();
+
+  // Waits at most `bound` for the run to return; true when it has.
+  bool WaitFor(std::chrono::milliseconds bound);
 
   // Waits until the thread has ended. Never call it from a thread the run may be waiting on.
   void Join();
@@ -79,6 +91,9 @@ class ConvertWorker {
   friend int ConvertThreadProc(ConvertWorker& worker, ConversionContext context);
   std::atomic<bool> running_{false};
   StopSignal stop_;
+  std::function<void()> cancelWaits_;
+  std::mutex endMutex_;
+  std::condition_variable ended_;
 };
 
 // The worker thread's entry: marks the run started, runs it, returns 0.

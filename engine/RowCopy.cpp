@@ -169,8 +169,14 @@ CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCo
   const std::string identityOff = "SET IDENTITY_INSERT " + Bracketed(table) + " OFF";
   bool identityIsOn = false;
 
-  // Every way out: the identity switched off, then the report, if there is one.
-  auto end = [&](CopyOutcome outcome, const std::string& report = {}) {
+  // Every way out: the identity switched off, then the report, if there is one. After a stop
+  // that is the one statement still sent; the report is left out.
+  auto end = [&](CopyOutcome outcome, std::string report = {}) {
+    if (stop.Requested()) {
+      outcome = CopyOutcome::Stopped;
+      report.clear();
+      if (const auto& server = target.TargetServer.Get()) server->Resume();
+    }
     if (identityIsOn) {
       try {
         execute(identityOff);
@@ -218,6 +224,7 @@ CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCo
       return end(CopyOutcome::SourceFailed,
                  "The rows of table " + table + " do not match its columns; the copy ended.");
     }
+    if (stop.Requested()) return end(CopyOutcome::Stopped);
     if (hasIdentity && !identityIsOn) {
       try {
         execute(identityOn);
@@ -232,16 +239,20 @@ CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCo
     statement.back() = ')';  // the last literal's ","
     statement += ';';
 
+    if (stop.Requested()) return end(CopyOutcome::Stopped);
     try {
       execute(statement);
       ++result.rowsCopied;
     } catch (const TargetError& error) {
+      if (stop.Requested()) return end(CopyOutcome::Stopped);  // cancelled, not refused
       ++result.rowsRefused;
       if (error.ConnectionLost()) {
         identityIsOn = false;  // nothing more goes over a broken connection
         return end(CopyOutcome::TargetFailed, FormatTargetError(error));
       }
-      window.ShowMessage(FormatTargetError(error), MessageButtons::Ok);
+      // The box offers to stop the run: a table whose every row is refused would otherwise
+      // hold the user in one box after another.
+      window.ShowMessage(FormatTargetError(error), MessageButtons::OkStop);
     }
 
     if (!stop.Pause(options.pause)) return end(CopyOutcome::Stopped);

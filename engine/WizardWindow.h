@@ -13,7 +13,9 @@ namespace morvane {
 // "MySQL to MSSQL" (the same as the login's) and no icon.
 inline constexpr const char* MessageCaption = kMessageBoxCaption;
 
-enum class MessageButtons { Ok, YesNo };
+// OkStop: an OK box that also lets the user stop the run; the window then requests the stop
+// itself (as its Stop button does) and answers Ok.
+enum class MessageButtons { Ok, YesNo, OkStop };
 enum class MessageAnswer { Ok, Yes, No };
 
 // The row copy's two uses of the window.

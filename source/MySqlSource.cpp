@@ -72,21 +72,89 @@ std::string Backticked(const std::string& name) {
 
 void MySqlHandle::Close::operator()(st_mysql* handle) const { mysql_close(handle); }
 
-int OpenMySqlConnection(MySqlHandle& MySqlConnection, const std::string& host,
-                        const std::string& user, const std::string& password) {
-  MySqlConnection.reset(mysql_init(nullptr));
-  MYSQL* handle = MySqlConnection.get();
-  if (handle == nullptr) return 0;
-  const auto address = ParseMySqlServer(host);
-  if (!address) return 0;
+namespace {
+
+// Connects a fresh record as `opened` says; nullptr when that fails (the record keeps the
+// error).
+MYSQL* Connect(MYSQL* handle, const MySqlHandle::Opened& opened) {
+  const auto address = ParseMySqlServer(opened.host);
+  if (!address) return nullptr;
   // Every text arrives as the server holds it, whatever the library's build default.
   mysql_options(handle, MYSQL_SET_CHARSET_NAME, "utf8mb4");
+  // A port typed with the host means that port, over TCP: Connector/C would otherwise take
+  // "localhost" for the local socket and drop the port.
+  if (address->portGiven) {
+    const unsigned tcp = MYSQL_PROTOCOL_TCP;
+    mysql_options(handle, MYSQL_OPT_PROTOCOL, &tcp);
+  }
+  // A host that accepts and never answers: the connect and the wait for the server's greeting
+  // give up in time. Statements get no bound of time (a long CREATE or count is legitimate
+  // work); a run that must end early cancels them instead.
+  const unsigned timeout = opened.options.connectTimeoutSeconds;
+  mysql_options(handle, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
   const char* hostName = address->host.c_str();
   const char* socket = address->socket.empty() ? nullptr : address->socket.c_str();
   if (socket != nullptr) hostName = "localhost";
-  MYSQL* connected = mysql_real_connect(handle, hostName, user.c_str(), password.c_str(), "",
-                                        address->port, socket, 0);
-  return connected != nullptr ? 1 : 0;
+  if (mysql_real_connect(handle, hostName, opened.user.c_str(), opened.password.c_str(), "",
+                         address->port, socket, 0) == nullptr) {
+    return nullptr;
+  }
+  // While a message box is open the rows of a streamed SELECT wait unread; the server must
+  // keep waiting for as long as the user takes.
+  const std::string keepWaiting =
+      "SET SESSION net_write_timeout=" + std::to_string(opened.options.netWriteTimeoutSeconds);
+  mysql_real_query(handle, keepWaiting.data(), keepWaiting.size());
+  return handle;
+}
+
+}  // namespace
+
+st_mysql* MySqlHandle::get() {
+  if (!cancelled_.load()) return handle_.get();
+  std::lock_guard lock(mutex_);
+  cancelled_ = false;
+  handle_.reset();
+  if (!opened_) return nullptr;
+  handle_.reset(mysql_init(nullptr));
+  if (!handle_ || Connect(handle_.get(), *opened_) == nullptr) {
+    handle_.reset();
+    return nullptr;
+  }
+  if (!database_.empty() && mysql_select_db(handle_.get(), database_.c_str()) != 0) {
+    database_.clear();
+  }
+  return handle_.get();
+}
+
+void MySqlHandle::reset(st_mysql* handle) {
+  std::lock_guard lock(mutex_);
+  cancelled_ = false;
+  database_.clear();
+  handle_.reset(handle);
+}
+
+void MySqlHandle::Cancel() {
+  std::lock_guard lock(mutex_);
+  if (!handle_) return;
+  cancelled_ = true;
+  mariadb_cancel(handle_.get());
+}
+
+bool MySqlHandle::SelectDatabase(const std::string& name) {
+  MYSQL* handle = get();
+  if (handle == nullptr || mysql_select_db(handle, name.c_str()) != 0) return false;
+  database_ = name;
+  return true;
+}
+
+int OpenMySqlConnection(MySqlHandle& MySqlConnection, const std::string& host,
+                        const std::string& user, const std::string& password,
+                        const MySqlConnectOptions& options) {
+  MySqlConnection.reset(mysql_init(nullptr));
+  MYSQL* handle = MySqlConnection.get();
+  if (handle == nullptr) return 0;
+  MySqlConnection.Remember({host, user, password, options});
+  return Connect(handle, {host, user, password, options}) != nullptr ? 1 : 0;
 }
 
 void CloseMySqlConnection(MySqlHandle& MySqlConnection) { MySqlConnection.reset(); }
@@ -117,14 +185,26 @@ void ListTables(MySqlHandle& MySqlConnection, ListingWindow& window, std::string
   if (!MySqlConnection) return;
   // mysql_select_db takes the name as it is: no quoting, so every name works. A database the
   // server refuses lists nothing, rather than the tables of the previous one.
-  if (mysql_select_db(MySqlConnection.get(), databaseName.c_str()) != 0) return;
+  if (!MySqlConnection.SelectDatabase(databaseName)) return;
   ForEachName(mysql_list_tables(MySqlConnection.get(), "%"),
               [&](const std::string& name) { window.AddTable(name); });
 }
 
 std::optional<std::vector<FieldRecord>> MySqlSourceDatabase::FieldListing(const std::string& table) {
   if (!connection_) return std::nullopt;
-  MySqlResult listing(mysql_list_fields(connection_.get(), table.c_str(), "%"));
+  MYSQL* handle = connection_.get();
+  if (handle == nullptr) return std::nullopt;
+  MySqlResult listing;
+  if (!connection_.Options().noFieldListCommand) {
+    listing.reset(mysql_list_fields(handle, table.c_str(), "%"));
+  }
+  if (!listing) {
+    // COM_FIELD_LIST is deprecated, and MySQL 8 and later may refuse it: the metadata of an
+    // empty SELECT carries the same field records.
+    const std::string select = "SELECT * FROM " + Backticked(table) + " LIMIT 0";
+    if (mysql_real_query(handle, select.data(), select.size()) != 0) return std::nullopt;
+    listing.reset(mysql_store_result(handle));
+  }
   if (!listing) return std::nullopt;
   std::vector<FieldRecord> fields;
   while (const MYSQL_FIELD* field = mysql_fetch_field(listing.get())) {
@@ -149,6 +229,10 @@ std::unique_ptr<RowReader> MySqlSourceDatabase::ReadRows(const std::string& tabl
     return nullptr;
   }
   MYSQL* handle = connection_.get();
+  if (handle == nullptr) {
+    errorText = "not connected";
+    return nullptr;
+  }
   const std::string select = "SELECT * FROM " + Backticked(table);
   if (mysql_real_query(handle, select.data(), select.size()) != 0) {
     errorText = mysql_error(handle);

@@ -1,7 +1,10 @@
 #pragma once
 // The one client connection to the MySQL server, and the listings of its databases and tables.
 
+#include <atomic>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 
 #include "source/ListingWindow.h"
@@ -11,28 +14,70 @@ struct st_mysql;
 
 namespace morvane {
 
-// Owns one client library connection record; closes it when replaced or destroyed.
+// How a connection is opened. The connect and the server's greeting are bounded; statements
+// are not (a long CREATE or count is legitimate work): a run ends them with Cancel.
+struct MySqlConnectOptions {
+  unsigned connectTimeoutSeconds = 15;
+  // The session's net_write_timeout: how long the server waits for a client that has stopped
+  // reading a streamed result (while a message box is open) before it gives up on it.
+  unsigned long netWriteTimeoutSeconds = 7UL * 24 * 3600;
+  // Test use: take every field listing from SELECT ... LIMIT 0, as for a server without
+  // COM_FIELD_LIST.
+  bool noFieldListCommand = false;
+};
+
+// Owns one client library connection record; closes it when replaced or destroyed. It keeps
+// what it was opened with, so that a connection cut short by Cancel is opened again, with the
+// same current database, the next time it is used.
 class MySqlHandle {
  public:
   MySqlHandle() = default;
   explicit MySqlHandle(st_mysql* handle) : handle_(handle) {}
+  MySqlHandle(const MySqlHandle&) = delete;
+  MySqlHandle& operator=(const MySqlHandle&) = delete;
 
+  // The connection record; after Cancel, a new one connected as before (nullptr when that
+  // fails). Only the thread that uses the connection calls it.
+  st_mysql* get();
   st_mysql* get() const { return handle_.get(); }
   explicit operator bool() const { return handle_ != nullptr; }
-  void reset(st_mysql* handle = nullptr) { handle_.reset(handle); }
+  void reset(st_mysql* handle = nullptr);
+
+  // From any thread: every read and write of the connection now in progress or to come fails
+  // at once (a streamed result is abandoned without reading the rest of it). The next get()
+  // connects again.
+  void Cancel();
+
+  // Changes the current database; remembered for a connection opened again.
+  bool SelectDatabase(const std::string& name);
+
+  // What OpenMySqlConnection used; kept for opening again.
+  struct Opened {
+    std::string host, user, password;
+    MySqlConnectOptions options;
+  };
+  void Remember(Opened opened) { opened_ = std::move(opened); }
+  const std::string& CurrentDatabase() const { return database_; }
+  MySqlConnectOptions Options() const { return opened_ ? opened_->options : MySqlConnectOptions{}; }
 
  private:
   struct Close {
     void operator()(st_mysql* handle) const;
   };
+  std::mutex mutex_;  // between Cancel and replacing the record
   std::unique_ptr<st_mysql, Close> handle_;
+  std::atomic<bool> cancelled_{false};
+  std::optional<Opened> opened_;
+  std::string database_;
 };
 
 // Connects MySqlConnection anew to the server named by host ("host", "host:port",
 // "[v6]:port" or a socket path), as user with password, in utf8mb4. The handle of an earlier
-// attempt is closed first. Non-zero when the connection is open, zero when it failed.
+// attempt is closed first. Non-zero when the connection is open, zero when it failed. A port
+// in the text means TCP; "localhost" alone means the server's local socket.
 int OpenMySqlConnection(MySqlHandle& MySqlConnection, const std::string& host,
-                        const std::string& user, const std::string& password);
+                        const std::string& user, const std::string& password,
+                        const MySqlConnectOptions& options = {});
 
 void CloseMySqlConnection(MySqlHandle& MySqlConnection);
 

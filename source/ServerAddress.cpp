@@ -33,6 +33,7 @@ std::optional<MySqlServerAddress> ParseMySqlServer(const std::string& text) {
     const auto port = ParsePort(rest.substr(1));
     if (!port) return std::nullopt;
     address.port = *port;
+    address.portGiven = true;
     return address;
   }
   const auto colons = std::count(text.begin(), text.end(), ':');
@@ -42,6 +43,7 @@ std::optional<MySqlServerAddress> ParseMySqlServer(const std::string& text) {
     if (!port || colon == 0) return std::nullopt;
     address.host = text.substr(0, colon);
     address.port = *port;
+    address.portGiven = true;
     return address;
   }
   address.host = text;  // a name, or a bare IPv6 address (more than one colon)

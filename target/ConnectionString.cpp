@@ -87,6 +87,16 @@ SqlServerAddress ParseSqlServerName(const std::string& typed) {
   return address;
 }
 
+std::optional<std::string> DataSourceName(const std::string& typed) {
+  const std::string text = Trim(typed);
+  if (!StartsWithNoCase(text, "DSN")) return std::nullopt;
+  const std::string rest = Trim(std::string_view(text).substr(3));
+  if (rest.empty() || rest.front() != '=') return std::nullopt;
+  std::string name = Trim(std::string_view(rest).substr(1));
+  if (name.empty()) return std::nullopt;
+  return name;
+}
+
 std::optional<std::string> ConnectionStringValue(const std::string& value, BraceStyle style) {
   const bool needsBraces =
       value.find_first_of(";{}[]()=,?*!@") != std::string::npos ||
@@ -107,6 +117,18 @@ std::optional<std::string> ConnectionStringValue(const std::string& value, Brace
 }
 
 std::string BuildConnectionString(const ConnectionStringRequest& request) {
+  if (const auto dataSource = DataSourceName(request.serverName)) {
+    // The data source says which driver and server; the login is page one's.
+    std::string out;
+    Append(out, "DSN", *dataSource);
+    if (request.integratedSecurity) {
+      Append(out, "Trusted_Connection", "yes");
+    } else {
+      Append(out, "UID", request.login);
+      Append(out, "PWD", request.password);
+    }
+    return out;
+  }
   const SqlServerAddress address = ParseSqlServerName(request.serverName);
   std::string out = "DRIVER={" + request.driver + "};";
   if (IsFreeTds(request.driver)) {

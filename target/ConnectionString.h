@@ -29,6 +29,11 @@ struct SqlServerAddress {
 };
 SqlServerAddress ParseSqlServerName(const std::string& typed);
 
+// "DSN=name" (the keyword in any letter case, blanks around the name ignored): a data source of
+// the machine's odbc.ini, which holds the driver, server and any further settings (encryption,
+// certificates, TDS version). The name, or nullopt for every other form.
+std::optional<std::string> DataSourceName(const std::string& typed);
+
 // How a driver reads a braced value: the ODBC rule ("}" doubled inside, Microsoft's drivers),
 // or FreeTDS's, which ends the value at the first "};" and keeps "}}" as two characters.
 enum class BraceStyle { Odbc, FreeTds };
@@ -41,7 +46,7 @@ std::optional<std::string> ConnectionStringValue(const std::string& value,
 
 struct ConnectionStringRequest {
   std::string driver;      // one of SqlServerDrivers(), or another driver name
-  std::string serverName;  // as typed
+  std::string serverName;  // as typed; "DSN=name" names a data source and ignores `driver`
   bool integratedSecurity = false;
   std::string login;     // not used with integrated security
   std::string password;  // not used with integrated security

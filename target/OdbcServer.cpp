@@ -35,6 +35,9 @@ constexpr char kIntegratedSecurityHint[] =
     "Windows authentication could not be used. On this computer it works through Kerberos: it "
     "needs a ticket for your domain account (kinit) and a server known to the domain.";
 
+constexpr char kEmptyLoginMessage[] =
+    "SQL Server authentication needs a login name. Please enter it in the Login name box.";
+
 SQLWCHAR* Wide(std::u16string& text) { return reinterpret_cast<SQLWCHAR*>(text.data()); }
 
 bool Succeeded(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
@@ -153,7 +156,16 @@ class OdbcLink {
       throw TargetError(target_code::kUnexpected, std::string(kOwnSource),
                         std::string("The server object is already logged in."));
     }
-    const auto driver = ChooseSqlServerDriver(InstalledDriverNames(environment_), options_.drivers);
+    if (!integratedSecurity && login.empty()) {
+      // FreeTDS takes an empty login for integrated security: the user would be logged in
+      // with this computer's account instead of the one chosen.
+      throw TargetError(target_code::kInvalidArgument, std::string(kOwnSource),
+                        std::string(kEmptyLoginMessage));
+    }
+    const auto dataSource = DataSourceName(serverName);
+    const auto driver =
+        dataSource ? std::optional<std::string>("DSN=" + *dataSource)
+                   : ChooseSqlServerDriver(InstalledDriverNames(environment_), options_.drivers);
     if (!driver) {
       std::string wanted;
       for (const auto& name : options_.drivers) {
@@ -176,7 +188,7 @@ class OdbcLink {
         IntegerAttribute(static_cast<std::uintptr_t>(std::max(options_.loginTimeoutSeconds, 1))),
         SQL_IS_UINTEGER);
 
-    auto text = Utf8ToUtf16(BuildConnectionString({driver_, serverName, integratedSecurity,
+    auto text = Utf8ToUtf16(BuildConnectionString({dataSource ? std::string() : driver_, serverName, integratedSecurity,
                                                    integratedSecurity ? "" : login,
                                                    integratedSecurity ? "" : password}));
     if (!text) {
@@ -205,9 +217,45 @@ class OdbcLink {
     connected_ = true;
   }
 
+  // From any thread, without `mutex`: the statement running now ends at once (SQLCancel, which
+  // ODBC allows from another thread), and every one that starts later fails before it is sent,
+  // until Resume.
+  void Cancel() {
+    std::lock_guard lock(cancelMutex_);
+    cancelled_ = true;
+    if (running_ != SQLHSTMT{}) SQLCancel(running_);
+  }
+  void Resume() {
+    std::lock_guard lock(cancelMutex_);
+    cancelled_ = false;
+  }
+
+  // Marks a statement as the one running, for Cancel; refuses to start one after Cancel.
+  class Running {
+   public:
+    Running(OdbcLink& link, const OdbcHandle& statement) : link_(link) {
+      std::lock_guard lock(link_.cancelMutex_);
+      if (link_.cancelled_) {
+        throw TargetError(target_code::kAborted, std::string(kOwnSource),
+                          std::string("The statement was cancelled."));
+      }
+      link_.running_ = statement.get();
+    }
+    ~Running() {
+      std::lock_guard lock(link_.cancelMutex_);
+      link_.running_ = SQLHSTMT{};
+    }
+    Running(const Running&) = delete;
+    Running& operator=(const Running&) = delete;
+
+   private:
+    OdbcLink& link_;
+  };
+
   // Runs one batch and reads every result to its end.
   void ExecuteLocked(std::u16string text) {
     OdbcHandle statement = NewStatementLocked();
+    const Running running(*this, statement);
     SQLRETURN rc =
         SQLExecDirectW(statement.get(), Wide(text), static_cast<SQLINTEGER>(text.size()));
     // A batch without rows and without a row count ends in SQL_NO_DATA: that is success.
@@ -218,6 +266,7 @@ class OdbcLink {
   // Runs a query and returns the first column of every row.
   std::vector<std::string> QueryFirstColumnLocked(std::u16string text) {
     OdbcHandle statement = NewStatementLocked();
+    const Running running(*this, statement);
     SQLRETURN rc =
         SQLExecDirectW(statement.get(), Wide(text), static_cast<SQLINTEGER>(text.size()));
     if (!Succeeded(rc) && rc != SQL_NO_DATA) FailLocked(statement);
@@ -325,6 +374,9 @@ class OdbcLink {
     return Succeeded(rc) && dead == SQL_CD_TRUE;
   }
 
+  std::mutex cancelMutex_;  // guards cancelled_ and running_
+  bool cancelled_ = false;
+  SQLHSTMT running_{};
   OdbcHandle environment_;
   OdbcServerOptions options_;
   OdbcHandle connection_;
@@ -411,6 +463,9 @@ class OdbcServer final : public TargetServerObject {
   std::shared_ptr<TargetDatabasesObject> Databases() override {
     return std::make_shared<OdbcDatabases>(link_);
   }
+
+  void Cancel() override { link_->Cancel(); }
+  void Resume() override { link_->Resume(); }
 
  private:
   std::shared_ptr<OdbcLink> link_;

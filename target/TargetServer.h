@@ -46,6 +46,12 @@ class TargetServerObject {
   // Runs the statement in the connection's current database; any result is thrown away.
   virtual void ExecuteWithResults(const std::string& command, std::int32_t length) = 0;
   virtual std::shared_ptr<TargetDatabasesObject> Databases() = 0;
+  // From any thread while another uses the object: the statement running now on its
+  // connection (also one sent through a database object) ends at once with a TargetError,
+  // and so does every later one, until Resume. For a run that is being stopped.
+  virtual void Cancel() {}
+  // Statements run again (what the stop itself still needs, the next run).
+  virtual void Resume() {}
 };
 
 // The error that reaching through an empty holder raises: E_POINTER, no error information.

@@ -1,6 +1,8 @@
 #include "ui/MorvaneDlg.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 
 #include <wx/app.h>
 #include <wx/button.h>
@@ -66,9 +68,20 @@ wxString FromUtf8(const std::string& text) { return wxString::FromUTF8(text); }
 
 void QueueOnUiThread(std::function<void()> task) { wxTheApp->CallAfter(std::move(task)); }
 
+// How long the close path lets a stopped run end before the window is gone, and how long the
+// program waits for it before it ends.
+constexpr std::chrono::milliseconds kCloseWaitBound{3000};
+constexpr std::chrono::milliseconds kWorkerEndBound{30000};
+
 }  // namespace
 
 CMorvaneDlg::CMorvaneDlg() : m_hIcon(LoadIconResource(kAppIcon)), m_uiThread(QueueOnUiThread) {
+  // A stop cancels what the run waits for: the target's running statement, the source's
+  // streamed rows. Called from the stopping thread while the run works.
+  m_convertWorker.SetCancel([this] {
+    MySqlConnection.Cancel();
+    if (const auto& server = m_target.TargetServer.Get()) server->Cancel();
+  });
   const DialogTemplate& t = MainTemplate();
   CreateFromTemplate(*this, nullptr, t,
                      wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX | wxDIALOG_NO_PARENT);
@@ -80,7 +93,15 @@ CMorvaneDlg::CMorvaneDlg() : m_hIcon(LoadIconResource(kAppIcon)), m_uiThread(Que
   CentreOnScreen();
 }
 
-CMorvaneDlg::~CMorvaneDlg() { EndConversionRun(); }
+CMorvaneDlg::~CMorvaneDlg() {
+  // The program ends only after the worker: it may still be using the connections that go with
+  // this window. Its waits were cancelled, so it ends promptly; should it not, the program ends
+  // without it rather than free what it uses.
+  if (!EndConversionRun(kWorkerEndBound)) {
+    std::fputs("morvane: the conversion did not end; leaving without it\n", stderr);
+    std::_Exit(0);
+  }
+}
 
 bool CMorvaneDlg::OnInitDialog() {
   // The record starts empty, and so do the boxes.
@@ -220,23 +241,30 @@ void CMorvaneDlg::OnShow(wxShowEvent& event) {
 void CMorvaneDlg::OnOK() {}
 
 void CMorvaneDlg::OnCancel() {
-  EndConversionRun();
-  CloseMySqlConnection(MySqlConnection);
+  // The window goes at once; a run still working is stopped and given a short while to end,
+  // so that the MySQL connection is closed here. A run that takes longer is waited for (with a
+  // bound) when the window object goes, before the program ends, and the connection closed then.
+  m_uiThread.Close();
+  if (m_convertWorker.Running()) m_convertWorker.RequestStop();
+  m_runWaitCursor.reset();
   if (IsModal()) {
     EndModal(wxID_CANCEL);
   } else {
     Hide();
   }
+  if (EndConversionRun(kCloseWaitBound)) CloseMySqlConnection(MySqlConnection);
   OpenWithDesktop(kProductWebPage);
 }
 
-void CMorvaneDlg::EndConversionRun() {
+bool CMorvaneDlg::EndConversionRun(std::chrono::milliseconds bound) {
   if (m_convertWorker.Running()) m_convertWorker.RequestStop();
   // From here on every call of the run returns at once without touching the window, so the
-  // worker cannot wait on it; it ends at its next row, pause or statement.
+  // worker cannot wait on it.
   m_uiThread.Close();
-  m_convertWorker.Join();
   m_runWaitCursor.reset();
+  if (!m_convertWorker.WaitFor(bound)) return false;
+  m_convertWorker.Join();  // it has returned: this only collects the thread
+  return true;
 }
 
 void CMorvaneDlg::OnAboutButton(wxCommandEvent&) {
@@ -317,7 +345,15 @@ wxString CMorvaneDlg::HelpFilePath() {
 void CMorvaneDlg::OnHelpButton(wxCommandEvent&) { OpenFileWithDesktop(HelpFilePath()); }
 
 // The run reports the stop itself and gives the window back.
-void CMorvaneDlg::OnStop(wxCommandEvent&) { m_convertWorker.RequestStop(); }
+void CMorvaneDlg::OnStop(wxCommandEvent&) { StopConversionRun(); }
+
+void CMorvaneDlg::StopConversionRun() {
+  if (!m_convertWorker.Running()) return;
+  if (wxWindow* stop = Control(kStopButton)) stop->Disable();
+  SetStatusLine(kStoppingStatus);
+  KeepFocusInTheWindow(kStopButton);
+  m_convertWorker.RequestStop();
+}
 
 void CMorvaneDlg::OnWindowsAuthentication(wxCommandEvent&) {
   for (int id : {kSqlServerLoginEdit, kSqlServerPasswordEdit}) Control(id)->Disable();
@@ -418,9 +454,12 @@ MessageAnswer CMorvaneDlg::ShowMessageBox(const std::string& text, MessageButton
   // The box shows the normal pointer even while the window waits.
   const wxBusyCursorSuspender normalPointer;
   const bool question = buttons == MessageButtons::YesNo;
+  const bool offerStop = buttons == MessageButtons::OkStop && m_convertWorker.Running();
   wxMessageDialog box(this, FromUtf8(text), wxString::FromUTF8(MessageCaption),
-                      (question ? wxYES_NO : wxOK) | wxICON_NONE);
+                      (question ? wxYES_NO : offerStop ? wxOK | wxCANCEL : wxOK) | wxICON_NONE);
+  if (offerStop) box.SetOKCancelLabels(wxString("OK"), wxString(kStopInBoxLabel));
   const int answer = box.ShowModal();
+  if (offerStop && answer == wxID_CANCEL) StopConversionRun();
   if (!question) return MessageAnswer::Ok;
   return answer == wxID_YES ? MessageAnswer::Yes : MessageAnswer::No;
 }
@@ -447,6 +486,7 @@ void CMorvaneDlg::UnlockSelectionPage() {
 }
 
 void CMorvaneDlg::ShowProgressArea(bool show) {
+  if (show) Control(kStopButton)->Enable();  // a stop of an earlier run disabled it
   for (int id : kProgressArea) Control(id)->Show(show);
   KeepFocusInTheWindow(show ? kStopButton : kDatabaseCombo);
 }
@@ -483,87 +523,19 @@ void CMorvaneDlg::StepProgress() {
   gauge->SetValue(std::clamp(gauge->GetValue() + m_progressStep, 0, gauge->GetRange()));
 }
 
-// Every call waits until the user-interface thread has carried it out; after the window has
-// gone into its close path, each returns at once with the fallback.
-
-void CMorvaneDlg::RunWindow::SetStatusText(const std::string& text) {
-  m_dialog.m_uiThread.Run(
-      [&] { m_dialog.ControlAs<wxStaticText>(kStatusLine)->SetLabelText(FromUtf8(text)); });
+void CMorvaneDlg::SetStatusLine(const std::string& text) {
+  ControlAs<wxStaticText>(kStatusLine)->SetLabelText(FromUtf8(text));
 }
 
-MessageAnswer CMorvaneDlg::RunWindow::ShowMessage(const std::string& text,
-                                                  MessageButtons buttons) {
-  const MessageAnswer fallback =
-      buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
-  return m_dialog.m_uiThread.Call([&] { return m_dialog.ShowMessageBox(text, buttons); },
-                                  fallback);
+std::string CMorvaneDlg::TargetNameText() const {
+  return Utf8(ControlAs<wxTextCtrl>(kTargetNameEdit)->GetValue());
 }
 
-void CMorvaneDlg::RunWindow::LockSelectionPage() {
-  m_dialog.m_uiThread.Run([&] { m_dialog.LockSelectionPage(); });
-}
-
-void CMorvaneDlg::RunWindow::UnlockSelectionPage() {
-  m_dialog.m_uiThread.Run([&] { m_dialog.UnlockSelectionPage(); });
-}
-
-void CMorvaneDlg::RunWindow::ShowProgressArea(bool show) {
-  m_dialog.m_uiThread.Run([&] { m_dialog.ShowProgressArea(show); });
-}
-
-void CMorvaneDlg::RunWindow::ClearTableSelection() {
-  m_dialog.m_uiThread.Run([&] { m_dialog.ClearTableSelection(); });
-}
-
-std::string CMorvaneDlg::RunWindow::TargetName() const {
-  return m_dialog.m_uiThread.Call(
-      [&] { return Utf8(m_dialog.ControlAs<wxTextCtrl>(kTargetNameEdit)->GetValue()); },
-      std::string());
-}
-
-int CMorvaneDlg::RunWindow::SelectedTableCount() const {
-  return m_dialog.m_uiThread.Call(
-      [&] { return static_cast<int>(m_dialog.SelectedTableIndices().size()); }, 0);
-}
-
-std::vector<int> CMorvaneDlg::RunWindow::SelectedTableIndices() const {
-  return m_dialog.m_uiThread.Call([&] { return m_dialog.SelectedTableIndices(); },
-                                  std::vector<int>());
-}
-
-std::string CMorvaneDlg::RunWindow::TableText(int index) const {
-  return m_dialog.m_uiThread.Call(
-      [&] {
-        const auto* list = m_dialog.ControlAs<wxListBox>(kTableList);
-        return index >= 0 && static_cast<unsigned>(index) < list->GetCount()
-                   ? Utf8(list->GetString(static_cast<unsigned>(index)))
-                   : std::string();
-      },
-      std::string());
-}
-
-void CMorvaneDlg::RunWindow::SetProgressRange(int lower, int upper) {
-  m_dialog.m_uiThread.Run([&] { m_dialog.SetProgressRange(lower, upper); });
-}
-
-void CMorvaneDlg::RunWindow::SetProgressStep(int step) {
-  m_dialog.m_uiThread.Run([&] { m_dialog.m_progressStep = step; });
-}
-
-void CMorvaneDlg::RunWindow::SetProgressPosition(int position) {
-  m_dialog.m_uiThread.Run([&] { m_dialog.SetProgressPosition(position); });
-}
-
-void CMorvaneDlg::RunWindow::StepProgress() {
-  m_dialog.m_uiThread.Run([&] { m_dialog.StepProgress(); });
-}
-
-void CMorvaneDlg::RunWindow::BeginWaitCursor() {
-  m_dialog.m_uiThread.Run([&] { m_dialog.m_runWaitCursor.emplace(); });
-}
-
-void CMorvaneDlg::RunWindow::EndWaitCursor() {
-  m_dialog.m_uiThread.Run([&] { m_dialog.m_runWaitCursor.reset(); });
+std::string CMorvaneDlg::TableRowText(int index) const {
+  const auto* list = ControlAs<wxListBox>(kTableList);
+  return index >= 0 && static_cast<unsigned>(index) < list->GetCount()
+             ? Utf8(list->GetString(static_cast<unsigned>(index)))
+             : std::string();
 }
 
 }  // namespace morvane::ui

@@ -7,6 +7,7 @@
 // the pending index statement, the conversion worker and the record of page one.
 
 #include <array>
+#include <chrono>
 #include <map>
 #include <optional>
 #include <string>
@@ -24,6 +25,7 @@
 #include "target/SqlServerLogin.h"
 #include "target/TargetServer.h"
 #include "ui/ConnectionSettings.h"
+#include "ui/RunWindow.h"
 #include "ui/UiThread.h"
 
 class wxEraseEvent;
@@ -35,6 +37,10 @@ class CImageButton;
 // The message shown when the MySQL server has no database besides its system databases.
 inline constexpr const char* kNoDatabaseMessage =
     "The MySQL server has no database to convert: it lists only its system databases.";
+// The status line while a stop is under way.
+inline constexpr const char* kStoppingStatus = "Stopping...";
+// The second button of a refused row's box.
+inline constexpr const char* kStopInBoxLabel = "Stop the conversion";
 
 class CMorvaneDlg : public wxDialog, public ListingWindow, public TargetMessageBox {
  public:
@@ -98,31 +104,7 @@ class CMorvaneDlg : public wxDialog, public ListingWindow, public TargetMessageB
   void OnSelchangeTables(wxCommandEvent& event);
 
  private:
-  // What the conversion run does with the window, carried from its worker thread to the
-  // user-interface thread and waited for.
-  class RunWindow : public ConversionWindow {
-   public:
-    explicit RunWindow(CMorvaneDlg& dialog) : m_dialog(dialog) {}
-    void SetStatusText(const std::string& text) override;
-    MessageAnswer ShowMessage(const std::string& text, MessageButtons buttons) override;
-    void LockSelectionPage() override;
-    void UnlockSelectionPage() override;
-    void ShowProgressArea(bool show) override;
-    void ClearTableSelection() override;
-    std::string TargetName() const override;
-    int SelectedTableCount() const override;
-    std::vector<int> SelectedTableIndices() const override;
-    std::string TableText(int index) const override;
-    void SetProgressRange(int lower, int upper) override;
-    void SetProgressStep(int step) override;
-    void SetProgressPosition(int position) override;
-    void StepProgress() override;
-    void BeginWaitCursor() override;
-    void EndWaitCursor() override;
-
-   private:
-    CMorvaneDlg& m_dialog;
-  };
+  friend class RunWindow;
 
   // The operations of the run, on the user-interface thread.
   void LockSelectionPage();
@@ -134,7 +116,15 @@ class CMorvaneDlg : public wxDialog, public ListingWindow, public TargetMessageB
   void SetProgressRange(int lower, int upper);
   void SetProgressPosition(int position);
   void StepProgress();
+  // OkStop: the box also offers "Stop the conversion", which stops the run as Stop does.
   MessageAnswer ShowMessageBox(const std::string& text, MessageButtons buttons);
+  void SetStatusLine(const std::string& text);
+  std::string TargetNameText() const;
+  std::string TableRowText(int index) const;
+  // The Stop button, Esc in a refused row's box: the run gives up at once (its waits are
+  // cancelled); the button shows that the stop is under way until the run has given the page
+  // back.
+  void StopConversionRun();
 
   // A disabled or hidden control cannot keep the focus; the preferred one (or the window)
   // takes it, so that Esc still reaches the window.
@@ -144,9 +134,10 @@ class CMorvaneDlg : public wxDialog, public ListingWindow, public TargetMessageB
   // The Select All box and the table list.
   void SetAllTablesSelected(bool selected);
   void OnTableListClick(wxMouseEvent& event);
-  // Ends a run still working (it gives up at its next row, pause or statement) and lets no
-  // later call of it reach the window.
-  void EndConversionRun();
+  // Ends a run still working: its waits are cancelled, it gives up before its next statement,
+  // and no later call of it reaches the window. Waits for its end at most `bound`; true when
+  // it has ended.
+  bool EndConversionRun(std::chrono::milliseconds bound);
 
   void BindHandlers();
   void OnEraseBkgnd(wxEraseEvent& event);

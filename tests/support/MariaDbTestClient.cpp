@@ -20,7 +20,7 @@ void OpenSourceDatabase(MySqlHandle& connection, const std::string& database) {
     throw std::runtime_error("cannot connect to the MariaDB test server: " +
                              std::string(mysql_error(connection.get())));
   }
-  if (mysql_select_db(connection.get(), database.c_str()) != 0) {
+  if (!connection.SelectDatabase(database)) {
     throw std::runtime_error("cannot use " + database + ": " + mysql_error(connection.get()));
   }
 }

@@ -80,7 +80,7 @@ TEST_F(ConversionRun, WorkedExampleStatementByStatement) {
       Steps(),
       ElementsAre(
           "window: lock", "server: USE [shop]",
-          "server: IF EXISTS(SELECT * FROM sysdatabases WHERE name='shop') DROP DATABASE [shop]",
+          "server: IF EXISTS(SELECT * FROM sysdatabases WHERE name=N'shop') DROP DATABASE [shop]",
           "server: CREATE DATABASE [shop]", "server: USE [shop]", "refresh", "lookup: shop",
           "window: message: You have selected 2 table(s) to convert.", "window: progress shown",
           "window: position 0",
@@ -144,7 +144,7 @@ TEST_F(ConversionRun, ExistingDatabaseOverwrittenLeavesItFirst) {
   ASSERT_GE(steps.size(), 6u);
   EXPECT_THAT(std::vector<std::string>(steps.begin() + 3, steps.begin() + 6),
               ElementsAre("server: USE [master]",
-                          "server: IF EXISTS(SELECT * FROM sysdatabases WHERE name='shop') DROP "
+                          "server: IF EXISTS(SELECT * FROM sysdatabases WHERE name=N'shop') DROP "
                           "DATABASE [shop]",
                           "server: CREATE DATABASE [shop]"));
 }
@@ -156,7 +156,7 @@ TEST_F(ConversionRun, NamesThatNeedQuotingStandForThemselves) {
   journal.refuse = nullptr;
   Convert();
   EXPECT_THAT(journal.sent, testing::Contains("server: IF EXISTS(SELECT * FROM sysdatabases WHERE "
-                                              "name='my shop''; DROP DATABASE x; --]') DROP "
+                                              "name=N'my shop''; DROP DATABASE x; --]') DROP "
                                               "DATABASE [my shop'; DROP DATABASE x; --]]]"));
   EXPECT_THAT(journal.sent, testing::Contains("server: CREATE DATABASE [my shop'; DROP DATABASE x; --]]]"));
 }
@@ -290,7 +290,7 @@ TEST_F(ConversionRun, StopBetweenRowsKeepsTheRowsThatArrived) {
   EXPECT_THAT(journal.sent, testing::Contains("database shop: INSERT INTO [zeta] ([z]) VALUES(5);"));
   for (const auto& s : journal.sent) EXPECT_EQ(s.find("VALUES(6)"), std::string::npos) << s;
   EXPECT_EQ(window.messages.back(),
-            "The conversion was stopped. 0 of 1 selected table(s) were converted completely.");
+            "The conversion was stopped. Table zeta was cut short. 0 of 1 selected table(s) were converted completely.");
 }
 
 TEST(ConvertWorker, RunsOnItsOwnThreadAndStopsOnRequest) {

@@ -18,11 +18,13 @@ namespace t = mysql_type;
 class RecordingWindow : public RowCopyWindow {
  public:
   std::vector<std::string> statusTexts, messages;
+  std::vector<MessageButtons> buttonsShown;
   std::function<void()> onMessage;
   void SetStatusText(const std::string& text) override { statusTexts.push_back(text); }
   MessageAnswer ShowMessage(const std::string& text, MessageButtons buttons) override {
-    EXPECT_EQ(buttons, MessageButtons::Ok);
+    EXPECT_NE(buttons, MessageButtons::YesNo);
     messages.push_back(text);
+    buttonsShown.push_back(buttons);
     if (onMessage) onMessage();
     return MessageAnswer::Ok;
   }
@@ -107,6 +109,8 @@ TEST_F(RowCopy, RefusedRowIsReportedAndSkipped) {
   ASSERT_EQ(window.messages.size(), 1u);
   EXPECT_THAT(window.messages[0], testing::HasSubstr("Violation of PRIMARY KEY constraint."));
   EXPECT_THAT(window.messages[0], testing::HasSubstr("IDispatch error #2627"));
+  // The box of a refused row also lets the user stop the run.
+  EXPECT_EQ(window.buttonsShown, std::vector<MessageButtons>{MessageButtons::OkStop});
   EXPECT_EQ(window.statusTexts.size(), 5u);
 }
 

@@ -1,0 +1,251 @@
+#include "tests/integration/StopRelay.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <stdexcept>
+#include <utility>
+
+namespace morvane::test {
+namespace {
+
+int ConnectTo(const std::string& host, unsigned port) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) return -1;
+  int fd = -1;
+  for (addrinfo* a = found; a != nullptr; a = a->ai_next) {
+    fd = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
+    if (fd < 0) continue;
+    if (connect(fd, a->ai_addr, a->ai_addrlen) == 0) break;
+    close(fd);
+    fd = -1;
+  }
+  freeaddrinfo(found);
+  return fd;
+}
+
+void CloseFd(int& fd) {
+  if (fd >= 0) close(fd);
+  fd = -1;
+}
+
+bool SendAll(int fd, const unsigned char* data, std::size_t size) {
+  std::size_t sent = 0;
+  while (sent < size) {
+    const ssize_t n = send(fd, data + sent, size - sent, MSG_NOSIGNAL);
+    if (n <= 0) return false;
+    sent += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+constexpr unsigned char kSqlBatch = 0x01;
+constexpr unsigned char kAttention = 0x06;
+
+}  // namespace
+
+StopRelay::StopRelay(const std::string& serverHost, unsigned serverPort)
+    : serverHost_(serverHost), serverPort_(serverPort) {
+  listener_ = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (listener_ < 0 || bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      listen(listener_, 8) != 0) {
+    throw std::runtime_error("the relay cannot listen");
+  }
+  socklen_t length = sizeof address;
+  getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+  port_ = ntohs(address.sin_port);
+  int wake[2];
+  if (pipe(wake) != 0) throw std::runtime_error("the relay has no pipe");
+  wakeRead_ = wake[0];
+  wakeWrite_ = wake[1];
+  thread_ = std::thread([this] { Run(); });
+}
+
+StopRelay::~StopRelay() {
+  stop_ = true;
+  const char byte = 0;
+  (void)!write(wakeWrite_, &byte, 1);
+  thread_.join();
+  for (auto& pair : pairs_) {
+    CloseFd(pair.client);
+    CloseFd(pair.server);
+  }
+  CloseFd(listener_);
+  CloseFd(wakeRead_);
+  CloseFd(wakeWrite_);
+}
+
+void StopRelay::HoldBatch(const std::string& text, int skip) {
+  std::lock_guard lock(mutex_);
+  holdText_ = text;
+  holdSkip_ = skip;
+  holdArmed_ = true;
+  tdsMode_ = true;
+}
+
+bool StopRelay::WaitUntilHolding(std::chrono::milliseconds bound) {
+  std::unique_lock lock(mutex_);
+  return holding_.wait_for(lock, bound, [this] { return held_; });
+}
+
+std::vector<std::string> StopRelay::BatchesAfterTheHeldOne() const {
+  std::lock_guard lock(mutex_);
+  return afterHeld_;
+}
+
+// The ASCII characters of a SQL batch's UTF-16 text (after its ALL_HEADERS).
+std::string StopRelay::BatchText(const std::vector<unsigned char>& message) {
+  std::size_t at = 0;
+  if (message.size() >= 4) {
+    const std::size_t headers = message[0] | (message[1] << 8) | (message[2] << 16) |
+                                (static_cast<std::size_t>(message[3]) << 24);
+    if (headers <= message.size()) at = headers;
+  }
+  std::string text;
+  for (; at + 1 < message.size(); at += 2) {
+    if (message[at + 1] == 0 && message[at] < 0x80) text += static_cast<char>(message[at]);
+  }
+  return text;
+}
+
+// Gathers the client's packets into messages; passes each message on (or holds it) whole.
+void StopRelay::FromClient(Pair& pair, const unsigned char* data, std::size_t size) {
+  pair.packet.insert(pair.packet.end(), data, data + size);
+  while (pair.packet.size() >= 8) {
+    const std::size_t length = (std::size_t{pair.packet[2]} << 8) | pair.packet[3];
+    if (length < 8 || pair.packet.size() < length) return;
+    const unsigned char type = pair.packet[0];
+    const bool last = (pair.packet[1] & 0x01) != 0;
+    std::vector<unsigned char> whole(pair.packet.begin(), pair.packet.begin() + static_cast<long>(length));
+    pair.packet.erase(pair.packet.begin(), pair.packet.begin() + static_cast<long>(length));
+    if (type != kSqlBatch && type != kAttention) {
+      // Login and everything else: on at once.
+      SendAll(pair.server, whole.data(), whole.size());
+      continue;
+    }
+    pair.message.insert(pair.message.end(), whole.begin(), whole.end());
+    if (last) MessageFromClient(pair, std::exchange(pair.message, {}));
+  }
+}
+
+void StopRelay::MessageFromClient(Pair& pair, std::vector<unsigned char> message) {
+  const unsigned char type = message[0];
+  std::unique_lock lock(mutex_);
+  if (type == kAttention) {
+    if (held_ && !heldCancelled_) heldCancelled_ = true;  // the held batch is dropped
+    lock.unlock();
+    SendAll(pair.server, message.data(), message.size());
+    return;
+  }
+  // The text of the batch: the bodies of its packets, without their headers.
+  std::vector<unsigned char> body;
+  for (std::size_t at = 0; at + 8 <= message.size();) {
+    const std::size_t length = (std::size_t{message[at + 2]} << 8) | message[at + 3];
+    body.insert(body.end(), message.begin() + static_cast<long>(at + 8),
+                message.begin() + static_cast<long>(at + length));
+    at += length;
+  }
+  const std::string text = BatchText(body);
+  if (held_) {
+    afterHeld_.push_back(text);
+  } else if (holdArmed_ && text.find(holdText_) != std::string::npos) {
+    if (holdSkip_-- <= 0) {
+      held_ = true;
+      holdArmed_ = false;
+      holding_.notify_all();
+      return;  // never passed on
+    }
+  }
+  lock.unlock();
+  SendAll(pair.server, message.data(), message.size());
+}
+
+void StopRelay::Run() {
+  std::vector<unsigned char> buffer(65536);
+  auto last = std::chrono::steady_clock::now();
+  double allowance = 0;
+  while (!stop_) {
+    const std::uint64_t rate = rate_.load();
+    const auto now = std::chrono::steady_clock::now();
+    if (rate > 0) {
+      allowance = std::min<double>(allowance + std::chrono::duration<double>(now - last).count() *
+                                                   static_cast<double>(rate),
+                                   static_cast<double>(rate) / 10);
+    }
+    last = now;
+    const bool serverMayPass = rate == 0 || allowance >= 1;
+
+    std::vector<pollfd> polled{{wakeRead_, POLLIN, 0}, {listener_, POLLIN, 0}};
+    for (auto& pair : pairs_) {
+      polled.push_back({pair.client, POLLIN, 0});
+      polled.push_back({pair.server, static_cast<short>(serverMayPass ? POLLIN : 0), 0});
+    }
+    if (poll(polled.data(), polled.size(), rate > 0 ? 5 : -1) < 0) continue;
+    if (polled[0].revents != 0) {
+      char drained[16];
+      (void)!read(wakeRead_, drained, sizeof drained);
+      continue;
+    }
+    if (polled[1].revents != 0) {
+      const int client = accept(listener_, nullptr, nullptr);
+      if (client >= 0) {
+        const int server = ConnectTo(serverHost_, serverPort_);
+        if (server < 0) {
+          close(client);
+        } else {
+          Pair pair;
+          pair.client = client;
+          pair.server = server;
+          pairs_.push_back(std::move(pair));
+        }
+      }
+      continue;
+    }
+    for (std::size_t k = 0; k < pairs_.size(); ++k) {
+      Pair& pair = pairs_[k];
+      bool closed = false;
+      const pollfd& fromClient = polled[2 + 2 * k];
+      const pollfd& fromServer = polled[3 + 2 * k];
+      if (fromClient.revents != 0) {
+        const ssize_t got = read(pair.client, buffer.data(), buffer.size());
+        if (got <= 0) {
+          closed = true;
+        } else if (tdsMode_) {
+          FromClient(pair, buffer.data(), static_cast<std::size_t>(got));
+        } else if (!SendAll(pair.server, buffer.data(), static_cast<std::size_t>(got))) {
+          closed = true;
+        }
+      }
+      if (!closed && fromServer.revents != 0) {
+        std::size_t want = buffer.size();
+        if (rate > 0) want = std::min(want, static_cast<std::size_t>(allowance));
+        const ssize_t got = read(pair.server, buffer.data(), std::max<std::size_t>(want, 1));
+        if (got <= 0) {
+          closed = true;
+        } else {
+          if (rate > 0) allowance -= static_cast<double>(got);
+          bytesToClient_ += static_cast<std::uint64_t>(got);
+          closed = !SendAll(pair.client, buffer.data(), static_cast<std::size_t>(got));
+        }
+      }
+      if (closed) {
+        CloseFd(pair.client);
+        CloseFd(pair.server);
+      }
+    }
+    std::erase_if(pairs_, [](const Pair& pair) { return pair.client < 0; });
+  }
+}
+
+}  // namespace morvane::test

@@ -1,0 +1,142 @@
+// Stop takes effect at once: in the middle of a large table that arrives over a slow link, and
+// in the middle of a statement that the server holds. Nothing is sent after the stop but what
+// the stop needs.
+
+#include <gmock/gmock.h>
+
+#include <future>
+
+#include "engine/ConversionRun.h"
+#include "tests/integration/EndToEnd.h"
+#include "tests/integration/StopRelay.h"
+#include "tests/support/FakeWizardWindow.h"
+
+namespace morvane {
+namespace {
+
+using testing::HasSubstr;
+using namespace std::chrono_literals;
+
+// Generous: only the order of events is asserted, never a speed.
+constexpr auto kBound = 120s;
+
+class StopTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    sourceName = mariadb.CreateDatabase("stop");
+    targetName = test::UniqueName("stopped");
+    window.tables = {"t"};
+    window.selected = {0};
+    window.targetName = targetName;
+    worker.SetCancel([this] {
+      mysql.Cancel();
+      if (const auto& server = target.TargetServer.Get()) server->Cancel();
+    });
+  }
+
+  void OpenSource(const std::string& address) {
+    const auto s = test::MariaDb();
+    ASSERT_NE(OpenMySqlConnection(mysql, address, s.user, s.password), 0);
+    ASSERT_TRUE(mysql.SelectDatabase(sourceName));
+  }
+  void OpenTarget(const std::string& address) {
+    const auto s = test::SqlServer();
+    test::FailOnMessage box;
+    ASSERT_EQ(ConnectSqlServer(target, address, s.user, s.password,
+                               Authentication::SqlServerAuthentication, box),
+              1);
+  }
+  // Starts the run; `started` is kept when the first row has gone to the target.
+  void Start() {
+    window.onOperation = [this](const std::string& operation) {
+      if (operation.rfind("status: Converting Table: ", 0) == 0 && !firstRowSeen.exchange(true)) {
+        firstRow.set_value();
+      }
+    };
+    ASSERT_TRUE(worker.Start(window, source, target, pending, 0ms));
+  }
+  void StopAndWait() {
+    worker.RequestStop();
+    ASSERT_TRUE(worker.WaitFor(kBound)) << "the run did not end";
+    worker.Join();
+  }
+
+  test::MariaDbTestClient mariadb;
+  std::string sourceName, targetName;
+  MySqlHandle mysql;
+  MySqlSourceDatabase source{mysql};
+  TargetConnection target;
+  test::TargetJournal journal;
+  test::FakeWizardWindow window{journal};
+  PendingIndex pending;
+  std::atomic<bool> firstRowSeen{false};
+  std::promise<void> firstRow;
+  ConvertWorker worker;
+};
+
+TEST_F(StopTest, InTheMiddleOfATwoMillionRowTableOverASlowLink) {
+  mariadb.Execute({"USE " + test::Backticked(sourceName),
+                   "CREATE TABLE t AS SELECT seq FROM seq_1_to_2000000"});
+  const auto s = test::MariaDb();
+  test::StopRelay slowLink(s.host, s.port);
+  slowLink.LimitTo(1'000'000);  // 1 MB/s: the whole table takes more than 20 s
+  OpenSource("127.0.0.1:" + std::to_string(slowLink.Port()));
+  OpenTarget(test::SqlServerAddress());
+  Start();
+  ASSERT_EQ(firstRow.get_future().wait_for(kBound), std::future_status::ready);
+  StopAndWait();
+
+  // The rest of the table was abandoned, not read out: far less than the table passed the link.
+  EXPECT_LT(slowLink.BytesToClient(), 8'000'000u);
+  EXPECT_THAT(window.messages.back(), HasSubstr("The conversion was stopped. Table t was cut short."));
+  EXPECT_FALSE(window.locked);
+  // The source connection is opened again, on its database, when it is next used.
+  const auto fields = source.FieldListing("t");
+  ASSERT_TRUE(fields.has_value());
+  EXPECT_EQ(fields->size(), 1u);
+}
+
+class HeldStatement : public StopTest {
+ protected:
+  void SetUp() override {
+    StopTest::SetUp();
+    mariadb.Execute({"USE " + test::Backticked(sourceName),
+                     "CREATE TABLE t (id INT AUTO_INCREMENT PRIMARY KEY, v INT)",
+                     "INSERT INTO t (v) SELECT seq FROM seq_1_to_10"});
+    OpenSource(test::MariaDbAddress());
+  }
+  test::StopRelay heldLink{test::SqlServer().host, test::SqlServer().port};
+};
+
+TEST_F(HeldStatement, ARowHeldByTheServerIsCancelledAndOnlyTheIdentityIsSwitchedOff) {
+  heldLink.HoldBatch("INSERT INTO", 2);
+  OpenTarget("127.0.0.1," + std::to_string(heldLink.Port()));
+  Start();
+  ASSERT_TRUE(heldLink.WaitUntilHolding(kBound));
+  StopAndWait();
+
+  EXPECT_TRUE(heldLink.HeldBatchCancelled());
+  EXPECT_EQ(heldLink.BatchesAfterTheHeldOne(),
+            std::vector<std::string>{"SET IDENTITY_INSERT [t] OFF"});
+  EXPECT_THAT(window.messages.back(), HasSubstr("The conversion was stopped. Table t was cut short."));
+  test::OdbcTestClient client(test::SqlServer(), targetName);
+  EXPECT_EQ(client.Scalar("SELECT COUNT(*) FROM [t]"), std::optional<std::string>("2"));
+}
+
+TEST_F(HeldStatement, AHeldCreateDatabaseIsCancelledAndNothingFollows) {
+  heldLink.HoldBatch("CREATE DATABASE");
+  OpenTarget("127.0.0.1," + std::to_string(heldLink.Port()));
+  Start();
+  ASSERT_TRUE(heldLink.WaitUntilHolding(kBound));
+  StopAndWait();
+
+  EXPECT_TRUE(heldLink.HeldBatchCancelled());
+  EXPECT_TRUE(heldLink.BatchesAfterTheHeldOne().empty());
+  EXPECT_EQ(window.messages,
+            std::vector<std::string>{
+                "The conversion was stopped. 0 of 1 selected table(s) were converted completely."});
+  EXPECT_FALSE(window.locked);
+}
+
+}  // namespace
+}  // namespace morvane
