@@ -32,8 +32,14 @@ void ForEachName(MYSQL_RES* listing, Add add) {
 
 class MySqlRowReader : public RowReader {
  public:
-  MySqlRowReader(MYSQL* connection, MYSQL_RES* result)
-      : connection_(connection), result_(result), cells_(mysql_num_fields(result)) {}
+  MySqlRowReader(MySqlHandle& handle, MYSQL* connection, MYSQL_RES* result)
+      : handle_(handle), connection_(connection), result_(result), cells_(mysql_num_fields(result)) {}
+  ~MySqlRowReader() override {
+    result_.reset();  // on a cancelled connection this reads nothing more
+    handle_.CloseIfCancelled();
+  }
+  MySqlRowReader(const MySqlRowReader&) = delete;
+  MySqlRowReader& operator=(const MySqlRowReader&) = delete;
 
   const std::vector<Cell>* Next() override {
     if (done_) return nullptr;
@@ -52,6 +58,7 @@ class MySqlRowReader : public RowReader {
   std::optional<std::string> Error() const override { return error_; }
 
  private:
+  MySqlHandle& handle_;
   MYSQL* connection_;
   MySqlResult result_;  // freeing it reads what is left, so the connection is usable again
   std::vector<Cell> cells_;
@@ -138,6 +145,11 @@ void MySqlHandle::Cancel() {
   if (!handle_) return;
   cancelled_ = true;
   mariadb_cancel(handle_.get());
+}
+
+void MySqlHandle::CloseIfCancelled() {
+  std::lock_guard lock(mutex_);
+  if (cancelled_) handle_.reset();
 }
 
 bool MySqlHandle::SelectDatabase(const std::string& name) {
@@ -243,7 +255,7 @@ std::unique_ptr<RowReader> MySqlSourceDatabase::ReadRows(const std::string& tabl
     errorText = mysql_errno(handle) != 0 ? mysql_error(handle) : "the server sent no rows";
     return nullptr;
   }
-  return std::make_unique<MySqlRowReader>(handle, result);
+  return std::make_unique<MySqlRowReader>(connection_, handle, result);
 }
 
 }  // namespace morvane

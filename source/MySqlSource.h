@@ -40,13 +40,19 @@ class MySqlHandle {
   // fails). Only the thread that uses the connection calls it.
   st_mysql* get();
   st_mysql* get() const { return handle_.get(); }
-  explicit operator bool() const { return handle_ != nullptr; }
+  // Open, or cut short by Cancel and to be opened again on the next get().
+  explicit operator bool() const { return handle_ != nullptr || (cancelled_ && opened_); }
   void reset(st_mysql* handle = nullptr);
 
   // From any thread: every read and write of the connection now in progress or to come fails
   // at once (a streamed result is abandoned without reading the rest of it). The next get()
   // connects again.
   void Cancel();
+
+  // After Cancel, by the thread that was using the connection once it has let go of it: closes
+  // it now, so that the server ends the statement it was sending (and the locks it held) at
+  // once rather than wait for a reader that will never come.
+  void CloseIfCancelled();
 
   // Changes the current database; remembered for a connection opened again.
   bool SelectDatabase(const std::string& name);

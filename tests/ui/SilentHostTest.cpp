@@ -1,0 +1,63 @@
+// Next against a host that accepts and never answers: the window comes back with the failure
+// message once the login's time-out (15 s) has passed, for either server.
+
+#include <gtest/gtest.h>
+#include <wx/radiobut.h>
+#include <wx/textctrl.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/integration/SilentHost.h"
+#include "tests/support/MariaDbTestClient.h"
+#include "tests/ui/UiTestSupport.h"
+#include "ui/MorvaneDlg.h"
+#include "ui/Templates.h"
+
+namespace morvane::ui {
+namespace {
+
+class SilentHostNext : public test::MainWindowTest {
+ protected:
+  void Next(const std::string& mysqlServer, const std::string& sqlServer) {
+    const auto m = test::MariaDb();
+    auto edit = [&](int id, const std::string& text) {
+      dialog->ControlAs<wxTextCtrl>(id)->ChangeValue(wxString::FromUTF8(text));
+    };
+    edit(1003, mysqlServer);
+    edit(1004, m.user);
+    edit(1005, m.password);
+    edit(1000, sqlServer);
+    dialog->ControlAs<wxRadioButton>(1010)->SetValue(true);
+    wxCommandEvent radio(wxEVT_RADIOBUTTON, 1010);
+    radio.SetInt(1);
+    dialog->Control(1010)->ProcessWindowEvent(radio);
+    edit(1001, "sa");
+    edit(1002, "secret");
+    wxCommandEvent next(wxEVT_BUTTON, kNextButton);
+    dialog->Control(kNextButton)->ProcessWindowEvent(next);
+  }
+  test::SilentHost silent;
+  test::MessageBoxes boxes;
+};
+
+TEST_F(SilentHostNext, ASilentMySqlServerGivesTheMySqlMessage) {
+  const auto s = test::SqlServer();
+  Next("127.0.0.1:" + std::to_string(silent.Port()), s.host + "," + std::to_string(s.port));
+  EXPECT_EQ(boxes.Messages(),
+            std::vector<std::string>{"There is an error to connect with MySQL. Please check your "
+                                     "input parameters or server configuration."});
+  EXPECT_TRUE(dialog->Control(1003)->IsShown());  // still page one
+}
+
+TEST_F(SilentHostNext, ASilentSqlServerGivesTheMsSqlMessage) {
+  Next(test::MariaDbAddress(), "127.0.0.1," + std::to_string(silent.Port()));
+  const auto messages = boxes.Messages();
+  ASSERT_FALSE(messages.empty());
+  EXPECT_EQ(messages.back(), "There is an error to connect with MS SQL. Please check your input "
+                             "parameters or server configuration.");
+  EXPECT_TRUE(dialog->Control(1003)->IsShown());
+}
+
+}  // namespace
+}  // namespace morvane::ui
