@@ -79,8 +79,11 @@ wxWindow* MakeControl(wxWindow& parent, const ControlTemplate& c) {
     }
     case ControlKind::LinkLabel:
       return new CLinkCur(&parent, id, text, position, size);
-    case ControlKind::ProgressBar:
-      return new wxGauge(&parent, id, 100, position, size, wxGA_HORIZONTAL | wxGA_SMOOTH);
+    case ControlKind::ProgressBar: {
+      auto* gauge = new wxGauge(&parent, id, 100, position, size, wxGA_HORIZONTAL | wxGA_SMOOTH);
+      FitProgressBarToBox(*gauge);
+      return gauge;
+    }
     case ControlKind::Picture:
       return new wxStaticBitmap(&parent, id, LoadBitmapResource(c.bitmap), position);
     case ControlKind::Placeholder:
@@ -98,6 +101,10 @@ std::map<int, wxWindow*> BuildControls(wxWindow& dialog, const DialogTemplate& d
     wxWindow* control = MakeControl(dialog, c);
     if (control == nullptr) continue;
     control->SetFont(font);
+    if (auto* box = dynamic_cast<wxStaticBox*>(control);
+        box != nullptr && !Has(c, style::kCentredTitle) && *c.text != '\0') {
+      IndentGroupBoxTitle(*box);  // measured in the dialog font
+    }
     if (Has(c, style::kDisabled)) control->Disable();
     if (Has(c, style::kHidden)) control->Hide();
     if (c.id != kNoId) controls.emplace(c.id, control);

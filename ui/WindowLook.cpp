@@ -1,5 +1,6 @@
 #include "ui/WindowLook.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -108,6 +109,32 @@ void FitIndicatorToBox(wxWindow& control) {
     StyleWidget(widget, "radio, check { min-width: 12px; min-height: 12px; margin-top: 0; "
                         "margin-bottom: 0; padding: 0; }");
   }
+}
+
+void IndentGroupBoxTitle(wxStaticBox& box) {
+  GtkWidget* frame = box.GetHandle();
+  if (frame == nullptr || !GTK_IS_FRAME(frame)) return;
+  GtkWidget* title = gtk_frame_get_label_widget(GTK_FRAME(frame));
+  if (title == nullptr) return;
+  int natural = 0;
+  gtk_widget_get_preferred_width(title, nullptr, &natural);
+  // GTK places the title at label_xalign of the room that the frame leaves beside it (its
+  // width less the title's, less three pixels of padding on each side).
+  const int room = box.GetSize().x - natural - 6;
+  if (room <= kGroupBoxTitleIndent) return;
+  gtk_frame_set_label_align(GTK_FRAME(frame),
+                            static_cast<float>(kGroupBoxTitleIndent) / static_cast<float>(room),
+                            0.5f);
+}
+
+void FitProgressBarToBox(wxWindow& bar) {
+  GtkWidget* widget = bar.GetHandle();
+  if (widget == nullptr) return;
+  // The trough fills the box (less its one-pixel border), the bar the trough.
+  const int inner = std::max(bar.GetSize().y - 2, 1);
+  StyleWidget(widget, "progressbar { min-height: 0; } progressbar trough { min-height: " +
+                          std::to_string(inner) + "px; } progressbar progress { min-height: " +
+                          std::to_string(std::max(inner - 2, 1)) + "px; }");
 }
 
 std::span<const ControlColour> MainControlColours() { return kMainColours; }

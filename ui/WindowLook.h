@@ -58,6 +58,17 @@ const ControlColour* FindControlColour(std::span<const ControlColour> table, int
 // a 12-pixel indicator fits, as on the template's system.
 void FitIndicatorToBox(wxWindow& control);
 
+// A group box's title starts this many pixels right of the frame's left edge (GTK would
+// otherwise draw it over the frame's top-left corner).
+inline constexpr int kGroupBoxTitleIndent = 8;
+// Moves a left-aligned group box title kGroupBoxTitleIndent pixels into the frame; call it
+// once the box has its size and font.
+void IndentGroupBoxTitle(wxStaticBox& box);
+
+// The theme draws a progress bar as a thin line at the bottom of its box; this one fills the
+// height of its box, as the template's bordered bar does.
+void FitProgressBarToBox(wxWindow& bar);
+
 // Gives every child of dialog named in table its colours. A group box gets its colour behind
 // its title only, as the dialog manager paints it: a filled frame, drawn after the controls
 // made before it, would hide them. A radio button or check box gets it behind its text only,

@@ -143,6 +143,30 @@ class ExpectAbout : public wxExpectModalBase<CAboutDlg, ExpectAbout> {
   wxWindow** m_owner;
 };
 
+
+std::vector<std::string> Entries(const wxItemContainerImmutable& box) {
+  std::vector<std::string> entries;
+  for (unsigned i = 0; i < box.GetCount(); ++i) entries.push_back(box.GetString(i).utf8_string());
+  return entries;
+}
+
+// The listings hand names over in the server's order; the database box and the table list
+// show them in their own sorted order, and the first database proposed is the first shown.
+TEST_F(MainWindow, TheDatabaseBoxAndTheTableListSortWhatTheyAreGiven) {
+  for (const char* name : {"zeta", "Alpha", "orders", "beta"}) dialog->AddDatabase(name);
+  EXPECT_EQ(Entries(*dialog->ControlAs<wxComboBox>(1011)),
+            (std::vector<std::string>{"Alpha", "beta", "orders", "zeta"}));
+  EXPECT_EQ(dialog->DatabaseCount(), 4);
+  dialog->SelectFirstDatabase();
+  EXPECT_EQ(dialog->SelectedDatabase(), "Alpha");
+
+  for (const char* name : {"zeta", "orders", "Alpha", "beta"}) dialog->AddTable(name);
+  EXPECT_EQ(Entries(*dialog->ControlAs<wxListBox>(1015)),
+            (std::vector<std::string>{"Alpha", "beta", "orders", "zeta"}));
+  dialog->ClearTables();
+  EXPECT_EQ(dialog->ControlAs<wxListBox>(1015)->GetCount(), 0u);
+}
+
 TEST_F(MainWindow, AboutButtonOpensTheAboutBoxModally) {
   CImageButton* about = dialog->ImageButton(kAboutButton);
   wxCommandEvent click(wxEVT_BUTTON, kAboutButton);

@@ -6,6 +6,11 @@
 #include <string>
 #include <vector>
 
+#include <wx/gdicmn.h>
+#include <wx/image.h>
+
+#include "ui/DialogBuilder.h"
+#include "ui/Resources.h"
 #include "ui/Templates.h"
 
 namespace morvane::ui {
@@ -156,14 +161,30 @@ TEST(Templates, AboutBoxHoldsTitleVersionMakerAndLinks) {
   EXPECT_EQ(std::string(kProductWebPage), std::string("https://") + kProductWebAddress);
 }
 
+// In pixels, as the window places them: a picture at its bitmap's size (its template gives
+// none), the combo box both closed and with its list dropped down (the template's height).
 TEST(Templates, EveryControlLiesInsideItsDialog) {
   for (const DialogTemplate* dialog : {&MainTemplate(), &AboutTemplate()}) {
+    const wxRect client(0, 0, DialogToPixelsX(dialog->w), DialogToPixelsY(dialog->h));
     for (const ControlTemplate& c : dialog->controls) {
-      EXPECT_GE(c.x, 0);
-      EXPECT_GE(c.y, 0);
-      EXPECT_LE(c.x + c.w, dialog->w) << dialog->id << " " << c.id;
-      if (c.kind != ControlKind::ComboBox) {
-        EXPECT_LE(c.y + c.h, dialog->h) << dialog->id << " " << c.id;
+      SCOPED_TRACE(testing::Message() << dialog->id << " " << c.id << " " << c.text);
+      const PixelRect r = DialogToPixels(c);
+      std::vector<wxRect> shapes;
+      if (c.kind == ControlKind::Picture) {
+        const wxImage picture = LoadPicture(c.bitmap);
+        ASSERT_TRUE(picture.IsOk()) << c.bitmap;
+        shapes.emplace_back(r.x, r.y, picture.GetWidth(), picture.GetHeight());
+      } else if (c.kind == ControlKind::ComboBox) {
+        shapes.emplace_back(r.x, r.y, r.w, DialogToPixelsY(kComboBoxHeightUnits));
+        shapes.emplace_back(r.x, r.y, r.w, r.h);
+      } else {
+        shapes.emplace_back(r.x, r.y, r.w, r.h);
+      }
+      for (const wxRect& shape : shapes) {
+        EXPECT_GT(shape.width, 0);
+        EXPECT_GT(shape.height, 0);
+        EXPECT_TRUE(client.Contains(shape))
+            << shape.x << "," << shape.y << " " << shape.width << "x" << shape.height;
       }
     }
   }

@@ -50,10 +50,11 @@ class StrayDesktopCalls : public testing::EmptyTestEventListener {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Listing the tests needs no display (InitGoogleTest takes the flag out of argv).
+  bool listing = false;
+  for (int i = 1; i < argc; ++i) listing = listing || std::strcmp(argv[i], "--gtest_list_tests") == 0;
   testing::InitGoogleTest(&argc, argv);
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--gtest_list_tests") == 0) return RUN_ALL_TESTS();
-  }
+  if (listing) return RUN_ALL_TESTS();
   wxApp::SetInstance(new wxApp);
   if (!wxEntryStart(argc, argv)) {
     std::fprintf(stderr, "The window tests need an X display (DISPLAY).\n");

@@ -9,6 +9,7 @@
 #include <wx/checkbox.h>
 #include <wx/dcmemory.h>
 #include <wx/dialog.h>
+#include <wx/gauge.h>
 #include <wx/radiobut.h>
 #include <wx/statbox.h>
 
@@ -274,6 +275,62 @@ TEST(MainWindowTints, EveryControlOfTheTableShowsItsColour) {
   }
   dialog->Destroy();
   test::Pump(50);
+}
+
+
+TEST_F(MainWindowLook, PageOneFrameTitlesLeaveTheFramesCornerInPlace) {
+  const Rgb tint{240, 246, 251};
+  for (int id : {1019, 1020}) {
+    SCOPED_TRACE(id);
+    const wxRect box = dialog->Control(id)->GetRect();
+    // The title's tint starts a few pixels into the frame.
+    int titleLeft = box.GetRight();
+    for (int y = box.y; y < box.y + 14; ++y) {
+      if (GradientRow(kMainGradientTop, kMainGradientBottom, y, 492) == tint) continue;
+      for (int x = box.x; x < titleLeft; ++x) {
+        if (test::PixelAt(image, x, y) == tint) titleLeft = x;
+      }
+    }
+    EXPECT_GE(titleLeft, box.x + 5);
+    EXPECT_LE(titleLeft, box.x + 14);
+    // Left of it the frame's top line runs from the corner: a row where the first pixels are
+    // neither the background nor the title's tint.
+    bool corner = false;
+    for (int y = box.y; y < box.y + 14 && !corner; ++y) {
+      const Rgb background = GradientRow(kMainGradientTop, kMainGradientBottom, y, 492);
+      corner = true;
+      for (int x = box.x + 2; x < box.x + 5; ++x) {
+        const Rgb p = test::PixelAt(image, x, y);
+        if (p == background || p == tint) corner = false;
+      }
+    }
+    EXPECT_TRUE(corner) << "no frame line left of the title";
+  }
+}
+
+// During a run the progress bar fills the height of its box (in line with the Stop button
+// beside it), its filled part unlike its empty part.
+TEST_F(MainWindowLook, TheProgressBarFillsItsBox) {
+  for (int id : {1037, 1013, 1048, 1049}) dialog->Control(id)->Show();
+  auto* gauge = dialog->ControlAs<wxGauge>(1013);
+  gauge->SetRange(4);
+  gauge->SetValue(2);
+  const wxImage shown = test::CaptureSettled(*dialog);
+  const wxRect bar = gauge->GetRect();
+  const int filled = bar.x + bar.width / 4, empty = bar.x + bar.width * 3 / 4;
+  for (int x : {filled, empty}) {
+    int drawn = 0;
+    for (int y = bar.y; y <= bar.GetBottom(); ++y) {
+      if (!(test::PixelAt(shown, x, y) == GradientRow(kMainGradientTop, kMainGradientBottom, y, 492))) {
+        ++drawn;
+      }
+    }
+    EXPECT_GE(drawn, bar.height - 2) << "column " << x << " of " << bar.x << "+" << bar.width;
+  }
+  const int middle = bar.y + bar.height / 2;
+  EXPECT_FALSE(test::PixelAt(shown, filled, middle) == test::PixelAt(shown, empty, middle));
+  EXPECT_EQ(bar.y, dialog->Control(1048)->GetPosition().y);
+  EXPECT_EQ(bar.height, dialog->Control(1048)->GetSize().y);
 }
 
 TEST_F(MainWindowLook, TheBannerAndTheArrowPictureLieInTheirPlaces) {
