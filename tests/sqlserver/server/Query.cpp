@@ -201,6 +201,7 @@ Typed TypedLiteral(const Literal& l, const DateSettings& dates) {
     case Literal::Kind::String: {
       int n = std::max<int>(1, static_cast<int>(Utf16Length(l.text)));
       type = {l.unicode ? Kind::NVarChar : Kind::VarChar, n, 0, 0};
+      type.max = l.max || n > (l.unicode ? 4000 : 8000);
       break;
     }
     case Literal::Kind::Binary:
@@ -254,6 +255,19 @@ Literal Session::Evaluate(const Expression& e) {
         l.text = Date2Text(Kind::DateTime2, 7, v);
         return l;
       }
+      if (e.name == "NCHAR" && e.arguments.size() == 1) {
+        // NCHAR(code): the UTF-16 code unit of that number, NULL outside 0..65535.
+        Literal code = Evaluate(e.arguments[0]);
+        if (code.kind == Literal::Kind::Null) return l;
+        if (code.kind != Literal::Kind::Integer) throw NotModelled("NCHAR of anything but an integer");
+        long long n = std::stoll(code.text);
+        if (n < 0 || n > 65535) return l;
+        l.kind = Literal::Kind::String;
+        l.unicode = true;
+        std::u16string unit(1, static_cast<char16_t>(n));
+        l.text = Utf16ToUtf8(unit);
+        return l;
+      }
       if (e.name == "DB_NAME" && e.arguments.empty()) {
         l.kind = Literal::Kind::String;
         l.unicode = true;
@@ -298,6 +312,54 @@ Literal Session::Evaluate(const Expression& e) {
       throw SqlError(207, 16, "Invalid column name '" + e.name + "'.", ErrorScope::Batch);
     case Expression::Kind::CountStar:
       throw NotModelled("COUNT(*) here");
+    case Expression::Kind::Cast: {
+      // CAST of a text to NVARCHAR or VARCHAR: (MAX) keeps it whole, (n) cuts it to n.
+      Literal v = Evaluate(e.arguments[0]);
+      if (e.name != "NVARCHAR" && e.name != "VARCHAR") throw NotModelled("CAST to " + e.name);
+      if (v.kind != Literal::Kind::String && v.kind != Literal::Kind::Null) {
+        throw NotModelled("CAST of anything but a text");
+      }
+      if (v.kind == Literal::Kind::Null) return v;
+      if (e.name == "VARCHAR") v.text = ToCodePage1252Repertoire(v.text);
+      v.unicode = e.name == "NVARCHAR";
+      v.max = e.castMax;
+      if (!e.castMax) {
+        if (e.castLength < 1 || e.castLength > (v.unicode ? 4000 : 8000)) {
+          throw NotModelled("CAST lengths outside the type's range");
+        }
+        std::u16string units = Utf8ToUtf16(v.text);
+        if (units.size() > static_cast<std::size_t>(e.castLength)) units.resize(static_cast<std::size_t>(e.castLength));
+        v.text = Utf16ToUtf8(units);
+      }
+      return v;
+    }
+    case Expression::Kind::Concat: {
+      // + over texts: NULL when one is NULL (CONCAT_NULL_YIELDS_NULL ON); NVARCHAR when one is;
+      // cut at 8000 bytes unless one of them is of a (MAX) type.
+      Literal out;
+      out.kind = Literal::Kind::String;
+      bool null = false;
+      for (const auto& part : e.arguments) {
+        Literal v = Evaluate(part);
+        if (v.kind == Literal::Kind::Null) {
+          null = true;
+          continue;
+        }
+        if (v.kind != Literal::Kind::String) throw NotModelled("+ over anything but texts");
+        out.text += v.text;
+        out.unicode = out.unicode || v.unicode;
+        out.max = out.max || v.max;
+      }
+      if (null) return Literal{};
+      if (!out.unicode) out.text = ToCodePage1252Repertoire(out.text);
+      if (!out.max) {
+        std::u16string units = Utf8ToUtf16(out.text);
+        const std::size_t limit = out.unicode ? 4000 : 8000;
+        if (units.size() > limit) units.resize(limit);
+        out.text = Utf16ToUtf8(units);
+      }
+      return out;
+    }
   }
   return l;
 }
