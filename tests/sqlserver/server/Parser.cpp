@@ -312,7 +312,14 @@ class Parser {
       Fail();
     }
     std::string name;
+    const std::size_t constraintStart = pos_;
     if (AcceptWord("CONSTRAINT")) name = Identifier();
+    if (IsWord("PRIMARY") || IsWord("UNIQUE")) {
+      pos_ = constraintStart;
+      if (a.noCheck) Fail();
+      a.key = TableConstraint();
+      return a;
+    }
     if (AcceptWord("FOREIGN")) {
       ExpectWord("KEY");
       ForeignKeyDefinition fk;

@@ -154,6 +154,7 @@ struct AlterTable {
   ObjectName table;
   bool noCheck = false;
   std::optional<ForeignKeyDefinition> foreignKey;
+  std::optional<KeyConstraint> key;  // ADD [CONSTRAINT n] PRIMARY KEY | UNIQUE (...)
   std::string defaultName;
   std::optional<Expression> defaultValue;
   std::string defaultColumn;
