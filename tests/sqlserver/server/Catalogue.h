@@ -1,6 +1,7 @@
 #pragma once
-// The in-memory catalogue that every connection shares: databases, tables with their columns,
-// PRIMARY KEY and UNIQUE constraints, indexes and rows. Callers hold `mutex` while they use it.
+// The in-memory catalogue that every connection shares: databases, tables with their columns and
+// DEFAULTs, PRIMARY KEY, UNIQUE and FOREIGN KEY constraints, indexes and rows. Callers hold
+// `mutex` while they use it.
 
 #include <cstdint>
 #include <map>

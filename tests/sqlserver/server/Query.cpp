@@ -1,5 +1,7 @@
 // SELECT over one table or system view (sys.databases, sysdatabases, INFORMATION_SCHEMA.COLUMNS
-// and TABLES, sys.tables, sys.columns, sys.indexes), IF [NOT] EXISTS, and EXEC sp_helpindex.
+// and TABLES, sys.tables, sys.columns, sys.types, sys.indexes, sys.index_columns,
+// sys.foreign_keys, sys.foreign_key_columns, sys.default_constraints), the values of expressions,
+// IF [NOT] EXISTS, and EXEC sp_helpindex.
 
 #include <algorithm>
 #include <chrono>
@@ -408,13 +410,7 @@ Relation Session::Resolve(const ObjectName& name) {
       for (std::size_t i = 0; i < t.columns.size(); ++i) {
         const Column& c = t.columns[i];
         const Kind k = c.type.kind;
-        std::int64_t precision = k == Kind::TinyInt ? 3 : k == Kind::SmallInt ? 5 : k == Kind::Int ? 10
-                                 : k == Kind::BigInt ? 19 : k == Kind::Float ? 53 : k == Kind::Real ? 24
-                                 : k == Kind::Bit ? 1 : k == Kind::DateTime ? 23 : k == Kind::SmallDateTime ? 16
-                                 : k == Kind::Date ? 10
-                                 : k == Kind::Time ? 8 + c.type.scale + (c.type.scale > 0)
-                                 : k == Kind::DateTime2 ? 19 + c.type.scale + (c.type.scale > 0)
-                                 : c.type.precision;
+        const std::int64_t precision = TypePrecision(c.type);
         std::int64_t scale = k == Kind::Decimal || k == Kind::Time || k == Kind::DateTime2 ? c.type.scale
                              : k == Kind::DateTime ? 3 : 0;
         const bool text = IsCharacter(k) || IsNCharacter(k);
