@@ -248,7 +248,6 @@ TEST(DownLevelClients, GetDatesAsTextAndMaxTypesAsLargeObjects) {
     auto rows = client.Query("SELECT d, t, dt, n, b FROM [" + db + "].dbo.t");
     ASSERT_EQ(rows.size(), 1u) << version;
     OdbcRow expected = {"2024-01-02", "03:04:05.678", "2024-01-02 03:04:05.1234567", "ж😀", "0102"};
-    if (std::string(version) == "7.3") expected[2] = rows[0][2];  // the driver's own text of DATETIME2
     EXPECT_EQ(rows[0], expected) << version;
   }
   OdbcTestClient client(SqlServer());
