@@ -11,13 +11,23 @@
 #include <vector>
 
 #include "tests/sqlserver/server/Collation.h"
+#include "tests/sqlserver/server/Statements.h"
 #include "tests/sqlserver/server/Text.h"
 #include "tests/sqlserver/server/Types.h"
 
 namespace morvane::tds {
 
+// A DEFAULT constraint: its value and its text as sys.default_constraints shows it.
+struct DefaultConstraint {
+  std::string name;
+  int objectId = 0;
+  Expression value;
+  std::string definition;
+};
+
 struct Column {
   std::string name;
+  std::optional<DefaultConstraint> defaultConstraint;
   ColumnType type;
   bool nullable = true;
   bool identity = false;
@@ -40,6 +50,19 @@ struct Index {
 };
 
 
+// A FOREIGN KEY of the table that holds it (the referencing one).
+struct ForeignKey {
+  std::string name;
+  int objectId = 0;
+  std::vector<std::size_t> columns;
+  std::string referencedTable;
+  std::vector<std::size_t> referencedColumns;
+  int keyIndexId = 0;  // the referenced PRIMARY KEY, UNIQUE constraint or unique index
+  std::string onDelete = "NO_ACTION";
+  std::string onUpdate = "NO_ACTION";
+  bool notTrusted = false;  // created WITH NOCHECK
+};
+
 using Row = std::vector<Value>;
 // Whether a row is in an index (a filtered index leaves rows out).
 bool InIndex(const Index& index, const Row& row);
@@ -50,10 +73,14 @@ struct Table {
   int objectId = 0;
   std::vector<Column> columns;
   std::vector<Index> indexes;
+  std::vector<ForeignKey> foreignKeys;
   std::vector<Row> rows;
   std::optional<std::int64_t> lastIdentity;
 
   std::optional<std::size_t> ColumnIndex(const std::string& column) const;
+  const Index* IndexById(int indexId) const;
+  // Recomputes the keys of the unique indexes from the rows (after rows went or changed).
+  void RebuildKeys();
 };
 
 struct Database {

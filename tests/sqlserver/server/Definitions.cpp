@@ -380,6 +380,7 @@ Session::Outcome Session::MakeTable(const CreateTable& s) {
       k.columns = {c.name};
       constraints.push_back(k);
     }
+    if (d.defaultValue) c.defaultConstraint = MakeDefault(db, t, c, d.defaultName, *d.defaultValue);
     t.columns.push_back(c);
   }
   // The minimum row size: fixed-length data, eight BIT columns to a byte, and the row header,
@@ -401,7 +402,13 @@ Session::Outcome Session::MakeTable(const CreateTable& s) {
   // Primary key first: it takes the clustered index unless told otherwise.
   std::stable_partition(constraints.begin(), constraints.end(),
                         [](const KeyConstraint& k) { return k.primaryKey; });
-  std::set<std::string, LessIgnoringCase> names;
+  std::set<std::string, NameLess> names{NameLess{db.collation}};
+  for (const Column& c : t.columns) {
+    if (!c.defaultConstraint) continue;
+    if (!names.insert(c.defaultConstraint->name).second) {
+      throw Err(2714, "There is already an object named '" + c.defaultConstraint->name + "' in the database.");
+    }
+  }
   std::vector<SqlMessage> warnings;
   int serial = 0;
   bool primarySeen = false;
@@ -452,8 +459,19 @@ Session::Outcome Session::RemoveTables(const DropTable& s) {
       throw Err(3701, "Cannot drop the table '" + name.written +
                           "', because it does not exist or you do not have permission.");
     }
+    for (const auto& [otherName, other] : db->tables) {
+      for (const auto& fk : other.foreignKeys) {
+        if (&other != t && NamesEqual(fk.referencedTable, t->name, db->collation)) {
+          throw Err(3726, "Could not drop object '" + name.written + "' because it is referenced by a FOREIGN KEY constraint.");
+        }
+      }
+    }
     for (const auto& index : t->indexes) {
       if (index.primaryKey || index.uniqueConstraint) db->objectNames.erase(index.name);
+    }
+    for (const auto& fk : t->foreignKeys) db->objectNames.erase(fk.name);
+    for (const auto& c : t->columns) {
+      if (c.defaultConstraint) db->objectNames.erase(c.defaultConstraint->name);
     }
     db->objectNames.erase(t->name);
     if (identityInsert_ && EqualsIgnoringCase(identityInsert_->first, db->name) &&

@@ -107,6 +107,7 @@ Session::Outcome Session::InsertRows(const Insert& s) {
     }
     for (std::size_t c = 0; c < t->columns.size(); ++c) {
       const Column& col = t->columns[c];
+      if (!given[c] && !col.identity && col.type.kind != Kind::Timestamp) row[c] = DefaultOf(col, qualified);
       if (col.identity && !given[c]) {
         std::int64_t next = identity ? *identity + col.increment : col.seed;
         Int128 max = col.type.kind == Kind::Decimal ? Pow10(col.type.precision) - 1
@@ -166,6 +167,7 @@ Session::Outcome Session::InsertRows(const Insert& s) {
     }
     newRows.push_back(std::move(row));
   }
+  CheckParents(*db, *t, newRows, "INSERT");
   for (std::size_t i = 0; i < t->indexes.size(); ++i) t->indexes[i].keys.merge(pending[i]);
   t->lastIdentity = identity;
   db->rowVersion = rowVersion;

@@ -2,6 +2,7 @@
 // and TABLES, sys.tables, sys.columns, sys.indexes), IF [NOT] EXISTS, and EXEC sp_helpindex.
 
 #include <algorithm>
+#include <chrono>
 #include <utility>
 
 #include "tests/sqlserver/server/Session.h"
@@ -167,6 +168,9 @@ Typed TypedLiteral(const Literal& l, const DateSettings& dates) {
       break;
     }
     case Literal::Kind::Float: type = Of(Kind::Float); break;
+    case Literal::Kind::DateTime:
+      type = l.dateTime2 ? ColumnType(Kind::DateTime2, 0, 0, 7) : Of(Kind::DateTime);
+      break;
     case Literal::Kind::String: {
       int n = std::max<int>(1, static_cast<int>(Utf16Length(l.text)));
       type = {l.unicode ? Kind::NVarChar : Kind::VarChar, n, 0, 0};
@@ -208,6 +212,19 @@ Literal Session::Evaluate(const Expression& e) {
           l.kind = Literal::Kind::Integer;
           l.text = std::to_string(t->objectId);
         }
+        return l;
+      }
+      if ((e.name == "GETDATE" || e.name == "SYSDATETIME" || e.name == "GETUTCDATE" ||
+           e.name == "SYSUTCDATETIME") && e.arguments.empty()) {
+        // The server's clock in UTC (this server has no time zone of its own).
+        l.kind = Literal::Kind::DateTime;
+        l.dateTime2 = e.name.starts_with("SYS");
+        const auto now = std::chrono::time_point_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now());
+        const auto units = now.time_since_epoch().count() / 100;  // 100 ns since 1970-01-01
+        const std::int64_t days = units / kTimeUnitsPerDay;
+        Date2Value v{static_cast<std::int32_t>(days + DaysFromCivil(1970, 1, 1) + kDaysTo1900),
+                     units % kTimeUnitsPerDay};
+        l.text = Date2Text(Kind::DateTime2, 7, v);
         return l;
       }
       if (e.name == "DB_NAME" && e.arguments.empty()) {

@@ -22,11 +22,14 @@ struct ObjectName {
 
 // A constant of the batch.
 struct Literal {
-  enum class Kind { Null, Integer, Decimal, Float, String, Binary };
+  // DateTime: the value of GETDATE() (datetime) or SYSDATETIME() (datetime2), with `text`
+  // "yyyy-mm-dd hh:mm:ss.fffffff" and `dateTime2` telling which.
+  enum class Kind { Null, Integer, Decimal, Float, String, Binary, DateTime };
   Kind kind = Kind::Null;
   std::string text;  // digits with sign, or string content (UTF-8)
   Bytes bytes;       // Binary
   bool unicode = false;
+  bool dateTime2 = false;
 };
 
 // What a select list item, a VALUES item or a comparison side can be.
@@ -52,6 +55,8 @@ struct ColumnDefinition {
   std::vector<std::int64_t> typeArguments;  // (n) or (p, s)
   bool typeMax = false;               // (MAX)
   std::string collation;              // COLLATE name
+  std::optional<Expression> defaultValue;  // [CONSTRAINT name] DEFAULT ...
+  std::string defaultName;
   std::optional<bool> nullable;
   bool identity = false;
   std::int64_t seed = 1;
@@ -131,6 +136,30 @@ struct Execute {
   std::vector<Expression> arguments;
 };
 
+struct ForeignKeyDefinition {
+  std::string name;
+  std::vector<std::string> columns;
+  ObjectName referenced;
+  std::vector<std::string> referencedColumns;
+  std::string onDelete = "NO_ACTION";  // NO_ACTION, CASCADE, SET_NULL, SET_DEFAULT
+  std::string onUpdate = "NO_ACTION";
+};
+
+// ALTER TABLE t [WITH CHECK | WITH NOCHECK] ADD CONSTRAINT n FOREIGN KEY ... | DEFAULT x FOR c
+struct AlterTable {
+  ObjectName table;
+  bool noCheck = false;
+  std::optional<ForeignKeyDefinition> foreignKey;
+  std::string defaultName;
+  std::optional<Expression> defaultValue;
+  std::string defaultColumn;
+};
+
+struct Delete {
+  ObjectName table;
+  std::vector<Condition> where;
+};
+
 struct Statement;
 struct IfStatement {
   bool negate = false;
@@ -140,9 +169,10 @@ struct IfStatement {
 };
 
 struct Statement {
-  std::variant<UseStatement, CreateDatabase, DropDatabase, CreateTable, DropTable, CreateIndex,
-               SetOption, SetIdentityInsert, Insert, Select, Execute, IfStatement>
-      body;
+  using Body = std::variant<UseStatement, CreateDatabase, DropDatabase, CreateTable, DropTable,
+                            CreateIndex, SetOption, SetIdentityInsert, Insert, Select, Execute,
+                            IfStatement, AlterTable, Delete>;
+  Body body;
   int line = 1;
 };
 
