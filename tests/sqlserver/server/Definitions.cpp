@@ -483,6 +483,46 @@ Session::Outcome Session::RemoveTables(const DropTable& s) {
   return {};
 }
 
+// ALTER TABLE t ADD [CONSTRAINT n] PRIMARY KEY | UNIQUE [CLUSTERED | NONCLUSTERED] (...): the
+// rows already there must fit the key (1505, 8111 for nullable PRIMARY KEY columns).
+Session::Outcome Session::AddKey(Database& db, Table& t, const KeyConstraint& k) {
+  if (k.primaryKey) {
+    for (const auto& index : t.indexes) {
+      if (index.primaryKey) throw Err(1779, "Table '" + t.name + "' already has a primary key defined on it.");
+    }
+    for (const auto& col : k.columns) {
+      auto at = t.ColumnIndex(col);
+      if (at && t.columns[*at].nullable) {
+        throw Err(8111, "Cannot define PRIMARY KEY constraint on nullable column in table '" + t.name + "'.");
+      }
+    }
+  }
+  Index index;
+  index.primaryKey = k.primaryKey;
+  index.uniqueConstraint = !k.primaryKey;
+  index.unique = true;
+  bool clusteredTaken = false;
+  for (const auto& other : t.indexes) clusteredTaken = clusteredTaken || other.clustered;
+  index.clustered = k.clustered.value_or(k.primaryKey && !clusteredTaken);
+  index.name = k.name.empty() ? ConstraintName(k.primaryKey ? "PK" : "UQ", t.name, t.objectId,
+                                               static_cast<int>(t.indexes.size()) + 1)
+                              : k.name;
+  if (db.objectNames.count(index.name)) {
+    throw Err(2714, "There is already an object named '" + index.name + "' in the database.");
+  }
+  for (const auto& other : t.indexes) {
+    if (NamesEqual(other.name, index.name, t.collation)) {
+      throw Err(1913, "The operation failed because an index or statistics with name '" + index.name +
+                          "' already exists on table 'dbo." + t.name + "'.");
+    }
+  }
+  std::vector<SqlMessage> warnings;
+  AddIndex(t, index, k.columns, "dbo." + t.name, warnings);
+  db.objectNames.insert(index.name);
+  for (auto& w : warnings) warnings_.push_back(std::move(w));
+  return {};
+}
+
 Session::Outcome Session::MakeIndex(const CreateIndex& s) {
   std::lock_guard lock(catalogue_.mutex);
   Table* t = FindTable(s.table);

@@ -312,7 +312,14 @@ class Parser {
       Fail();
     }
     std::string name;
+    const std::size_t constraintStart = pos_;
     if (AcceptWord("CONSTRAINT")) name = Identifier();
+    if (IsWord("PRIMARY") || IsWord("UNIQUE")) {
+      pos_ = constraintStart;
+      if (a.noCheck) Fail();
+      a.key = TableConstraint();
+      return a;
+    }
     if (AcceptWord("FOREIGN")) {
       ExpectWord("KEY");
       ForeignKeyDefinition fk;
@@ -591,12 +598,21 @@ class Parser {
   }
 
   Expression ParseExpression() {
+    std::size_t start = pos_;
     Expression e = Primary();
+    if (IsSymbol("+")) {
+      Expression concat;
+      concat.kind = Expression::Kind::Concat;
+      concat.arguments.push_back(std::move(e));
+      while (AcceptSymbol("+")) concat.arguments.push_back(Primary());
+      for (std::size_t i = start; i < pos_; ++i) concat.written += tokens_[i].written;
+      e = std::move(concat);
+    }
     const Token& t = Peek();
     if (t.kind == TokenKind::Symbol &&
-        (t.text == "+" || t.text == "-" || t.text == "*" || t.text == "/" || t.text == "%" ||
-         t.text == "&" || t.text == "|" || t.text == "^")) {
-      throw NotModelled("expressions with operators");
+        (t.text == "-" || t.text == "*" || t.text == "/" || t.text == "%" || t.text == "&" ||
+         t.text == "|" || t.text == "^")) {
+      throw NotModelled("expressions with operators other than + over strings");
     }
     return e;
   }
@@ -651,6 +667,21 @@ class Parser {
         if (!AcceptSymbol("*")) throw NotModelled("COUNT of an expression");
         ExpectSymbol(")");
         e.kind = Expression::Kind::CountStar;
+      } else if (fn == "CAST") {
+        e.kind = Expression::Kind::Cast;
+        e.arguments.push_back(ParseExpression());
+        ExpectWord("AS");
+        if (Peek().kind != TokenKind::Word && Peek().kind != TokenKind::QuotedName) Fail();
+        e.name = UpperAscii(Next().text);
+        if (AcceptSymbol("(")) {
+          if (AcceptWord("MAX")) {
+            e.castMax = true;
+          } else {
+            e.castLength = SmallNumber();
+          }
+          ExpectSymbol(")");
+        }
+        ExpectSymbol(")");
       } else {
         e.kind = Expression::Kind::Function;
         e.name = fn;

@@ -218,6 +218,7 @@ Session::Outcome Session::Alter(const AlterTable& s) {
     throw SqlError(4902, 16, "Cannot find the object \"" + s.table.written +
                                  "\" because it does not exist or you do not have permissions.");
   }
+  if (s.key) return AddKey(*db, *t, *s.key);
   if (s.defaultValue) {
     auto at = t->ColumnIndex(s.defaultColumn);
     if (!at) throw Err(1911, "Column name '" + s.defaultColumn + "' does not exist in the target table or view.");

@@ -76,6 +76,7 @@ class Session {
   Outcome Exec(const Execute& s, TokenWriter& out);
   Outcome If(const IfStatement& s, TokenWriter& out);
   Outcome Alter(const AlterTable& s);
+  Outcome AddKey(Database& db, Table& t, const KeyConstraint& k);
   Outcome DeleteRows(const Delete& s);
   // A DEFAULT of a column: the constraint with its name and the text SQL Server stores.
   DefaultConstraint MakeDefault(Database& db, const Table& t, const Column& c, const std::string& name,

@@ -30,15 +30,19 @@ struct Literal {
   Bytes bytes;       // Binary
   bool unicode = false;
   bool dateTime2 = false;
+  bool max = false;  // a String of a (MAX) type (from CAST or + over one)
 };
 
 // What a select list item, a VALUES item or a comparison side can be.
 struct Expression {
-  enum class Kind { Literal, Column, CountStar, Function, Variable };
+  // Concat: arguments joined by +. Cast: CAST(arguments[0] AS name(castLength | MAX)).
+  enum class Kind { Literal, Column, CountStar, Function, Variable, Concat, Cast };
   Kind kind = Kind::Literal;
   Literal literal;
-  std::string name;                 // column, function (upper case) or @@variable
+  std::string name;                 // column, function (upper case), @@variable or CAST's type
   std::vector<Expression> arguments;
+  std::int64_t castLength = 30;     // CAST(... AS NVARCHAR) without a length: 30
+  bool castMax = false;
   std::string written;
 };
 
@@ -150,6 +154,7 @@ struct AlterTable {
   ObjectName table;
   bool noCheck = false;
   std::optional<ForeignKeyDefinition> foreignKey;
+  std::optional<KeyConstraint> key;  // ADD [CONSTRAINT n] PRIMARY KEY | UNIQUE (...)
   std::string defaultName;
   std::optional<Expression> defaultValue;
   std::string defaultColumn;

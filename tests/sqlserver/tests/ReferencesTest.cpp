@@ -112,6 +112,21 @@ INSTANTIATE_TEST_SUITE_P(
         ReferenceCase{"DropReferencedTable", {kParent, kChild, kFk}, "DROP TABLE p", 3726},
         ReferenceCase{"DropReferencingThenReferenced", {kParent, kChild, kFk}, "DROP TABLE c; DROP TABLE p", 0},
         ReferenceCase{"AlterMissingTable", {}, "ALTER TABLE nowhere ADD CONSTRAINT fk FOREIGN KEY (a) REFERENCES b (c)", 4902},
+        // Keys added afterwards (ALTER TABLE table_constraint).
+        ReferenceCase{"AddPrimaryKeyAndUnique", {"CREATE TABLE k (a INT NOT NULL, b INT NULL)", "INSERT INTO k VALUES(1, NULL), (2, NULL)"},
+                      "ALTER TABLE k ADD CONSTRAINT [pk_k] PRIMARY KEY NONCLUSTERED ([a]); "
+                      "ALTER TABLE k ADD CONSTRAINT [uq_b] UNIQUE ([b], [a])", 0},
+        ReferenceCase{"AddUniqueOverDuplicates", {"CREATE TABLE k (a INT NULL)", "INSERT INTO k VALUES(NULL), (NULL)"},
+                      "ALTER TABLE k ADD CONSTRAINT [uq_a] UNIQUE ([a])", 1505},
+        ReferenceCase{"AddPrimaryKeyOnNullable", {"CREATE TABLE k (a INT NULL)"},
+                      "ALTER TABLE k ADD CONSTRAINT [pk_k] PRIMARY KEY ([a])", 8111},
+        ReferenceCase{"AddSecondPrimaryKey", {"CREATE TABLE k (a INT NOT NULL PRIMARY KEY, b INT NOT NULL)"},
+                      "ALTER TABLE k ADD PRIMARY KEY ([b])", 1779},
+        ReferenceCase{"AddKeyNameTaken", {kParent, "CREATE TABLE k (a INT NOT NULL)"},
+                      "ALTER TABLE k ADD CONSTRAINT [uq_code] UNIQUE ([a])", 2714},
+        ReferenceCase{"ForeignKeyToAddedKey",
+                      {kParent, kChild, "CREATE TABLE k (a INT NOT NULL)", "ALTER TABLE k ADD CONSTRAINT [pk_k] PRIMARY KEY ([a])"},
+                      "ALTER TABLE c ADD CONSTRAINT fk FOREIGN KEY (pid) REFERENCES k (a)", 0},
         ReferenceCase{"AlterColumnIsNotModelled", {kParent}, "ALTER TABLE p ALTER COLUMN x BIGINT", 50000},
         // Defaults.
         ReferenceCase{"EveryDefaultForm", {},
