@@ -37,7 +37,7 @@ std::vector<ForeignKeyStatement> ForeignKeyStatements(
     } else if (referenced == converted.end()) {
       out.whyNot = "its table " + key.referencedTable + " was not converted in this run";
     } else {
-      const std::string name = names.ClaimConstraint(pending.target, key.name);
+      const std::string name = names.ClaimConstraint(pending.target, key.name, false);
       out.statement = "ALTER TABLE " + Bracketed(pending.target) + " ADD CONSTRAINT " +
                       Bracketed(name) + " FOREIGN KEY (" + ColumnList(key.columns) +
                       ") REFERENCES " + Bracketed(referenced->second) + " (" +

@@ -56,13 +56,16 @@ std::vector<std::string> SchemaNames::ClaimTables(const std::vector<std::string>
   return names;
 }
 
-std::string SchemaNames::ClaimConstraint(const std::string& table, const std::string& wanted) {
-  auto free = [&](const std::string& name) { return ObjectFree(name) && IndexFree(table, name); };
+std::string SchemaNames::ClaimConstraint(const std::string& table, const std::string& wanted,
+                                         bool isIndex) {
+  auto free = [&](const std::string& name) {
+    return ObjectFree(name) && (!isIndex || IndexFree(table, name));
+  };
   std::string name = Limited(wanted);
   if (!free(name)) name = Limited(table + "_" + wanted);
   for (int n = 2; !free(name); ++n) name = Numbered(table + "_" + wanted, n);
   objects_.insert(Folded(name));
-  indexes_[Folded(table)].insert(Folded(name));  // a unique constraint is also an index
+  if (isIndex) indexes_[Folded(table)].insert(Folded(name));
   return name;
 }
 

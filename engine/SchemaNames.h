@@ -20,8 +20,10 @@ class SchemaNames {
   void HoldTable(const std::string& table) { objects_.insert(Folded(table)); }
 
   // A constraint name on `table` (a target name): `wanted` when free, else prefixed with the
-  // table's name, else numbered. Held from then on.
-  std::string ClaimConstraint(const std::string& table, const std::string& wanted);
+  // table's name, else numbered. Held from then on. A primary key or unique constraint is also
+  // an index of the table (`isIndex`) and must not share a name with another; a foreign key is not.
+  std::string ClaimConstraint(const std::string& table, const std::string& wanted,
+                              bool isIndex = true);
 
   // An index name on `table`: `wanted` when the table has no index or constraint of that name.
   std::string ClaimIndex(const std::string& table, const std::string& wanted);

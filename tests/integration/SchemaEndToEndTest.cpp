@@ -49,8 +49,7 @@ class SchemaEndToEnd : public test::EndToEnd {
   StopSignal stop;
 };
 
-// Waits for the test server to model ALTER TABLE ... ADD CONSTRAINT ... UNIQUE.
-TEST_F(SchemaEndToEnd, DISABLED_UniqueKeysEachTheirOwn) {
+TEST_F(SchemaEndToEnd, UniqueKeysEachTheirOwn) {
   Source({"CREATE TABLE users (id INT PRIMARY KEY, email VARCHAR(60) NOT NULL, "
           "username VARCHAR(30) NOT NULL, shop INT NOT NULL, number INT NOT NULL, "
           "UNIQUE KEY email (email), UNIQUE KEY username (username), UNIQUE KEY receipt (shop, number))",
@@ -76,6 +75,9 @@ TEST_F(SchemaEndToEnd, NullableUniqueKeyKeepsEveryNull) {
   ASSERT_EQ(Convert({"tokens"}).outcome, RunOutcome::Completed);
   EXPECT_EQ(FinalMessage(), "MySQL to MS SQL Database Conversion successfully completed.");
   EXPECT_EQ(Count("tokens"), 4);
+  EXPECT_EQ(Target("SELECT name, is_unique, is_unique_constraint, has_filter FROM sys.indexes WHERE "
+                   "object_id = OBJECT_ID('tokens') AND is_primary_key = 0 AND index_id <> 0"),
+            (std::vector<OdbcRow>{{"api_token", "1", "0", "1"}}));
   EXPECT_EQ(OnTarget("INSERT INTO [tokens] VALUES (5, NULL)"), 0);
   EXPECT_EQ(OnTarget("INSERT INTO [tokens] VALUES (6, 'abc')"), 2601);
 }
@@ -88,6 +90,10 @@ TEST_F(SchemaEndToEnd, CaseSensitiveUniqueColumnKeepsBothSpellings) {
   ASSERT_EQ(Convert({"langs"}).outcome, RunOutcome::Completed);
   EXPECT_EQ(FinalMessage(), "MySQL to MS SQL Database Conversion successfully completed.");
   EXPECT_EQ(Target("SELECT name FROM [langs] ORDER BY [id]"), (std::vector<OdbcRow>{{"PHP"}, {"php"}}));
+  EXPECT_EQ(Target("SELECT name, collation_name FROM sys.columns WHERE object_id = OBJECT_ID('langs') "
+                   "AND collation_name IS NOT NULL ORDER BY column_id"),
+            (std::vector<OdbcRow>{{"name", "Latin1_General_100_BIN2"},
+                                  {"word", "Latin1_General_100_CI_AS_SC"}}));
   // The case-insensitive column still refuses another case of a held value.
   EXPECT_EQ(OnTarget("INSERT INTO [langs] VALUES (3, N'Php', N'X😀')"), 2601);
   EXPECT_EQ(OnTarget("INSERT INTO [langs] VALUES (3, N'Php', N'X😂')"), 0);
@@ -151,6 +157,11 @@ TEST_F(SchemaEndToEnd, ForeignKeysAfterTheLastTable) {
           "INSERT INTO b_lines VALUES (100, 10), (101, 99)", "SET FOREIGN_KEY_CHECKS = 1"});
   ASSERT_EQ(Convert({"a_orders", "b_lines", "c_customers"}).outcome, RunOutcome::Completed);
   EXPECT_EQ(Count("b_lines"), 2);
+  EXPECT_EQ(Target("SELECT name, delete_referential_action_desc, update_referential_action_desc "
+                   "FROM sys.foreign_keys ORDER BY name"),
+            (std::vector<OdbcRow>{{"to_customer", "CASCADE", "NO_ACTION"}}));
+  EXPECT_EQ(Target("SELECT parent_object_id, referenced_object_id FROM sys.foreign_keys"),
+            Target("SELECT OBJECT_ID('a_orders'), OBJECT_ID('c_customers')"));
   EXPECT_THAT(FinalMessage(), HasSubstr("\n- foreign key to_warehouse of table a_orders was not "
                                         "carried (its table warehouses was not converted in this run)"));
   // The orphan line (ord 99) arrived, so SQL Server refused that key.
@@ -171,6 +182,9 @@ TEST_F(SchemaEndToEnd, DefaultsOfEveryKind) {
           "INSERT INTO d (id) VALUES (1)"});
   ASSERT_EQ(Convert({"d"}).outcome, RunOutcome::Completed);
   EXPECT_EQ(Count("d"), 1);
+  // Seven defaults carried; lucky's expression is not.
+  EXPECT_EQ(Target("SELECT COUNT(*) FROM sys.default_constraints WHERE parent_object_id = OBJECT_ID('d')"),
+            (std::vector<OdbcRow>{{"7"}}));
   // A row that names none of the columns with defaults gets them all.
   EXPECT_EQ(OnTarget("INSERT INTO [d] ([label]) VALUES ('x')"), 0);
   const auto rows = Target("SELECT status, price, n, flag, day, lucky FROM [d] WHERE [id] = 2");

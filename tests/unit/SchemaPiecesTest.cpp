@@ -92,6 +92,10 @@ TEST(SchemaNames, TablesDifferingOnlyInCaseGetNamesOfTheirOwn) {
   // Index names are unique per table only.
   EXPECT_EQ(names.ClaimIndex("Users", "Users_uq"), "Users_uq_2");
   EXPECT_EQ(names.ClaimIndex("users_3", "uq"), "uq");
+  // A foreign key may share its name with an index of its table, not with another object.
+  EXPECT_EQ(names.ClaimIndex("orders", "fk"), "fk");
+  EXPECT_EQ(names.ClaimConstraint("orders", "fk", false), "fk");
+  EXPECT_EQ(names.ClaimConstraint("orders", "fk", false), "orders_fk");
 }
 
 TEST(SchemaNames, LongNamesStayWithinTheLimit) {
