@@ -148,9 +148,9 @@ void Target::CreateTable(SourceDatabase& source, const std::string& table) {
   const std::string create = CreateTableStatement(table, columns, key);
   try {
     connection_.TargetDatabase->ExecuteWithResults(create, static_cast<std::int32_t>(create.size()));
-    if (pending.IndexPending) {
+    for (const auto& s : pending.IndexStatements) {
       connection_.TargetDatabase->ExecuteWithResults(
-          pending.IndexStatement, static_cast<std::int32_t>(pending.IndexStatement.size()));
+          s.IndexStatement, static_cast<std::int32_t>(s.IndexStatement.size()));
     }
   } catch (const TargetError& error) {
     Fail(create + ": " + FormatTargetError(error));

@@ -1,7 +1,10 @@
 #include "engine/ConversionRun.h"
 
 #include <cstdio>
+#include <map>
 
+#include "engine/ColumnDefaults.h"
+#include "engine/RunReport.h"
 #include "engine/SqlNames.h"
 
 namespace morvane {
@@ -11,7 +14,6 @@ const char* const NoTableMessage = "Please select at least one table to continue
 const char* const NoNameMessage = "Please enter a valid database name.";
 const char* const OverwriteQuestion =
     " is already exist. Do you want to Overwrite the existing database?";
-const char* const CompletedMessage = "MySQL to MS SQL Database Conversion successfully completed.";
 
 std::string Formatted(const char* format, auto... values) {
   char buffer[256];
@@ -79,7 +81,9 @@ class Run {
       if (exists) ExecuteOnServer("USE [master]");
       ExecuteOnServer("IF EXISTS(SELECT * FROM sysdatabases WHERE name=N" + Quoted(name_) +
                       ") DROP DATABASE " + Bracketed(name_));
-      ExecuteOnServer("CREATE DATABASE " + Bracketed(name_));
+      // Case-insensitive like MySQL's usual collations, and telling apart the characters
+      // beyond the Basic Multilingual Plane (emoji), which older collations take as equal.
+      ExecuteOnServer("CREATE DATABASE " + Bracketed(name_) + " COLLATE " + DatabaseCollation);
       ExecuteOnServer(use_);
       LookUpTargetDatabase(c_.target, name_);
     } catch (const TargetError& error) {
@@ -94,26 +98,30 @@ class Run {
     window_.ShowProgressArea(true);
     window_.SetProgressPosition(0);
 
+    // Tables whose names differ only in case would collide in the target database: the
+    // later one is created under a name of its own.
+    c_.pendingIndex = PendingIndex{};
+    std::vector<std::string> tables;
+    for (int index : indices) tables.push_back(window_.TableText(index));
+    const std::vector<std::string> targets = c_.pendingIndex.Names.ClaimTables(tables);
+
     for (int i = 0; i < n; ++i) {
       if (c_.stop.Requested()) return Stopped(n);
-      currentTable_ = window_.TableText(indices[static_cast<std::size_t>(i)]);
-      const auto outcome = ConvertTable(currentTable_, n);
+      const auto k = static_cast<std::size_t>(i);
+      currentTable_ = tables[k];
+      const auto outcome = ConvertTable(tables[k], targets[k], n);
       if (outcome == RunOutcome::Stopped) return Stopped(n);
-      if (outcome != RunOutcome::Completed) return EndTables(RunOutcome::TableFailed);
+      if (outcome != RunOutcome::Completed) return Failed();
+      converted_[tables[k]] = targets[k];
       currentTable_.clear();
       window_.StepProgress();
     }
+    if (!CreateForeignKeys()) return Failed();
 
     currentTable_.clear();
     window_.SetProgressPosition(n);
     window_.SetStatusText("Conversion complete");
-    window_.ShowMessage(summary_.rowsRefused == 0
-                            ? std::string(CompletedMessage)
-                            : Formatted("MySQL to MS SQL Database Conversion completed, but %llu "
-                                        "row(s) of %d table(s) were refused.",
-                                        static_cast<unsigned long long>(summary_.rowsRefused),
-                                        summary_.tablesWithRefusedRows),
-                        MessageButtons::Ok);
+    window_.ShowMessage(report_.FinalMessage(), MessageButtons::Ok);
     window_.SetProgressPosition(0);
     return EndTables(RunOutcome::Completed);
   }
@@ -143,14 +151,21 @@ class Run {
     }
   }
 
-  RunOutcome ConvertTable(const std::string& table, int n) {
+  RunOutcome ConvertTable(const std::string& table, const std::string& target, int n) {
+    if (target != table)
+      report_.Add(ReportTopic::TableRenamed, table,
+                  "table " + table + " was created as " + target +
+                      ", since its name differs from another table's only in letter case");
     try {
       ExecuteOnServer(use_);
     } catch (const TargetError& error) {
       window_.ShowMessage(FormatTargetError(error), MessageButtons::Ok);
       return RunOutcome::TableFailed;
     }
-    const std::string columns = GetColumnList(c_.source, table);
+    PendingIndex& pending = c_.pendingIndex;
+    pending.IndexStatements.clear();  // statements of an earlier, failed table are not this one's
+    pending.LeftOut.clear();
+    const std::string columns = GetColumnList(c_.source, table, pending);
     if (c_.stop.Requested()) return RunOutcome::Stopped;
     if (columns.empty()) {
       window_.ShowMessage("The columns of table " + table + " could not be read from MySQL.",
@@ -160,26 +175,31 @@ class Run {
     if (!c_.stop.Pause(c_.pause)) return RunOutcome::Stopped;
     window_.SetProgressRange(0, n);
     window_.SetProgressStep(1);
-    // An index statement that an earlier, failed table never ran is not this table's.
-    c_.pendingIndex.IndexPending = 0;
-    const std::string keys = GetKeyClause(c_.source, table, c_.pendingIndex);
+    const std::string keys = GetKeyClause(c_.source, table, target, pending);
     if (!c_.stop.Pause(c_.pause)) return RunOutcome::Stopped;
+    for (auto& text : pending.LeftOut) report_.Add(ReportTopic::SchemaLeftOut, table, std::move(text));
+    pending.LeftOut.clear();
 
     if (c_.stop.Requested()) return RunOutcome::Stopped;  // the listings may have been cut short
     try {
       ExecuteOnServer(use_);
-      ExecuteOnDatabase(CreateTableStatement(table, columns, keys));
-      if (c_.pendingIndex.IndexPending == 1) {
-        c_.pendingIndex.IndexPending = 0;
-        ExecuteOnDatabase(c_.pendingIndex.IndexStatement);
+      ExecuteOnDatabase(CreateTableStatement(target, columns, keys));
+      // Each key and index on its own: one SQL Server refuses is named in the report and
+      // costs neither the table nor the run.
+      const auto statements = std::move(pending.IndexStatements);
+      pending.IndexStatements.clear();
+      for (const auto& s : statements) {
+        if (c_.stop.Requested()) return RunOutcome::Stopped;
+        ExecuteRefusable(table, s.IndexStatement, s.what);
       }
     } catch (const TargetError& error) {
       window_.ShowMessage(FormatTargetError(error), MessageButtons::Ok);
       return RunOutcome::TableFailed;
     }
 
-    const CopyResult copied =
-        CopyTableRows(c_.source, c_.target, window_, table, {c_.pause, &c_.stop});
+    const CopyResult copied = CopyTableRows(c_.source, c_.target, window_, table,
+                                            {c_.pause, &c_.stop}, target);
+    report_.AddRowsRefused(table, copied.rowsRefused);
     summary_.rowsRefused += copied.rowsRefused;
     if (copied.rowsRefused > 0) ++summary_.tablesWithRefusedRows;
     switch (copied.outcome) {
@@ -189,6 +209,55 @@ class Run {
       case CopyOutcome::TargetFailed: return RunOutcome::TableFailed;  // reported by the copy
     }
     return RunOutcome::TableFailed;
+  }
+
+  // Sends a statement whose refusal leaves only what it creates out: the refusal goes into the
+  // report. A lost connection still ends the run.
+  void ExecuteRefusable(const std::string& table, const std::string& statement,
+                        const std::string& what) {
+    try {
+      ExecuteOnDatabase(statement);
+    } catch (const TargetError& error) {
+      if (error.ConnectionLost()) throw;
+      report_.Add(ReportTopic::SchemaLeftOut, table,
+                  what + " was not created: " + error.Description().value_or(error.what()));
+    }
+  }
+
+  // After the last table: the foreign keys of the converted tables.
+  bool CreateForeignKeys() {
+    const auto statements =
+        ForeignKeyStatements(c_.pendingIndex.ForeignKeys, converted_, c_.pendingIndex.Names);
+    c_.pendingIndex.ForeignKeys.clear();
+    try {
+      for (const auto& key : statements) {
+        if (key.statement.empty()) {
+          report_.Add(ReportTopic::SchemaLeftOut, "",
+                      key.what + " was not carried (" + key.whyNot + ")");
+        } else {
+          ExecuteRefusable("", key.statement, key.what);
+        }
+      }
+    } catch (const TargetError& error) {
+      window_.ShowMessage(FormatTargetError(error), MessageButtons::Ok);
+      return false;
+    }
+    return true;
+  }
+
+  // A run that ends early creates no foreign keys; it says so when there were any.
+  std::string ForeignKeysNote() const {
+    return c_.pendingIndex.ForeignKeys.empty()
+               ? ""
+               : "\nThe foreign keys of the converted tables were not created.";
+  }
+
+  RunSummary Failed() {
+    if (!c_.pendingIndex.ForeignKeys.empty())
+      window_.ShowMessage("The conversion ended early: the foreign keys of the converted tables "
+                          "were not created.",
+                          MessageButtons::Ok);
+    return EndTables(RunOutcome::TableFailed);
   }
 
   RunSummary Refuse(RunOutcome outcome, const char* message) {
@@ -204,7 +273,7 @@ class Run {
     if (!currentTable_.empty()) message += " Table " + currentTable_ + " was cut short.";
     message += Formatted(" %d of %d selected table(s) were converted completely.",
                          summary_.tablesCompleted, n);
-    window_.ShowMessage(message, MessageButtons::Ok);
+    window_.ShowMessage(message + ForeignKeysNote(), MessageButtons::Ok);
     return EndTables(RunOutcome::Stopped);
   }
 
@@ -226,6 +295,8 @@ class Run {
   std::string currentTable_;  // the table being converted, empty between tables
   std::size_t tableCount_ = 0;
   RunSummary summary_;
+  RunReport report_;
+  std::map<std::string, std::string> converted_;  // MySQL table -> its name on the target
 };
 
 }  // namespace

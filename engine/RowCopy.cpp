@@ -155,7 +155,8 @@ std::string GetValueLiteral(const Cell& cell, std::string_view typeText, int mys
 }
 
 CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCopyWindow& window,
-                         const std::string& table, const CopyOptions& options) {
+                         const std::string& table, const CopyOptions& options,
+                         const std::string& targetTable) {
   CopyResult result;
   StopSignal neverStopped;
   StopSignal& stop = options.stop != nullptr ? *options.stop : neverStopped;
@@ -165,8 +166,9 @@ CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCo
 
   // While the identity column takes the table's own values: switched on before the first row,
   // off again on every way out but a broken connection.
-  const std::string identityOn = "SET IDENTITY_INSERT " + Bracketed(table) + " ON";
-  const std::string identityOff = "SET IDENTITY_INSERT " + Bracketed(table) + " OFF";
+  const std::string& into = targetTable.empty() ? table : targetTable;
+  const std::string identityOn = "SET IDENTITY_INSERT " + Bracketed(into) + " ON";
+  const std::string identityOff = "SET IDENTITY_INSERT " + Bracketed(into) + " OFF";
   bool identityIsOn = false;
 
   // Every way out: the identity switched off, then the report, if there is one. After a stop
@@ -197,7 +199,7 @@ CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCo
   }
   std::vector<LiteralForm> forms;
   bool hasIdentity = false;
-  std::string prefix = "INSERT INTO " + Bracketed(table) + " (";
+  std::string prefix = "INSERT INTO " + Bracketed(into) + " (";
   for (const auto& f : *fields) {
     const std::string type = GetColumnType(f.type, f.length, f.decimals, f.charsetnr, f.flags);
     forms.push_back(LiteralFormOf(type, f.type));

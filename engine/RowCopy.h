@@ -35,8 +35,10 @@ struct CopyResult {
 // MySQL returns them, one INSERT per row naming its columns. Identity values are kept (the
 // table's IDENTITY_INSERT is on while its rows go in). A refused row is reported in its own
 // message box and skipped; after every row the copy pauses and writes the status line.
+// `targetTable`, when not empty, is the table's name on the target (a renamed table).
 CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCopyWindow& window,
-                         const std::string& table, const CopyOptions& options = {});
+                         const std::string& table, const CopyOptions& options = {},
+                         const std::string& targetTable = {});
 
 // How the cells of a column are written, chosen once per column.
 enum class LiteralForm { Bit, Integer, BitValue, Number, Binary, DateTime, Text };

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "engine/ColumnDefaults.h"
 #include "engine/ColumnType.h"
 #include "engine/SqlNames.h"
 
@@ -12,70 +13,65 @@ std::string TypeOf(const FieldRecord& f) {
   return GetColumnType(f.type, f.length, f.decimals, f.charsetnr, f.flags);
 }
 
-// SQL Server refuses these as members of a key or an index (error 1919).
-bool CanBeKeyMember(const FieldRecord& f) {
-  const std::string type = TypeOf(f);
-  return type != "NTEXT" && type != "IMAGE";
-}
-
-template <typename Wanted>
-std::string MemberList(const std::vector<FieldRecord>& fields, Wanted wanted) {
-  std::string names;
-  for (const auto& f : fields) {
-    if (!wanted(f) || !CanBeKeyMember(f)) continue;
-    if (!names.empty()) names += ",";
-    names += Bracketed(f.org_name);
-  }
-  return names;
+const ColumnInfo* ColumnOf(const std::optional<TableSchema>& schema, const std::string& name) {
+  return schema ? schema->Column(name) : nullptr;
 }
 
 }  // namespace
 
-std::string GetColumnList(SourceDatabase& source, const std::string& table) {
+std::string GetColumnList(SourceDatabase& source, const std::string& table, PendingIndex& pending) {
   const auto fields = source.FieldListing(table);
   if (!fields) return "";
+  const auto schema = source.Schema(table);
   std::string list;
   for (const auto& f : *fields) {
+    const std::string type = TypeOf(f);
+    const ColumnInfo* column = ColumnOf(schema, f.org_name);
     if (!list.empty()) list += ", ";
-    list += Bracketed(f.org_name) + " " + TypeOf(f);
+    list += Bracketed(f.org_name) + " " + type + CollateClause(type, column);
     if (f.Has(mysql_flag::AutoIncrement)) list += " IDENTITY";
     list += f.Has(mysql_flag::NotNull) ? " NOT NULL" : " NULL";
+    list += DefaultClause(table, f, type, column, pending.LeftOut);
   }
   return list;
 }
 
-std::string GetKeyClause(SourceDatabase& source, const std::string& table, PendingIndex& pending) {
-  using namespace mysql_flag;
+std::string GetColumnList(SourceDatabase& source, const std::string& table) {
+  PendingIndex unused;
+  return GetColumnList(source, table, unused);
+}
+
+std::string GetKeyClause(SourceDatabase& source, const std::string& table,
+                         const std::string& target, PendingIndex& pending) {
   const auto fields = source.FieldListing(table);
   if (!fields) return "";
-
-  std::string text = ",";
-  bool primaryPending = true, uniquePending = true, indexPending = true;
-  for (const auto& f : *fields) {
-    // The first BLOB or TEXT column ends the walk: no clause opens at it or after it.
-    if (f.type == mysql_type::Blob) break;
-    if (f.Has(PriKey) && primaryPending) {
-      primaryPending = false;
-      const auto names = MemberList(*fields, [](const FieldRecord& m) { return m.Has(PriKey); });
-      if (!names.empty()) text += " PRIMARY KEY(" + names + "), ";
-    } else if (f.Has(UniqueKey) && !f.Has(PriKey) && uniquePending) {
-      uniquePending = false;
-      const auto names = MemberList(*fields, [](const FieldRecord& m) { return m.Has(UniqueKey); });
-      if (!names.empty()) text += " UNIQUE (" + names + "), ";
-    } else if (f.Has(MultipleKey) && !f.Has(PriKey) && indexPending) {
-      indexPending = false;
-      const auto names = MemberList(*fields, [](const FieldRecord& m) {
-        return (m.Has(MultipleKey) || m.Has(PartKey)) && !m.Has(PriKey);
-      });
-      if (!names.empty()) {
-        pending.IndexPending = 1;
-        pending.IndexStatement = "CREATE INDEX " +
-                                 Bracketed(std::string(FirstCharacters(table, 3)) + "_ind") +
-                                 " ON " + Bracketed(table) + " (" + names + ");";
-      }
-    }
+  const auto schema = source.Schema(table);
+  if (!schema) {
+    pending.LeftOut.push_back(table + ": its keys and indexes could not be read from MySQL");
+    return "";
   }
-  return text.size() < 2 ? "" : text.substr(0, text.size() - 2);
+  std::vector<std::string> types;
+  for (const auto& f : *fields) types.push_back(TypeOf(f));
+  TableKeys keys = BuildTableKeys(table, target, *fields, types, *schema, pending.Names);
+  for (auto& s : keys.statements) pending.IndexStatements.push_back(std::move(s));
+  for (auto& l : keys.leftOut) pending.LeftOut.push_back(std::move(l));
+
+  for (const auto& key : schema->foreignKeys) pending.ForeignKeys.push_back({table, target, key});
+  for (const auto& check : schema->checkConstraints)
+    pending.LeftOut.push_back(table + ": CHECK constraint " + check + " was not carried");
+  for (const auto& trigger : schema->triggers)
+    pending.LeftOut.push_back(table + ": trigger " + trigger + " was not carried");
+  if (schema->isView)
+    pending.LeftOut.push_back(table + " is a view in MySQL; it arrived as a table of its rows");
+  if (schema->autoIncrementAhead)
+    pending.LeftOut.push_back(table + ": the AUTO_INCREMENT counter (next value " +
+                              std::to_string(*schema->autoIncrementAhead) +
+                              ") was not carried; new rows continue after the largest value");
+  return keys.keyClause;
+}
+
+std::string GetKeyClause(SourceDatabase& source, const std::string& table, PendingIndex& pending) {
+  return GetKeyClause(source, table, table, pending);
 }
 
 std::string CreateTableStatement(const std::string& table, const std::string& columns,

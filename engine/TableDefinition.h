@@ -1,26 +1,45 @@
 #pragma once
-// The CREATE TABLE statement of a MySQL table, and the one index that goes with it.
+// The CREATE TABLE statement of a MySQL table, and the statements that go with it: its unique
+// keys and indexes once the table exists, its foreign keys once every table has its rows.
 
 #include <string>
+#include <vector>
 
+#include "engine/ForeignKeys.h"
+#include "engine/SchemaNames.h"
+#include "engine/TableKeys.h"
 #include "source/SourceDatabase.h"
 
 namespace morvane {
 
-// The index statement that GetKeyClause leaves for the run to execute once the table exists.
+// What GetColumnList and GetKeyClause leave for the run beside the texts they return.
 struct PendingIndex {
-  std::string IndexStatement;  // the last index statement built
-  int IndexPending = 0;        // 1 while IndexStatement waits to be executed; the run clears it
+  // The table's unique keys and indexes, each to be sent on its own once the table exists;
+  // the run sends them and clears the list.
+  std::vector<PendingStatement> IndexStatements;
+  // What of the table's schema is not carried, and why, in plain words; the run moves it
+  // into its report.
+  std::vector<std::string> LeftOut;
+  // The foreign keys of every table so far, for the end of the run.
+  std::vector<PendingForeignKey> ForeignKeys;
+  // The names taken on the target during the run.
+  SchemaNames Names;
+
+  bool IndexPending() const { return !IndexStatements.empty(); }
 };
 
-// "[name] TYPE[ IDENTITY] NULL|NOT NULL" per column, joined by ", ". Empty when the field
-// listing cannot be obtained.
+// "[name] TYPE[ COLLATE c][ IDENTITY] NULL|NOT NULL[ DEFAULT v]" per column, joined by ", ".
+// Empty when the field listing cannot be obtained. A default or generation expression that
+// is not carried is added to pending.LeftOut.
+std::string GetColumnList(SourceDatabase& source, const std::string& table, PendingIndex& pending);
 std::string GetColumnList(SourceDatabase& source, const std::string& table);
 
-// ", PRIMARY KEY(...)" and "  UNIQUE (...)" as the columns open them, or the empty text.
-// Builds the table's index statement into `pending` when a column has a non-unique key.
-// Columns of large-object types (NTEXT, IMAGE) cannot be key members on SQL Server and are
-// left out; a clause or index left without members is not written.
+// ", PRIMARY KEY[ NONCLUSTERED](...)" or the empty text, read from the keys MySQL defines.
+// Every unique key and index becomes a statement of its own in pending.IndexStatements,
+// written for the table's name on the target (`target`, the table's own name by default);
+// foreign keys go to pending.ForeignKeys; what is not carried to pending.LeftOut.
+std::string GetKeyClause(SourceDatabase& source, const std::string& table,
+                         const std::string& target, PendingIndex& pending);
 std::string GetKeyClause(SourceDatabase& source, const std::string& table, PendingIndex& pending);
 
 // "CREATE TABLE [table] (" + columns + keys + ");"

@@ -108,6 +108,8 @@ class MySqlSourceDatabase : public SourceDatabase {
   explicit MySqlSourceDatabase(MySqlHandle& connection) : connection_(connection) {}
 
   std::optional<std::vector<FieldRecord>> FieldListing(const std::string& table) override;
+  // From SHOW INDEX and information_schema (source/MySqlSchema.cpp).
+  std::optional<TableSchema> Schema(const std::string& table) override;
   // SELECT * FROM `table`, streamed: one row on the client at a time.
   std::unique_ptr<RowReader> ReadRows(const std::string& table, std::string& errorText) override;
 

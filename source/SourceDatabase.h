@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "source/FieldRecord.h"
+#include "source/TableSchema.h"
 
 namespace morvane {
 
@@ -34,6 +35,10 @@ class SourceDatabase {
   // One record per column of the table, in the table's column order; nothing when the
   // listing cannot be obtained (the table is gone, the connection is lost).
   virtual std::optional<std::vector<FieldRecord>> FieldListing(const std::string& table) = 0;
+
+  // The table's keys, indexes, foreign keys, defaults and collations as MySQL defines them;
+  // nothing when they cannot be read.
+  virtual std::optional<TableSchema> Schema(const std::string& table) = 0;
 
   // Starts reading every row of the table. Nothing when the server refuses; errorText then
   // says why. Take the field listing first: while rows are read, nothing else can be asked.

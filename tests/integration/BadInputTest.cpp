@@ -239,9 +239,10 @@ TEST_F(BadInput, ValuesArriveAsMariaDbHeldThemOrAreReportedRefusals) {
   const RunSummary summary = ConvertDatabase(context);
   EXPECT_EQ(summary.rowsRefused, static_cast<std::uint64_t>(expectedRefusals));
   ASSERT_GT(expectedRefusals, 0);
-  EXPECT_EQ(window.messages.back(), "MySQL to MS SQL Database Conversion completed, but " +
-                                        std::to_string(expectedRefusals) +
-                                        " row(s) of 1 table(s) were refused.");
+  EXPECT_NE(window.messages.back().find("\n- v: " + std::to_string(expectedRefusals) +
+                                        " row(s) refused"),
+            std::string::npos)
+      << window.messages.back();
 
   const auto held = mariadb.Query("SELECT id, i, bi, biu, d, n, t, b, dt, da, tm, bits + 0, y FROM v ORDER BY id");
   test::OdbcTestClient look(s);

@@ -56,9 +56,9 @@ class EndToEnd : public testing::Test {
     const std::string create = CreateTableStatement(table, GetColumnList(source, table),
                                                     GetKeyClause(source, table, pending));
     target.TargetDatabase->ExecuteWithResults(create, static_cast<std::int32_t>(create.size()));
-    if (pending.IndexPending) {
+    for (const auto& s : pending.IndexStatements) {
       target.TargetDatabase->ExecuteWithResults(
-          pending.IndexStatement, static_cast<std::int32_t>(pending.IndexStatement.size()));
+          s.IndexStatement, static_cast<std::int32_t>(s.IndexStatement.size()));
     }
   }
 

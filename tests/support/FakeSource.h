@@ -16,7 +16,30 @@ struct FakeTable {
   std::vector<FieldRecord> fields;
   std::vector<OwnedRow> rows;
   std::optional<std::string> errorAfterRows = std::nullopt;  // reading fails with this text after the rows
+  // What MySQL defines beside the fields; without it, one made from the field flags (below).
+  std::optional<TableSchema> schema = std::nullopt;
+  bool schemaUnreadable = false;
 };
+
+// The schema a table of these fields has when every key is as its flags suggest: the
+// PRI_KEY columns form the primary key, each UNIQUE_KEY column its own unique key and each
+// MULTIPLE_KEY column its own index, named after the column.
+inline TableSchema SchemaFromFlags(const std::vector<FieldRecord>& fields) {
+  using namespace mysql_flag;
+  TableSchema schema;
+  IndexInfo primary{"PRIMARY", true, "BTREE", {}};
+  std::vector<IndexInfo> others;
+  for (const auto& f : fields) {
+    const bool nullable = !f.Has(NotNull);
+    schema.columns.push_back({f.org_name, DefaultKind::None, "", "", "", "", nullable});
+    if (f.Has(PriKey)) primary.columns.push_back({f.org_name, std::nullopt, false});
+    else if (f.Has(UniqueKey)) others.push_back({f.org_name, true, "BTREE", {{f.org_name, std::nullopt, nullable}}});
+    else if (f.Has(MultipleKey)) others.push_back({f.org_name, false, "BTREE", {{f.org_name, std::nullopt, nullable}}});
+  }
+  if (!primary.columns.empty()) schema.indexes.push_back(primary);
+  for (auto& i : others) schema.indexes.push_back(std::move(i));
+  return schema;
+}
 
 class FakeSource : public SourceDatabase {
  public:
@@ -28,6 +51,12 @@ class FakeSource : public SourceDatabase {
     auto it = tables.find(table);
     if (it == tables.end()) return std::nullopt;
     return it->second.fields;
+  }
+
+  std::optional<TableSchema> Schema(const std::string& table) override {
+    auto it = tables.find(table);
+    if (it == tables.end() || it->second.schemaUnreadable) return std::nullopt;
+    return it->second.schema ? *it->second.schema : SchemaFromFlags(it->second.fields);
   }
 
   std::unique_ptr<RowReader> ReadRows(const std::string& table, std::string& errorText) override {

@@ -1,0 +1,99 @@
+#include "engine/ColumnDefaults.h"
+
+#include "engine/RowCopy.h"
+
+namespace morvane {
+namespace {
+
+std::string Lower(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+std::string BaseName(const std::string& type) { return type.substr(0, type.find('(')); }
+
+bool IsTextType(const std::string& typeText) {
+  const std::string base = BaseName(typeText);
+  return base == "NCHAR" || base == "NVARCHAR" || base == "NTEXT" || base == "CHAR" ||
+         base == "VARCHAR" || base == "TEXT";
+}
+
+// The function giving the current time in the column's type, or empty.
+std::string CurrentTimeFunction(const std::string& typeText) {
+  const std::string base = BaseName(typeText);
+  if (base == "DATETIME2") return "sysdatetime()";
+  if (base == "DATETIME" || base == "SMALLDATETIME") return "getdate()";
+  if (base == "DATETIMEOFFSET") return "sysdatetimeoffset()";
+  return "";
+}
+
+}  // namespace
+
+std::string TargetCollation(const std::string& mysqlCollation) {
+  const std::string c = Lower(mysqlCollation);
+  if (c.empty() || c == "binary") return "";
+  const auto ends = [&](const std::string& tail) {
+    return c.size() >= tail.size() && c.compare(c.size() - tail.size(), tail.size(), tail) == 0;
+  };
+  if (ends("_bin")) return "Latin1_General_100_BIN2";
+  if (ends("_cs")) return "Latin1_General_100_CS_AS_SC";
+  return "";
+}
+
+std::string CollateClause(const std::string& typeText, const ColumnInfo* column) {
+  if (column == nullptr || !IsTextType(typeText)) return "";
+  const std::string collation = TargetCollation(column->collation);
+  return collation.empty() ? "" : " COLLATE " + collation;
+}
+
+std::string DefaultClause(const std::string& table, const FieldRecord& field,
+                          const std::string& typeText, const ColumnInfo* column,
+                          std::vector<std::string>& leftOut) {
+  if (column == nullptr) return "";
+  const std::string name = table + ": column " + field.org_name;
+  if (!column->generationExpression.empty()) {
+    leftOut.push_back(name + " is generated (" + column->generationExpression +
+                      "); its values arrive as a plain column");
+    return "";
+  }
+  if (Lower(column->extra).find("on update") != std::string::npos)
+    leftOut.push_back(name + ": ON UPDATE CURRENT_TIMESTAMP was not carried");
+
+  switch (column->defaultKind) {
+    case DefaultKind::None: return "";
+    case DefaultKind::Expression:
+      leftOut.push_back(name + ": DEFAULT " + column->defaultValue +
+                        " was not carried (an expression SQL Server has no equivalent for)");
+      return "";
+    case DefaultKind::CurrentTimestamp: {
+      const std::string function = CurrentTimeFunction(typeText);
+      if (function.empty()) {
+        leftOut.push_back(name + ": DEFAULT " + column->defaultValue + " was not carried");
+        return "";
+      }
+      return " DEFAULT " + function;
+    }
+    case DefaultKind::Literal: break;
+  }
+  if (field.Has(mysql_flag::AutoIncrement)) return "";
+  const LiteralForm form = LiteralFormOf(typeText, field.type);
+  std::string literal;
+  if (form == LiteralForm::BitValue) {
+    // The source writes a bit default as its number already.
+    literal = column->defaultValue + ",";
+    if (column->defaultValue.find_first_not_of("0123456789") != std::string::npos) literal.clear();
+  } else {
+    AppendValueLiteral(literal, Cell(column->defaultValue), form);
+  }
+  if (literal.empty() || literal == "NULL,") {
+    leftOut.push_back(name + ": DEFAULT '" + column->defaultValue +
+                      "' was not carried (SQL Server has no such value)");
+    return "";
+  }
+  literal.pop_back();  // the ","
+  return " DEFAULT " + literal;
+}
+
+}  // namespace morvane

@@ -1,0 +1,37 @@
+#pragma once
+// Foreign keys, created once every table of the run has its rows, so that a key may reference
+// a table that comes later in the list.
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/SchemaNames.h"
+#include "source/TableSchema.h"
+
+namespace morvane {
+
+struct PendingForeignKey {
+  std::string table;   // the MySQL table that holds the key
+  std::string target;  // its name on SQL Server
+  ForeignKeyInfo key;
+};
+
+// ON DELETE / ON UPDATE: RESTRICT and NO ACTION become NO ACTION; CASCADE, SET NULL and
+// SET DEFAULT stay.
+std::string ForeignKeyRule(const std::string& mysqlRule);
+
+struct ForeignKeyStatement {
+  std::string statement;  // empty when the key is not carried
+  std::string what;       // "foreign key x of table t"
+  std::string whyNot;     // why it is not carried, when statement is empty
+};
+
+// The ALTER TABLE ... ADD CONSTRAINT ... FOREIGN KEY statement for each key, in order.
+// `converted` maps each MySQL table the run converted to its name on SQL Server; a key whose
+// referenced table is not among them is not carried.
+std::vector<ForeignKeyStatement> ForeignKeyStatements(
+    const std::vector<PendingForeignKey>& keys, const std::map<std::string, std::string>& converted,
+    SchemaNames& names);
+
+}  // namespace morvane

@@ -1,0 +1,26 @@
+#pragma once
+// The texts MySQL and MariaDB write into information_schema, read into plain values. No
+// client library needed.
+
+#include <optional>
+#include <string>
+
+#include "source/TableSchema.h"
+
+namespace morvane {
+
+struct ColumnDefault {
+  DefaultKind kind = DefaultKind::None;
+  std::string value;  // a literal unquoted (a bit value b'101' as its number), or the expression
+};
+
+// COLUMN_DEFAULT with EXTRA, as the server wrote them. MariaDB (10.2.7+) quotes text literals
+// ('pending'), writes NULL for DEFAULT NULL and expressions bare (current_timestamp(),
+// curdate()); MySQL writes literals bare and marks expressions with DEFAULT_GENERATED in EXTRA.
+ColumnDefault ParseColumnDefault(const std::optional<std::string>& columnDefault,
+                                 const std::string& extra, bool mariaDbForm);
+
+// The text in lower case (ASCII letters only).
+std::string AsciiLowerText(std::string text);
+
+}  // namespace morvane

@@ -1,0 +1,6 @@
+# Keys, indexes, foreign keys, defaults and collations carried from the MariaDB test server to
+# the SQL Server test server, read back through the catalogue views.
+morvane_test(integration_schema
+  SOURCES SchemaEndToEndTest.cpp
+  LIBS morvane_engine morvane_source morvane_target morvane_test_mariadb
+  FIXTURES MariaDB SqlServer)

@@ -1,0 +1,4 @@
+# Keys, indexes, foreign keys, defaults and names: what MySQL defines beside the columns.
+morvane_test(unit_schema
+  SOURCES SchemaPiecesTest.cpp ConversionRunSchemaTest.cpp
+  LIBS morvane_engine morvane_source_core)
