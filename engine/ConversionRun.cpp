@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "engine/ColumnType.h"
+#include "engine/RunReport.h"
 #include "engine/SqlNames.h"
 
 namespace morvane {
@@ -11,7 +13,6 @@ const char* const NoTableMessage = "Please select at least one table to continue
 const char* const NoNameMessage = "Please enter a valid database name.";
 const char* const OverwriteQuestion =
     " is already exist. Do you want to Overwrite the existing database?";
-const char* const CompletedMessage = "MySQL to MS SQL Database Conversion successfully completed.";
 
 std::string Formatted(const char* format, auto... values) {
   char buffer[256];
@@ -30,6 +31,45 @@ class WaitCursor {
  private:
   ConversionWindow& window_;
 };
+
+// The source's read-only snapshot, from the first table to every way out of the run.
+class SourceSnapshot {
+ public:
+  explicit SourceSnapshot(SourceDatabase& source) : source_(source) {}
+  ~SourceSnapshot() {
+    if (open_) source_.EndSnapshot();
+  }
+  SourceSnapshot(const SourceSnapshot&) = delete;
+  SourceSnapshot& operator=(const SourceSnapshot&) = delete;
+  bool Begin(std::string& errorText) { return open_ = source_.BeginSnapshot(errorText); }
+
+ private:
+  SourceDatabase& source_;
+  bool open_ = false;
+};
+
+// What the report says of a column created differently from the source.
+void ReportChangedColumn(RunReport& report, const std::string& table, const FieldRecord& f,
+                         const ColumnProfile& profile) {
+  const std::string column = table + ", column " + f.org_name + ": ";
+  if (RelaxedForZeroDates(f, profile)) {
+    report.Add(ReportTopic::ColumnChanged, table,
+               column + "created NULL although NOT NULL in MySQL; its " +
+                   std::to_string(profile.zeroDates) +
+                   " zero or partial date(s) arrive as NULL");
+  }
+  if (f.type == mysql_type::Time && profile.timeBeyondDay) {
+    report.Add(ReportTopic::ColumnChanged, table,
+               column + "TIME values beyond one day; created " + GetColumnType(f, profile) +
+                   ", each value the moment that far from 1900-01-01 00:00:00 "
+                   "(25:00:00 is 1900-01-02 01:00:00, -01:00:00 is 1899-12-31 23:00:00)");
+  }
+  if (f.type == mysql_type::Geometry) {
+    report.Add(ReportTopic::ColumnChanged, table,
+               column + "GEOMETRY created VARBINARY(MAX), holding MySQL's own bytes "
+                        "(a 4-byte SRID, then the WKB)");
+  }
+}
 
 class Run {
  public:
@@ -78,6 +118,14 @@ class Run {
     window_.ShowProgressArea(true);
     window_.SetProgressPosition(0);
 
+    // Every table, its counts and its rows as one moment of the source.
+    SourceSnapshot snapshot(c_.source);
+    if (std::string why; !snapshot.Begin(why)) {
+      report_.Add(ReportTopic::SourceView, {},
+                  "MySQL refused a consistent snapshot (" + why +
+                      "); each table was read as it was at its turn");
+    }
+
     for (int i = 0; i < n; ++i) {
       if (c_.stop.Requested()) return Stopped(n);
       const auto outcome = ConvertTable(window_.TableText(indices[static_cast<std::size_t>(i)]), n);
@@ -88,13 +136,8 @@ class Run {
 
     window_.SetProgressPosition(n);
     window_.SetStatusText("Conversion complete");
-    window_.ShowMessage(summary_.rowsRefused == 0
-                            ? std::string(CompletedMessage)
-                            : Formatted("MySQL to MS SQL Database Conversion completed, but %llu "
-                                        "row(s) of %d table(s) were refused.",
-                                        static_cast<unsigned long long>(summary_.rowsRefused),
-                                        summary_.tablesWithRefusedRows),
-                        MessageButtons::Ok);
+    summary_.allArrived = report_.Empty();
+    window_.ShowMessage(report_.FinalMessage(), MessageButtons::Ok);
     window_.SetProgressPosition(0);
     return EndTables(RunOutcome::Completed);
   }
@@ -115,7 +158,18 @@ class Run {
       window_.ShowMessage(FormatTargetError(error), MessageButtons::Ok);
       return RunOutcome::TableFailed;
     }
-    const std::string columns = GetColumnList(c_.source, table);
+    // What the field records cannot tell: one query per column that needs it.
+    const auto fields = c_.source.FieldListing(table);
+    std::vector<ColumnProfile> profiles;
+    bool profiled = fields.has_value();
+    for (std::size_t j = 0; profiled && j < fields->size(); ++j) {
+      auto profile = ProfileQueryOf((*fields)[j]) == ProfileQuery::None
+                         ? std::optional<ColumnProfile>(ColumnProfile{})
+                         : c_.source.ProfileColumn(table, (*fields)[j]);
+      profiled = profile.has_value();
+      if (profiled) profiles.push_back(*profile);
+    }
+    const std::string columns = profiled ? GetColumnList(c_.source, table, &profiles) : "";
     if (columns.empty()) {
       window_.ShowMessage("The columns of table " + table + " could not be read from MySQL.",
                           MessageButtons::Ok);
@@ -141,17 +195,48 @@ class Run {
       return RunOutcome::TableFailed;
     }
 
+    for (std::size_t j = 0; j < fields->size(); ++j)
+      ReportChangedColumn(report_, table, (*fields)[j], profiles[j]);
+
     const CopyResult copied =
-        CopyTableRows(c_.source, c_.target, window_, table, {c_.pause, &c_.stop});
+        CopyTableRows(c_.source, c_.target, window_, table, {c_.pause, &c_.stop, &profiles, &report_});
     summary_.rowsRefused += copied.rowsRefused;
     if (copied.rowsRefused > 0) ++summary_.tablesWithRefusedRows;
+    report_.AddRowsRefused(table, copied.rowsRefused);
     switch (copied.outcome) {
-      case CopyOutcome::Completed: ++summary_.tablesCompleted; return RunOutcome::Completed;
+      case CopyOutcome::Completed:
+        CompareCounts(table, copied.rowsRefused);
+        ++summary_.tablesCompleted;
+        return RunOutcome::Completed;
       case CopyOutcome::Stopped: return RunOutcome::Stopped;
       case CopyOutcome::SourceFailed:
       case CopyOutcome::TargetFailed: return RunOutcome::TableFailed;  // reported by the copy
     }
     return RunOutcome::TableFailed;
+  }
+
+  // COUNT(*) in the snapshot against COUNT(*) of the new table plus the rows refused.
+  void CompareCounts(const std::string& table, std::uint64_t refused) {
+    const auto source = c_.source.CountRows(table);
+    std::optional<std::int64_t> target;
+    try {
+      target = c_.target.TargetDatabase->QueryNumber("SELECT COUNT(*) FROM " + Bracketed(table));
+    } catch (const TargetError&) {
+      // Reported below as a count that could not be taken.
+    }
+    if (!source || !target || *target < 0) {
+      report_.Add(ReportTopic::CountMismatch, table,
+                  table + ": the rows could not be counted on " +
+                      (source ? "SQL Server" : "MySQL") + " after the copy");
+      return;
+    }
+    const auto arrived = static_cast<std::uint64_t>(*target);
+    if (*source != arrived + refused) {
+      report_.Add(ReportTopic::CountMismatch, table,
+                  table + ": MySQL holds " + std::to_string(*source) + " row(s), SQL Server " +
+                      std::to_string(arrived) + ", and " + std::to_string(refused) +
+                      " were refused");
+    }
   }
 
   RunSummary Refuse(RunOutcome outcome, const char* message) {
@@ -184,6 +269,7 @@ class Run {
   ConversionWindow& window_;
   std::string name_, use_;
   RunSummary summary_;
+  RunReport report_;
 };
 
 }  // namespace

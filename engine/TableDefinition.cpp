@@ -15,7 +15,7 @@ std::string TypeOf(const FieldRecord& f) {
 // SQL Server refuses these as members of a key or an index (error 1919).
 bool CanBeKeyMember(const FieldRecord& f) {
   const std::string type = TypeOf(f);
-  return type != "NTEXT" && type != "IMAGE";
+  return type != "NTEXT" && type != "IMAGE" && type.find("(MAX)") == std::string::npos;
 }
 
 template <typename Wanted>
@@ -31,15 +31,23 @@ std::string MemberList(const std::vector<FieldRecord>& fields, Wanted wanted) {
 
 }  // namespace
 
-std::string GetColumnList(SourceDatabase& source, const std::string& table) {
+bool RelaxedForZeroDates(const FieldRecord& field, const ColumnProfile& profile) {
+  return profile.zeroDates > 0 && field.Has(mysql_flag::NotNull) && !field.Has(mysql_flag::PriKey);
+}
+
+std::string GetColumnList(SourceDatabase& source, const std::string& table,
+                          const std::vector<ColumnProfile>* profiles) {
   const auto fields = source.FieldListing(table);
   if (!fields) return "";
+  const bool profiled = profiles != nullptr && profiles->size() == fields->size();
   std::string list;
-  for (const auto& f : *fields) {
+  for (std::size_t j = 0; j < fields->size(); ++j) {
+    const FieldRecord& f = (*fields)[j];
+    const ColumnProfile profile = profiled ? (*profiles)[j] : ColumnProfile{};
     if (!list.empty()) list += ", ";
-    list += Bracketed(f.org_name) + " " + TypeOf(f);
+    list += Bracketed(f.org_name) + " " + GetColumnType(f, profile);
     if (f.Has(mysql_flag::AutoIncrement)) list += " IDENTITY";
-    list += f.Has(mysql_flag::NotNull) ? " NOT NULL" : " NULL";
+    list += f.Has(mysql_flag::NotNull) && !RelaxedForZeroDates(f, profile) ? " NOT NULL" : " NULL";
   }
   return list;
 }

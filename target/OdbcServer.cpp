@@ -347,6 +347,20 @@ class OdbcDatabase final : public TargetDatabaseObject {
     link_->ExecuteLocked(std::move(text));
   }
 
+  std::optional<std::int64_t> QueryNumber(const std::string& command) override {
+    std::u16string text = StatementText(command, static_cast<std::int32_t>(command.size()));
+    std::lock_guard lock(link_->mutex);
+    if (link_->CurrentDatabaseLocked() != name_) link_->ExecuteLocked(use_);
+    const auto values = link_->QueryFirstColumnLocked(std::move(text));
+    if (values.empty() || values.front().empty()) return std::nullopt;
+    std::int64_t n = 0;
+    for (char c : values.front()) {
+      if (c < '0' || c > '9') return std::nullopt;
+      n = n * 10 + (c - '0');
+    }
+    return n;
+  }
+
  private:
   std::shared_ptr<OdbcLink> link_;
   std::u16string name_;

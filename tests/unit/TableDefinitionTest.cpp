@@ -24,13 +24,13 @@ TEST(TableDefinition, OrdersExample) {
 
   EXPECT_EQ(columns,
             "[id] INT IDENTITY NOT NULL, [customer] NVARCHAR(40) NULL, [code] NCHAR(10) NOT NULL, "
-            "[total] DECIMAL(10, 2) NULL, [note] NTEXT NULL");
+            "[total] DECIMAL(10, 2) NULL, [note] NVARCHAR(MAX) NULL");
   EXPECT_EQ(keys, ", PRIMARY KEY([id]),  UNIQUE ([code])");
   EXPECT_EQ(pending.IndexPending, 1);
   EXPECT_EQ(pending.IndexStatement, "CREATE INDEX [ord_ind] ON [orders] ([customer]);");
   EXPECT_EQ(CreateTableStatement("orders", columns, keys),
             "CREATE TABLE [orders] ([id] INT IDENTITY NOT NULL, [customer] NVARCHAR(40) NULL, "
-            "[code] NCHAR(10) NOT NULL, [total] DECIMAL(10, 2) NULL, [note] NTEXT NULL, "
+            "[code] NCHAR(10) NOT NULL, [total] DECIMAL(10, 2) NULL, [note] NVARCHAR(MAX) NULL, "
             "PRIMARY KEY([id]),  UNIQUE ([code]));");
 }
 
@@ -137,15 +137,15 @@ INSTANTIATE_TEST_SUITE_P(
                 "CREATE INDEX [a]]b_ind] ON [a]]b c] ([x]]; DROP TABLE t; --]);"},
         KeyCase{"a TEXT prefix index is left out, a clause without members is not written",
                 "docs",
-                {Field("id", t::Long, 11, 0, Bin, PriKey), Field("title", t::VarString, 400, 0, 8, MultipleKey),
+                {Field("id", t::Long, 11, 0, Bin, PriKey), Field("title", t::VarString, 70000, 0, 8, MultipleKey),
                  Field("tag", t::Long, 11, 0, Bin, 0)},
                 ", PRIMARY KEY([id])",
                 nullptr},
         KeyCase{"large members are dropped from a clause that keeps others",
                 "docs",
-                {Field("u1", t::VarString, 1200, 0, 45, UniqueKey),
+                {Field("u1", t::VarString, 40000, 0, 45, UniqueKey),
                  Field("u2", t::Long, 11, 0, Bin, UniqueKey),
-                 Field("m1", t::VarString, 1200, 0, 45, MultipleKey | PartKey),
+                 Field("m1", t::VarString, 70000, 0, 45, MultipleKey | PartKey),
                  Field("m2", t::Long, 11, 0, Bin, PartKey)},
                 ", UNIQUE ([u2])",
                 "CREATE INDEX [doc_ind] ON [docs] ([m2]);"}));
@@ -158,8 +158,24 @@ TEST(TableDefinition, ColumnListForms) {
                         Field("user", t::Long, 11, 0, Bin, 0),
                         Field("a]b", t::Long, 11, 0, Bin, 0)};
   EXPECT_EQ(GetColumnList(source, "t"),
-            "[id] INT IDENTITY NOT NULL, [odd]  NULL, [empty] NCHAR(2) NOT NULL, [user] INT NULL, "
+            "[id] INT IDENTITY NOT NULL, [odd] VARBINARY(MAX) NULL, [empty] NCHAR(1) NOT NULL, "
+            "[user] INT NULL, "
             "[a]]b] INT NULL");
+}
+
+TEST(TableDefinition, ProfilesChooseTypesAndRelaxZeroDateColumns) {
+  test::FakeSource source;
+  source.tables["t"].fields = {Field("day", t::Date, 10, 0, Bin, NotNull | PriKey),
+                               Field("made", t::DateTime, 26, 6, Bin, NotNull),
+                               Field("sent", t::DateTime, 19, 0, Bin, NotNull),
+                               Field("state", t::String, 32, 0, 45, NotNull | mysql_flag::Enum)};
+  const std::vector<ColumnProfile> profiles{
+      {.zeroDates = 2}, {.zeroDates = 1}, {}, {.longestValue = 8}};
+  // A primary key member keeps NOT NULL (its zero dates are refused); other columns holding zero
+  // dates are created NULL.
+  EXPECT_EQ(GetColumnList(source, "t", &profiles),
+            "[day] DATE NOT NULL, [made] DATETIME2(6) NULL, [sent] DATETIME2(0) NOT NULL, "
+            "[state] NVARCHAR(8) NOT NULL");
 }
 
 TEST(TableDefinition, MissingFieldListingGivesEmptyTexts) {
