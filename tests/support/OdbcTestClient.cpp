@@ -4,6 +4,8 @@
 #include <sqlext.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 
 namespace morvane::test {
 namespace {
@@ -250,6 +252,171 @@ OdbcCell OdbcTestClient::Scalar(const std::string& sql) {
     throw OdbcError(sql + ": not a single value (" + std::to_string(rows.size()) + " rows)", {});
   }
   return rows.front().front();
+}
+
+std::string OdbcValue::DateText() const {
+  char buf[64];
+  if (kind == Kind::Date) {
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", year, month, day);
+  } else {
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%09ld", year, month, day, hour,
+                  minute, second, nanoseconds);
+  }
+  return buf;
+}
+
+namespace {
+
+// Reads a long value in pieces: SQL_C_WCHAR text as UTF-16 units or SQL_C_BINARY bytes.
+// Returns false for NULL.
+bool ReadLong(SQLHSTMT st, SQLUSMALLINT column, SQLSMALLINT cType, std::vector<std::uint8_t>& out) {
+  std::vector<std::uint8_t> buffer(65536);
+  const std::size_t terminator = cType == SQL_C_WCHAR ? sizeof(SQLWCHAR) : cType == SQL_C_CHAR ? 1 : 0;
+  while (true) {
+    SQLLEN indicator = 0;
+    SQLRETURN g = SQLGetData(st, column, cType, buffer.data(), static_cast<SQLLEN>(buffer.size()), &indicator);
+    if (g == SQL_NO_DATA) break;
+    if (!SQL_SUCCEEDED(g)) {
+      throw OdbcError("SQLGetData failed: " + Describe(Diagnostics(SQL_HANDLE_STMT, st)),
+                      Diagnostics(SQL_HANDLE_STMT, st));
+    }
+    if (indicator == SQL_NULL_DATA) return false;
+    std::size_t room = buffer.size() - terminator;
+    std::size_t n = indicator == SQL_NO_TOTAL || indicator > static_cast<SQLLEN>(room)
+                        ? room
+                        : static_cast<std::size_t>(indicator);
+    if (cType == SQL_C_WCHAR) n -= n % sizeof(SQLWCHAR);
+    out.insert(out.end(), buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(n));
+    if (g == SQL_SUCCESS) break;
+  }
+  return true;
+}
+
+std::string Utf16BytesToUtf8(const std::vector<std::uint8_t>& bytes) {
+  std::u16string units;
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += sizeof(SQLWCHAR)) {
+    SQLWCHAR c;
+    std::memcpy(&c, bytes.data() + i, sizeof c);
+    units += static_cast<char16_t>(c);
+  }
+  return ToUtf8(units);
+}
+
+OdbcValue ReadTyped(SQLHSTMT st, SQLUSMALLINT column, SQLSMALLINT sqlType) {
+  OdbcValue v;
+  v.sqlType = sqlType;
+  SQLLEN indicator = 0;
+  auto check = [&](SQLRETURN rc) {
+    if (!SQL_SUCCEEDED(rc)) {
+      auto d = Diagnostics(SQL_HANDLE_STMT, st);
+      throw OdbcError("SQLGetData failed: " + Describe(d), d);
+    }
+    return indicator != SQL_NULL_DATA;
+  };
+  switch (sqlType) {
+    case SQL_BIT: case SQL_TINYINT: case SQL_SMALLINT: case SQL_INTEGER: case SQL_BIGINT: {
+      SQLBIGINT x = 0;
+      if (check(SQLGetData(st, column, SQL_C_SBIGINT, &x, sizeof x, &indicator))) {
+        v.kind = OdbcValue::Kind::Integer;
+        v.integer = x;
+      }
+      return v;
+    }
+    case SQL_REAL: case SQL_FLOAT: case SQL_DOUBLE: {
+      double x = 0;
+      if (check(SQLGetData(st, column, SQL_C_DOUBLE, &x, sizeof x, &indicator))) {
+        v.kind = OdbcValue::Kind::Real;
+        v.real = x;
+      }
+      return v;
+    }
+    case SQL_TYPE_DATE: {
+      SQL_DATE_STRUCT d{};
+      if (check(SQLGetData(st, column, SQL_C_TYPE_DATE, &d, sizeof d, &indicator))) {
+        v.kind = OdbcValue::Kind::Date;
+        v.year = d.year;
+        v.month = d.month;
+        v.day = d.day;
+      }
+      return v;
+    }
+    case SQL_TYPE_TIMESTAMP: {
+      SQL_TIMESTAMP_STRUCT t{};
+      if (check(SQLGetData(st, column, SQL_C_TYPE_TIMESTAMP, &t, sizeof t, &indicator))) {
+        v.kind = OdbcValue::Kind::Timestamp;
+        v.year = t.year;
+        v.month = t.month;
+        v.day = t.day;
+        v.hour = t.hour;
+        v.minute = t.minute;
+        v.second = t.second;
+        v.nanoseconds = static_cast<long>(t.fraction);
+      }
+      return v;
+    }
+    case SQL_BINARY: case SQL_VARBINARY: case SQL_LONGVARBINARY: {
+      if (ReadLong(st, column, SQL_C_BINARY, v.bytes)) v.kind = OdbcValue::Kind::Binary;
+      return v;
+    }
+    default: {
+      std::vector<std::uint8_t> bytes;
+      if (ReadLong(st, column, SQL_C_WCHAR, bytes)) {
+        v.text = Utf16BytesToUtf8(bytes);
+        v.kind = sqlType == SQL_DECIMAL || sqlType == SQL_NUMERIC ? OdbcValue::Kind::Decimal
+                 : sqlType == SQL_TYPE_TIME || sqlType == -154 /* SQL_SS_TIME2 */
+                     ? OdbcValue::Kind::Time
+                     : OdbcValue::Kind::Text;
+      }
+      return v;
+    }
+  }
+}
+
+}  // namespace
+
+std::vector<OdbcTypedRow> OdbcTestClient::TypedQuery(const std::string& sql) {
+  Statement st(static_cast<SQLHDBC>(dbc_));
+  std::u16string text = ToUtf16(sql);
+  SQLRETURN rc = SQLExecDirectW(st.handle, reinterpret_cast<SQLWCHAR*>(text.data()),
+                                static_cast<SQLINTEGER>(text.size()));
+  std::vector<OdbcTypedRow> rows;
+  bool found = false;
+  while (rc != SQL_NO_DATA) {
+    if (!SQL_SUCCEEDED(rc)) {
+      auto d = Diagnostics(SQL_HANDLE_STMT, st.handle);
+      throw OdbcError(sql + ": " + Describe(d), d);
+    }
+    SQLSMALLINT columns = 0;
+    SQLNumResultCols(st.handle, &columns);
+    if (columns > 0 && !found) {
+      found = true;
+      std::vector<SQLSMALLINT> types;
+      for (SQLSMALLINT c = 1; c <= columns; ++c) {
+        SQLSMALLINT type = 0, decimals = 0, nullable = 0, nameLength = 0;
+        SQLULEN size = 0;
+        SQLCHAR name[256];
+        SQLDescribeCol(st.handle, static_cast<SQLUSMALLINT>(c), name, sizeof name, &nameLength, &type,
+                       &size, &decimals, &nullable);
+        types.push_back(type);
+      }
+      while (true) {
+        SQLRETURN f = SQLFetch(st.handle);
+        if (f == SQL_NO_DATA) break;
+        if (!SQL_SUCCEEDED(f)) {
+          auto d = Diagnostics(SQL_HANDLE_STMT, st.handle);
+          throw OdbcError(sql + ": " + Describe(d), d);
+        }
+        OdbcTypedRow row;
+        for (SQLSMALLINT c = 1; c <= columns; ++c) {
+          row.push_back(ReadTyped(st.handle, static_cast<SQLUSMALLINT>(c), types[static_cast<std::size_t>(c - 1)]));
+        }
+        rows.push_back(std::move(row));
+      }
+    }
+    rc = SQLMoreResults(st.handle);
+  }
+  if (!found) throw OdbcError(sql + ": no result set", {});
+  return rows;
 }
 
 }  // namespace morvane::test

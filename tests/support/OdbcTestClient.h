@@ -2,6 +2,7 @@
 // A small ODBC client for tests: connects through the FreeTDS driver (unixODBC) with a DSN-less
 // string, sends statements with SQLExecDirectW and gives back rows as UTF-8 strings.
 
+#include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -13,6 +14,28 @@ namespace morvane::test {
 
 using OdbcCell = std::optional<std::string>;  // nullopt for NULL
 using OdbcRow = std::vector<OdbcCell>;
+
+// A cell read with the C type that fits its SQL type: integers (BIT, TINYINT .. BIGINT) as
+// SQL_C_SBIGINT, REAL and FLOAT as SQL_C_DOUBLE, DECIMAL/NUMERIC as the driver's exact text,
+// binary types as SQL_C_BINARY (any length), DATE as SQL_C_TYPE_DATE, DATETIME, SMALLDATETIME and
+// DATETIME2 as SQL_C_TYPE_TIMESTAMP, TIME as the driver's text "hh:mm:ss[.fffffff]" (SQL_C_TYPE_TIME
+// has no fraction), everything else as text (SQL_C_WCHAR, any length).
+struct OdbcValue {
+  enum class Kind { Null, Integer, Real, Decimal, Text, Binary, Date, Time, Timestamp };
+  Kind kind = Kind::Null;
+  std::int64_t integer = 0;
+  double real = 0;
+  std::string text;                // Decimal, Text (UTF-8), Time
+  std::vector<std::uint8_t> bytes;  // Binary
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;  // Date, Timestamp
+  long nanoseconds = 0;                                                 // Timestamp
+  short sqlType = 0;  // the column's SQL type as SQLDescribeCol gives it
+
+  bool IsNull() const { return kind == Kind::Null; }
+  // "yyyy-mm-dd" (Date) or "yyyy-mm-dd hh:mm:ss.fffffffff" (Timestamp, nine fraction digits).
+  std::string DateText() const;
+};
+using OdbcTypedRow = std::vector<OdbcValue>;
 
 struct OdbcDiagnostic {
   std::string sqlState;
@@ -64,6 +87,8 @@ class OdbcTestClient {
   std::vector<OdbcRow> Query(const std::string& sql);
   // The single value of a one-row, one-column result.
   OdbcCell Scalar(const std::string& sql);
+  // The rows of the batch's first result set read as typed values; throws OdbcError when it fails.
+  std::vector<OdbcTypedRow> TypedQuery(const std::string& sql);
 
   // The diagnostics of a connection attempt that should fail (empty when it succeeded).
   static std::vector<OdbcDiagnostic> ConnectErrors(const std::string& connectionString);

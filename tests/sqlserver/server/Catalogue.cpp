@@ -6,7 +6,7 @@ namespace morvane::tds {
 
 std::optional<std::size_t> Table::ColumnIndex(const std::string& column) const {
   for (std::size_t i = 0; i < columns.size(); ++i) {
-    if (EqualsIgnoringCase(columns[i].name, column)) return i;
+    if (NamesEqual(columns[i].name, column, collation)) return i;
   }
   return std::nullopt;
 }
@@ -37,6 +37,9 @@ int MaxKeyBytes(const ColumnType& t) {
     case Kind::BigInt: case Kind::Float: case Kind::DateTime: case Kind::Timestamp: return 8;
     case Kind::Decimal: return t.precision <= 9 ? 5 : t.precision <= 19 ? 9 : t.precision <= 28 ? 13 : 17;
     case Kind::NChar: case Kind::NVarChar: return 2 * t.length;
+    case Kind::Date: return 3;
+    case Kind::Time: return TimeBytes(t.scale);
+    case Kind::DateTime2: return TimeBytes(t.scale) + 3;
     default: return t.length;
   }
 }
@@ -59,10 +62,10 @@ int KeyBytes(const Table& table, const Index& index, const Row& row) {
   return total;
 }
 
-std::string IndexKey(const Index& index, const Row& row) {
+std::string IndexKey(const Table& table, const Index& index, const Row& row) {
   std::string key;
   for (std::size_t c : index.columns) {
-    std::string part = KeyOf(row[c]);
+    std::string part = KeyOf(row[c], table.columns[c].type.collation);
     key += std::to_string(part.size()) + ":" + part;
   }
   return key;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/sqlserver/server/Collation.h"
 #include "tests/sqlserver/server/Text.h"
 #include "tests/sqlserver/server/Types.h"
 
@@ -40,6 +41,7 @@ using Row = std::vector<Value>;
 
 struct Table {
   std::string name;
+  std::string collation = kDefaultCollation;  // the database's: names of columns and indexes
   int objectId = 0;
   std::vector<Column> columns;
   std::vector<Index> indexes;
@@ -50,10 +52,14 @@ struct Table {
 };
 
 struct Database {
+  explicit Database(std::string collationName = kDefaultCollation)
+      : collation(collationName), tables(NameLess{collationName}), objectNames(NameLess{collationName}) {}
+
   std::string name;
   int id = 0;
-  std::map<std::string, Table, LessIgnoringCase> tables;
-  std::set<std::string, LessIgnoringCase> objectNames;  // tables and constraints (schema dbo)
+  std::string collation;  // the default of its columns; its object names compare under it
+  std::map<std::string, Table, NameLess> tables;
+  std::set<std::string, NameLess> objectNames;  // tables and constraints (schema dbo)
   int sessions = 0;                                      // connections using it
   std::uint64_t rowVersion = 2000;                       // @@DBTS
 };
@@ -77,8 +83,9 @@ int MinKeyBytes(const ColumnType& type);
 // The bytes of a row's key in an index.
 int KeyBytes(const Table& table, const Index& index, const Row& row);
 
-// The key of a row in an index: equal for rows that the index treats as duplicates.
-std::string IndexKey(const Index& index, const Row& row);
+// The key of a row in an index: equal for rows that the index treats as duplicates (texts
+// compare under their columns' collations).
+std::string IndexKey(const Table& table, const Index& index, const Row& row);
 // "(7)" or "(abc, 2)": the duplicate key value of error texts.
 std::string KeyDisplay(const Index& index, const Row& row);
 

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "tests/sqlserver/server/Collation.h"
 #include "tests/sqlserver/server/SqlError.h"
 #include "tests/sqlserver/server/Text.h"
 
@@ -17,6 +18,11 @@ constexpr std::int32_t kTicksPerDay = 300 * 86400;
 const std::int32_t kDateTimeMinDays = DaysFromCivil(1753, 1, 1);
 const std::int32_t kDateTimeMaxDays = DaysFromCivil(9999, 12, 31);
 const std::int32_t kSmallMaxDays = DaysFromCivil(2079, 6, 6);
+
+// A value longer than its column: ConvertLiteral turns it into error 2628 with the names.
+struct Truncation {
+  std::string kept;  // what fits, as the message shows it
+};
 
 SqlError Conversion(int number, std::string text) {
   return SqlError(number, 16, std::move(text), ErrorScope::Batch);
@@ -192,15 +198,13 @@ Value DateFromNumber(double days, const ColumnType& type) {
 }
 
 std::string CheckedText(std::string text, const ColumnType& type, Purpose purpose) {
-  if (type.kind == Kind::Text || type.kind == Kind::NText) return text;
+  if (IsLargeValue(type)) return text;
   std::u16string units = Utf8ToUtf16(text);
   auto n = static_cast<std::size_t>(type.length);
   if (purpose == Purpose::Compare) return text;
   if (units.size() > n) {
     for (std::size_t i = n; i < units.size(); ++i) {
-      if (units[i] != u' ') {
-        throw SqlError(8152, 16, "String or binary data would be truncated.");
-      }
+      if (units[i] != u' ') throw Truncation{Utf16ToUtf8(units.substr(0, n))};
     }
     units.resize(n);
   }
@@ -273,6 +277,7 @@ Value FromString(const Literal& l, const ColumnType& type, const DateSettings& d
   if (k == Kind::DateTime || k == Kind::SmallDateTime) {
     return ParseDateTime(text, k == Kind::SmallDateTime, dates, source);
   }
+  if (IsDate2(k)) return ParseDate2(text, type, dates);
   throw NotModelled("the conversion of " + source + " to " + TypeName(k));
 }
 
@@ -299,7 +304,8 @@ Value FromNumber(const Literal& l, const ColumnType& type, Purpose purpose) {
   if (k == Kind::Decimal) return DecimalFrom(isFloat ? DecimalOfDouble(asDouble) : *exact, type, source);
   if (k == Kind::Float || k == Kind::Real) return FloatFrom(asDouble, type, source);
   if (k == Kind::DateTime || k == Kind::SmallDateTime) return DateFromNumber(asDouble, type);
-  if (IsLarge(k)) {
+  if (IsLarge(k) || IsDate2(k)) {
+    // The conversion chart: numbers never convert to these types.
     throw Conversion(206, "Operand type clash: " + source + " is incompatible with " + TypeName(k));
   }
   if ((IsCharacter(k) || IsNCharacter(k)) && !isFloat) {
@@ -317,9 +323,11 @@ Value FromBinary(const Literal& l, const ColumnType& type, Purpose purpose) {
   const Kind k = type.kind;
   if (IsBinary(k)) {
     Bytes b = l.bytes;
-    if (k == Kind::Image || purpose == Purpose::Compare) return b;
+    if (IsLargeValue(type) || purpose == Purpose::Compare) return b;
     if (b.size() > static_cast<std::size_t>(type.length)) {
-      throw SqlError(8152, 16, "String or binary data would be truncated.");
+      // The message shows the bytes that fit as characters of code page 1252 (the
+      // documentation does not say how binary values appear in it).
+      throw Truncation{FromCodePage1252(b.data(), static_cast<std::size_t>(type.length))};
     }
     if (k == Kind::Binary) b.resize(static_cast<std::size_t>(type.length), 0);
     return b;
@@ -344,6 +352,8 @@ Value FromBinary(const Literal& l, const ColumnType& type, Purpose purpose) {
 struct DateParts {
   int year = 1900, month = 1, day = 1;
   int hour = 0, minute = 0, second = 0, millisecond = 0;
+  std::int64_t fraction = 0;  // 100 ns units (DATE, TIME, DATETIME2: up to seven digits)
+  bool hasDate = false, hasTime = false;
 };
 
 class DateError {
@@ -360,8 +370,9 @@ bool AllDigits(const std::string& s) {
   return true;
 }
 
-// "hh:mm[:ss[.fff]][ ]AM|PM"
-void ParseTime(std::string s, DateParts& p) {
+// "hh:mm[:ss[.fff]][ ]AM|PM"; with `wide`, up to seven fraction digits.
+void ParseTime(std::string s, DateParts& p, bool wide) {
+  p.hasTime = true;
   s = Trim(s);
   std::string upper = UpperAscii(s);
   int ampm = 0;
@@ -373,7 +384,7 @@ void ParseTime(std::string s, DateParts& p) {
   if (auto dot = s.find('.'); dot != std::string::npos) {
     frac = s.substr(dot + 1);
     s = s.substr(0, dot);
-    if (!AllDigits(frac) || frac.size() > 3) throw DateError(false);
+    if (!AllDigits(frac) || frac.size() > (wide ? 7u : 3u)) throw DateError(false);
   }
   std::vector<std::string> parts;
   std::size_t start = 0;
@@ -391,8 +402,11 @@ void ParseTime(std::string s, DateParts& p) {
   p.hour = std::stoi(parts[0]);
   p.minute = std::stoi(parts[1]);
   p.second = parts.size() == 3 ? std::stoi(parts[2]) : 0;
+  std::string seven = frac;
+  while (seven.size() < 7) seven += '0';
+  p.fraction = std::stoll(seven);
   while (frac.size() < 3 && !frac.empty()) frac += '0';
-  p.millisecond = frac.empty() ? 0 : std::stoi(frac);
+  p.millisecond = frac.empty() || frac.size() > 3 ? 0 : std::stoi(frac);
   if (ampm) {
     if (p.hour < 1 || p.hour > 12) throw DateError(true);
     p.hour = p.hour % 12 + (ampm == 2 ? 12 : 0);
@@ -406,16 +420,19 @@ int YearOf(const std::string& s) {
   return y;
 }
 
-DateParts ParseDateText(const std::string& raw, const DateSettings& dates) {
+// `wide`: the rules of DATE, TIME and DATETIME2 (seven fraction digits; the dashed
+// yyyy-mm-dd form is read year-month-day under every DATEFORMAT).
+DateParts ParseDateText(const std::string& raw, const DateSettings& dates, bool wide = false) {
   DateParts p;
   std::string s = Trim(raw);
   if (s.empty()) return p;
   // Time only: digits and then a colon first.
   if (auto colon = s.find(':'); colon != std::string::npos && colon > 0 && colon <= 2 &&
                                 AllDigits(s.substr(0, colon))) {
-    ParseTime(s, p);
+    ParseTime(s, p, wide);
     return p;
   }
+  p.hasDate = true;
   std::string datePart = s, timePart;
   bool iso = false;
   if (auto t = s.find_first_of("Tt"); t != std::string::npos && t >= 8 &&
@@ -463,6 +480,12 @@ DateParts ParseDateText(const std::string& raw, const DateSettings& dates) {
       p.year = std::stoi(parts[0]);
       p.month = std::stoi(parts[1]);
       p.day = std::stoi(parts[2]);
+    } else if (wide && sep == '-' && parts[0].size() == 4) {
+      // DATE, DATETIME2: yyyy-mm-dd is ISO 8601, the same under every setting.
+      if (parts[1].size() > 2 || parts[2].size() > 2) throw DateError(false);
+      p.year = std::stoi(parts[0]);
+      p.month = std::stoi(parts[1]);
+      p.day = std::stoi(parts[2]);
     } else if (parts[0].size() == 4) {
       // Year first: year-month-day, or year-day-month when the day comes before the month.
       const std::string& o = dates.order;
@@ -480,7 +503,7 @@ DateParts ParseDateText(const std::string& raw, const DateSettings& dates) {
     }
   }
   if (!ValidDate(p.year, p.month, p.day)) throw DateError(true);
-  if (!timePart.empty()) ParseTime(timePart, p);
+  if (!timePart.empty()) ParseTime(timePart, p, wide);
   return p;
 }
 
@@ -519,8 +542,40 @@ DateTimeValue ParseDateTime(const std::string& text, bool small, const DateSetti
   return {static_cast<std::int32_t>(days), static_cast<std::int32_t>(ticks)};
 }
 
+Date2Value ParseDate2(const std::string& text, const ColumnType& type, const DateSettings& dates) {
+  DateParts p;
+  try {
+    p = ParseDateText(text, dates, true);
+  } catch (const DateError&) {
+    // An impossible date or time in a string is a conversion failure for these types.
+    throw Conversion(241, "Conversion failed when converting date and/or time from character string.");
+  }
+  if (p.year < 1 || p.year > 9999) {
+    throw Conversion(241, "Conversion failed when converting date and/or time from character string.");
+  }
+  std::int64_t days = DaysFromCivil(p.year, p.month, p.day) + kDaysTo1900;
+  std::int64_t time = ((static_cast<std::int64_t>(p.hour) * 60 + p.minute) * 60 + p.second) * 10000000LL +
+                      p.fraction;
+  if (type.kind == Kind::Date) return {static_cast<std::int32_t>(days), 0};
+  // Rounded half up to the column's fractional digits.
+  const std::int64_t unit = static_cast<std::int64_t>(Pow10(7 - type.scale));
+  time = (time + unit / 2) / unit * unit;
+  if (time >= kTimeUnitsPerDay) {
+    // Rounded past midnight: DATETIME2 goes on to the next day (as DATETIME does). For TIME and
+    // past 9999-12-31 the documentation does not say; this server refuses rather than guess.
+    ++days;
+    time -= kTimeUnitsPerDay;
+    if (type.kind == Kind::Time || days > DaysFromCivil(9999, 12, 31) + kDaysTo1900) {
+      throw Conversion(242, "The conversion of a varchar data type to a " + TypeName(type.kind) +
+                                " data type resulted in an out-of-range value.");
+    }
+  }
+  if (type.kind == Kind::Time) return {0, time};
+  return {static_cast<std::int32_t>(days), time};
+}
+
 Value ConvertLiteral(const Literal& l, const ColumnType& type, const DateSettings& dates,
-                     Purpose purpose) {
+                     Purpose purpose, const ConversionTarget* target) {
   if (type.kind == Kind::Timestamp) {
     if (purpose == Purpose::Compare && l.kind == Literal::Kind::Binary) return l.bytes;
     if (purpose == Purpose::Compare && l.kind == Literal::Kind::Null) return std::monostate{};
@@ -530,14 +585,23 @@ Value ConvertLiteral(const Literal& l, const ColumnType& type, const DateSetting
                    "timestamp column.");
   }
   if (l.kind == Literal::Kind::Null) return std::monostate{};
-  switch (l.kind) {
-    case Literal::Kind::String: return FromString(l, type, dates, purpose);
-    case Literal::Kind::Binary: return FromBinary(l, type, purpose);
-    default: return FromNumber(l, type, purpose);
+  try {
+    switch (l.kind) {
+      case Literal::Kind::String: return FromString(l, type, dates, purpose);
+      case Literal::Kind::Binary: return FromBinary(l, type, purpose);
+      default: return FromNumber(l, type, purpose);
+    }
+  } catch (const Truncation& t) {
+    // SQL Server 2019 and later (compatibility level 150): error 2628 names what was cut.
+    throw SqlError(2628, 16,
+                   "String or binary data would be truncated in table '" +
+                       (target ? target->table : std::string()) + "', column '" +
+                       (target ? target->column : std::string()) + "'. Truncated value: '" + t.kept +
+                       "'.");
   }
 }
 
-int CompareValues(const Value& a, const Value& b) {
+int CompareValues(const Value& a, const Value& b, const std::string& collation) {
   if (IsNull(a) || IsNull(b)) return IsNull(a) == IsNull(b) ? 0 : (IsNull(a) ? -1 : 1);
   auto cmp = [](auto x, auto y) { return x < y ? -1 : (y < x ? 1 : 0); };
   if (auto* x = std::get_if<std::int64_t>(&a)) {
@@ -553,7 +617,9 @@ int CompareValues(const Value& a, const Value& b) {
     if (auto* y = std::get_if<double>(&b)) return cmp(*x, *y);
   }
   if (auto* x = std::get_if<std::string>(&a)) {
-    if (auto* y = std::get_if<std::string>(&b)) return cmp(KeyOf(*x), KeyOf(*y));
+    if (auto* y = std::get_if<std::string>(&b)) {
+      return cmp(CollationKey(*x, collation), CollationKey(*y, collation));
+    }
   }
   if (auto* x = std::get_if<Bytes>(&a)) {
     if (auto* y = std::get_if<Bytes>(&b)) return cmp(*x, *y);
@@ -563,16 +629,17 @@ int CompareValues(const Value& a, const Value& b) {
       return cmp(std::pair(x->days, x->ticks), std::pair(y->days, y->ticks));
     }
   }
+  if (auto* x = std::get_if<Date2Value>(&a)) {
+    if (auto* y = std::get_if<Date2Value>(&b)) {
+      return cmp(std::pair(x->days, x->time), std::pair(y->days, y->time));
+    }
+  }
   return cmp(a.index(), b.index());
 }
 
-std::string KeyOf(const Value& v) {
+std::string KeyOf(const Value& v, const std::string& collation) {
   if (IsNull(v)) return std::string("N");
-  if (auto* s = std::get_if<std::string>(&v)) {
-    std::string t = FoldCase(*s);
-    while (!t.empty() && t.back() == ' ') t.pop_back();
-    return "S" + t;
-  }
+  if (auto* s = std::get_if<std::string>(&v)) return "S" + CollationKey(*s, collation);
   if (auto* d = std::get_if<DecimalValue>(&v)) return "D" + DecimalText(Rescale(*d, 38 - DigitCount(d->units / Pow10(d->scale)) > 0 ? d->scale : d->scale));
   return std::string(1, static_cast<char>('0' + v.index())) + DisplayValue(v);
 }

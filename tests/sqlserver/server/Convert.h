@@ -1,7 +1,7 @@
 #pragma once
 // How a constant of a batch becomes a value of a column, with SQL Server's conversion rules and
 // error numbers: ranges (220, 8115), strings that are not numbers or dates (241, 244, 245, 248,
-// 8114), out-of-range dates (242), truncation (8152), code page 1252 for the non-Unicode types,
+// 8114), out-of-range dates (242), truncation (2628), code page 1252 for the non-Unicode types,
 // rounding of DECIMAL, REAL, DATETIME (1/300 s) and SMALLDATETIME (minute).
 
 #include <string>
@@ -18,18 +18,27 @@ struct DateSettings {
 
 enum class Purpose { Store, Compare };
 
+// Where a value goes, for the text of error 2628.
+struct ConversionTarget {
+  std::string table;   // db.dbo.t
+  std::string column;
+};
+
 // Throws SqlError. For Compare, lengths are not checked and CHAR/BINARY are not padded.
 Value ConvertLiteral(const Literal& literal, const ColumnType& type, const DateSettings& dates,
-                     Purpose purpose = Purpose::Store);
+                     Purpose purpose = Purpose::Store, const ConversionTarget* target = nullptr);
+
+// DATE, TIME or DATETIME2 (the type's kind and scale) from a string; throws 241 or 242.
+Date2Value ParseDate2(const std::string& text, const ColumnType& type, const DateSettings& dates);
 
 // DATETIME (or SMALLDATETIME) from a string; throws 241 or 242.
 DateTimeValue ParseDateTime(const std::string& text, bool smalldatetime, const DateSettings& dates,
                             const std::string& sourceType);
 
-// The order of keys in indexes and of ORDER BY; strings compare case-insensitively and without
-// trailing blanks, as the server's default collation does. NULL sorts first.
-int CompareValues(const Value& a, const Value& b);
+// The order of keys in indexes and of ORDER BY; strings compare under the collation (empty: the
+// server's default collation). NULL sorts first.
+int CompareValues(const Value& a, const Value& b, const std::string& collation = {});
 // A byte string that is equal for equal keys under that comparison.
-std::string KeyOf(const Value& v);
+std::string KeyOf(const Value& v, const std::string& collation = {});
 
 }  // namespace morvane::tds

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "tests/sqlserver/server/Collation.h"
 #include "tests/sqlserver/server/Session.h"
 #include "tests/sqlserver/server/Text.h"
 
@@ -70,30 +71,51 @@ ColumnType ResolveType(const ColumnDefinition& c, int ordinal) {
     }
     return {n <= 24 ? Kind::Real : Kind::Float, 0, 0, 0};
   }
+  if (name == "DATE") return noArguments(Kind::Date);
+  if (name == "TIME" || name == "DATETIME2") {
+    if (a.size() > 1 || c.typeMax) throw SyntaxError(a.size() > 1 ? "," : "MAX", false, 1);
+    std::int64_t scale = a.empty() ? 7 : a[0];
+    if (scale > 7) {
+      throw SqlError(1002, 16, "Line 1: Specified scale " + std::to_string(scale) + " is invalid.",
+                     ErrorScope::Batch);
+    }
+    return {name == "TIME" ? Kind::Time : Kind::DateTime2, 0, 0, static_cast<int>(scale)};
+  }
   struct Sized {
     const char* name;
     Kind kind;
     int max;
+    bool maxAllowed;
   };
   static const Sized kSized[] = {
-      {"CHAR", Kind::Char, 8000},       {"CHARACTER", Kind::Char, 8000},
-      {"VARCHAR", Kind::VarChar, 8000}, {"NCHAR", Kind::NChar, 4000},
-      {"NVARCHAR", Kind::NVarChar, 4000}, {"BINARY", Kind::Binary, 8000},
-      {"VARBINARY", Kind::VarBinary, 8000}};
+      {"CHAR", Kind::Char, 8000, false},         {"CHARACTER", Kind::Char, 8000, false},
+      {"VARCHAR", Kind::VarChar, 8000, true},    {"NCHAR", Kind::NChar, 4000, false},
+      {"NVARCHAR", Kind::NVarChar, 4000, true},  {"BINARY", Kind::Binary, 8000, false},
+      {"VARBINARY", Kind::VarBinary, 8000, true}};
   for (const auto& sized : kSized) {
     if (name != sized.name) continue;
-    if (c.typeMax) throw NotModelled("the (MAX) types");
+    if (c.typeMax) {
+      if (!sized.maxAllowed) throw NotModelled("(MAX) on " + name);
+      ColumnType t{sized.kind, 0, 0, 0};
+      t.max = true;
+      return t;
+    }
     if (a.size() > 1) throw SyntaxError(",", false, 1);
     std::int64_t n = a.empty() ? 1 : a[0];
     if (n < 1) throw invalidLength(n);
+    if (n > 8000) {
+      throw SqlError(131, 15, "The size (" + std::to_string(n) + ") given to the column '" + c.name +
+                                  "' exceeds the maximum allowed for any data type (8000).",
+                     ErrorScope::Batch);
+    }
     if (n > sized.max) {
-      throw Err(131, "The size (" + std::to_string(n) + ") given to the column '" + c.name +
-                         "' exceeds the maximum allowed for any data type (" +
-                         std::to_string(sized.max) + ").");
+      throw SqlError(2717, 15, "The size (" + std::to_string(n) + ") given to the column '" + c.name +
+                                   "' exceeds the maximum allowed (" + std::to_string(sized.max) + ").",
+                     ErrorScope::Batch);
     }
     return {sized.kind, static_cast<int>(n), 0, 0};
   }
-  static const char* kUnmodelled[] = {"DATE", "TIME", "DATETIME2", "DATETIMEOFFSET", "MONEY",
+  static const char* kUnmodelled[] = {"DATETIMEOFFSET", "MONEY",
                                       "SMALLMONEY", "UNIQUEIDENTIFIER", "XML", "SQL_VARIANT",
                                       "GEOGRAPHY", "GEOMETRY", "HIERARCHYID", "SYSNAME"};
   for (const char* u : kUnmodelled) {
@@ -101,6 +123,18 @@ ColumnType ResolveType(const ColumnDefinition& c, int ordinal) {
   }
   throw Err(2715, "Column, parameter, or variable " + number + ": Cannot find data type " +
                       c.typeName + ".");
+}
+
+// The spelling of a collation this server knows; 448 for names SQL Server has no collation of
+// (this server knows four of SQL Server's collations and refuses the others as not modelled).
+std::string KnownCollation(const std::string& name) {
+  if (auto rules = FindCollation(name)) return rules->name;
+  const std::string upper = UpperAscii(name);
+  bool plausible = upper.starts_with("SQL_") || upper.find("_CI_") != std::string::npos ||
+                   upper.find("_CS_") != std::string::npos || upper.ends_with("_BIN") ||
+                   upper.ends_with("_BIN2");
+  if (!plausible) throw SqlError(448, 16, "Invalid collation '" + name + "'.", ErrorScope::Batch);
+  throw NotModelled("the collation " + name);
 }
 
 // Bytes a column takes in every row whatever its value (0 for the variable-length types).
@@ -113,6 +147,9 @@ int FixedBytes(const ColumnType& t) {
     case Kind::Decimal: return t.precision <= 9 ? 5 : t.precision <= 19 ? 9 : t.precision <= 28 ? 13 : 17;
     case Kind::Char: case Kind::Binary: return t.length;
     case Kind::NChar: return 2 * t.length;
+    case Kind::Date: return 3;
+    case Kind::Time: return TimeBytes(t.scale);
+    case Kind::DateTime2: return TimeBytes(t.scale) + 3;
     default: return 0;  // BIT is counted apart; variable-length types may be empty
   }
 }
@@ -139,7 +176,7 @@ void AddIndex(Table& table, Index index, const std::vector<std::string>& columns
                             "' listed more than once.");
       }
     }
-    if (IsLarge(table.columns[*at].type.kind)) {
+    if (IsLargeValue(table.columns[*at].type)) {
       throw Err(1919, "Column '" + table.columns[*at].name + "' in table '" + table.name +
                           "' is of a type that is invalid for use as a key column in an index.");
     }
@@ -184,7 +221,7 @@ void AddIndex(Table& table, Index index, const std::vector<std::string>& columns
   }
   if (index.unique) {
     for (const Row& row : table.rows) {
-      if (!index.keys.insert(IndexKey(index, row)).second) {
+      if (!index.keys.insert(IndexKey(table, index, row)).second) {
         throw Err(1505, "The CREATE UNIQUE INDEX statement terminated because a duplicate key was "
                         "found for the object name '" + qualifiedTable + "' and the index name '" +
                         index.name + "'. The duplicate key value is " + KeyDisplay(index, row) + ".");
@@ -228,7 +265,9 @@ Session::Outcome Session::CreateDb(const CreateDatabase& s) {
   if (catalogue_.Find(s.name)) {
     throw Err(1801, "Database '" + s.name + "' already exists. Choose a different database name.");
   }
-  Database db;
+  std::string collation = kDefaultCollation;
+  if (!s.collation.empty()) collation = KnownCollation(s.collation);
+  Database db(collation);
   db.name = s.name;
   db.id = catalogue_.nextDatabaseId++;
   catalogue_.databases.emplace(s.name, std::move(db));
@@ -266,6 +305,7 @@ Session::Outcome Session::MakeTable(const CreateTable& s) {
   }
   Table t;
   t.name = s.table.name;
+  t.collation = db.collation;
   t.objectId = catalogue_.nextObjectId;
   catalogue_.nextObjectId += 16007;
 
@@ -276,6 +316,11 @@ Session::Outcome Session::MakeTable(const CreateTable& s) {
     Column c;
     c.name = d.name;
     c.type = ResolveType(d, static_cast<int>(i + 1));
+    const bool character = IsCharacter(c.type.kind) || IsNCharacter(c.type.kind);
+    if (!d.collation.empty() && !character) {
+      throw Err(447, "Expression type " + TypeName(c.type.kind) + " is invalid for COLLATE clause.");
+    }
+    if (character) c.type.collation = d.collation.empty() ? db.collation : KnownCollation(d.collation);
     if (t.ColumnIndex(c.name)) {
       throw Err(2705, "Column names in each table must be unique. Column name '" + c.name +
                           "' in table '" + t.name + "' is specified more than once.");

@@ -101,7 +101,8 @@ Session::Outcome Session::InsertRows(const Insert& s) {
     for (std::size_t v = 0; v < values.size(); ++v) {
       const Column& col = t->columns[targets[v]];
       Literal literal = Evaluate(values[v]);
-      row[targets[v]] = ConvertLiteral(literal, col.type, options_.dates);
+      const ConversionTarget target{qualified, col.name};
+      row[targets[v]] = ConvertLiteral(literal, col.type, options_.dates, Purpose::Store, &target);
       given[targets[v]] = true;
     }
     for (std::size_t c = 0; c < t->columns.size(); ++c) {
@@ -148,7 +149,7 @@ Session::Outcome Session::InsertRows(const Insert& s) {
     for (std::size_t i = 0; i < t->indexes.size(); ++i) {
       const Index& index = t->indexes[i];
       if (!index.unique) continue;
-      std::string key = IndexKey(index, row);
+      std::string key = IndexKey(*t, index, row);
       if (index.keys.count(key) || !pending[i].insert(key).second) {
         if (index.primaryKey || index.uniqueConstraint) {
           throw SqlError(2627, 14,

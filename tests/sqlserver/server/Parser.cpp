@@ -152,13 +152,18 @@ class Parser {
     return st;
   }
 
-  CreateDatabase DatabaseName() { return CreateDatabase{Identifier()}; }
+  CreateDatabase DatabaseName() {
+    CreateDatabase d;
+    d.name = Identifier();
+    return d;
+  }
 
   std::variant<UseStatement, CreateDatabase, DropDatabase, CreateTable, DropTable, CreateIndex,
                SetOption, SetIdentityInsert, Insert, Select, Execute, IfStatement>
   Create() {
     if (AcceptWord("DATABASE")) {
       auto db = DatabaseName();
+      if (AcceptWord("COLLATE")) db.collation = Identifier();
       if (!IsStatementEnd()) {
         if (IsWord("ON") || IsWord("COLLATE") || IsWord("WITH") || IsWord("CONTAINMENT")) {
           throw NotModelled("CREATE DATABASE options");
@@ -302,7 +307,10 @@ class Parser {
       ExpectSymbol(")");
     }
     while (true) {
-      if (AcceptWord("IDENTITY")) {
+      if (AcceptWord("COLLATE")) {
+        if (!c.collation.empty()) Fail();
+        c.collation = Identifier();
+      } else if (AcceptWord("IDENTITY")) {
         c.identity = true;
         if (AcceptSymbol("(")) {
           c.seed = SmallNumber(true);
@@ -330,7 +338,7 @@ class Parser {
         }
         c.clustered = Clustering();
       } else if (IsWord("DEFAULT") || IsWord("CHECK") || IsWord("REFERENCES") ||
-                 IsWord("FOREIGN") || IsWord("COLLATE") || IsWord("ROWGUIDCOL") ||
+                 IsWord("FOREIGN") || IsWord("ROWGUIDCOL") ||
                  IsWord("SPARSE") || IsWord("AS")) {
         throw NotModelled("the column option " + UpperAscii(Peek().text));
       } else {

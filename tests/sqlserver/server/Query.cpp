@@ -50,12 +50,19 @@ std::int64_t SystemTypeId(Kind k) {
     case Kind::DateTime: return 61;
     case Kind::SmallDateTime: return 58;
     case Kind::Timestamp: return 189;
+    case Kind::Date: return 40;
+    case Kind::Time: return 41;
+    case Kind::DateTime2: return 42;
   }
   return 0;
 }
 
 std::int64_t MaxLength(const ColumnType& t) {
+  if (t.max) return -1;
   switch (t.kind) {
+    case Kind::Date: return 3;
+    case Kind::Time: return TimeBytes(t.scale);
+    case Kind::DateTime2: return TimeBytes(t.scale) + 3;
     case Kind::TinyInt: case Kind::Bit: return 1;
     case Kind::SmallInt: return 2;
     case Kind::Int: case Kind::Real: case Kind::SmallDateTime: return 4;
@@ -94,8 +101,11 @@ void InformationSchemaColumns(const Database& db, Relation& r) {
       bool character = IsCharacter(k) || IsNCharacter(k) || IsBinary(k);
       std::int64_t chars = k == Kind::Text || k == Kind::Image ? 2147483647
                            : k == Kind::NText                  ? 1073741823
+                           : c.type.max                        ? -1
                                                                : c.type.length;
-      std::int64_t octets = IsNCharacter(k) ? (k == Kind::NText ? 2147483646 : 2LL * c.type.length) : chars;
+      std::int64_t octets = c.type.max ? -1
+                            : IsNCharacter(k) ? (k == Kind::NText ? 2147483646 : 2LL * c.type.length)
+                                              : chars;
       row.push_back(NullIf(!character, Int(chars)));
       row.push_back(NullIf(!character, Int(octets)));
       std::int64_t precision = k == Kind::TinyInt ? 3 : k == Kind::SmallInt ? 5 : k == Kind::Int ? 10
@@ -105,11 +115,11 @@ void InformationSchemaColumns(const Database& db, Relation& r) {
       row.push_back(NullIf(!numeric, Int(precision)));
       row.push_back(NullIf(!numeric, Int(k == Kind::Float || k == Kind::Real ? 2 : 10)));
       row.push_back(NullIf(!(IsInteger(k) || k == Kind::Decimal), Int(k == Kind::Decimal ? c.type.scale : 0)));
-      bool date = k == Kind::DateTime || k == Kind::SmallDateTime;
-      row.push_back(NullIf(!date, Int(k == Kind::DateTime ? 3 : 0)));
+      bool date = k == Kind::DateTime || k == Kind::SmallDateTime || IsDate2(k);
+      row.push_back(NullIf(!date, Int(k == Kind::DateTime ? 3 : IsDate2(k) ? c.type.scale : 0)));
       bool text = IsCharacter(k) || IsNCharacter(k);
       row.push_back(NullIf(!text, Text(IsNCharacter(k) ? "UNICODE" : "iso_1")));
-      row.push_back(NullIf(!text, Text("SQL_Latin1_General_CP1_CI_AS")));
+      row.push_back(NullIf(!text, Text(c.type.collation)));
       r.owned.push_back(std::move(row));
     }
   }
@@ -290,8 +300,12 @@ Relation Session::Resolve(const ObjectName& name) {
         std::int64_t precision = k == Kind::TinyInt ? 3 : k == Kind::SmallInt ? 5 : k == Kind::Int ? 10
                                  : k == Kind::BigInt ? 19 : k == Kind::Float ? 53 : k == Kind::Real ? 24
                                  : k == Kind::Bit ? 1 : k == Kind::DateTime ? 23 : k == Kind::SmallDateTime ? 16
+                                 : k == Kind::Date ? 10
+                                 : k == Kind::Time ? 8 + c.type.scale + (c.type.scale > 0)
+                                 : k == Kind::DateTime2 ? 19 + c.type.scale + (c.type.scale > 0)
                                  : c.type.precision;
-        std::int64_t scale = k == Kind::Decimal ? c.type.scale : k == Kind::DateTime ? 3 : 0;
+        std::int64_t scale = k == Kind::Decimal || k == Kind::Time || k == Kind::DateTime2 ? c.type.scale
+                             : k == Kind::DateTime ? 3 : 0;
         r.owned.push_back({Int(t.objectId), Text(c.name), Int(static_cast<std::int64_t>(i + 1)),
                            Int(SystemTypeId(k)), Int(MaxLength(c.type)), Int(precision), Int(scale),
                            Int(c.nullable), Int(c.identity)});
@@ -376,8 +390,8 @@ Session::Outcome Session::Query(const Select& s, TokenWriter* out, bool* any) {
       if (f.op == "IS NULL") keep = keep && IsNull(v);
       else if (f.op == "IS NOT NULL") keep = keep && !IsNull(v);
       else if (IsNull(v) || IsNull(f.value)) keep = false;
-      else if (f.op == "=") keep = keep && CompareValues(v, f.value) == 0;
-      else keep = keep && CompareValues(v, f.value) != 0;
+      else if (f.op == "=") keep = keep && CompareValues(v, f.value, relation.columns[f.column].type.collation) == 0;
+      else keep = keep && CompareValues(v, f.value, relation.columns[f.column].type.collation) != 0;
     }
     if (keep) rows.push_back(&row);
   }
@@ -471,7 +485,9 @@ Session::Outcome Session::Query(const Select& s, TokenWriter* out, bool* any) {
     if (!keys.empty()) {
       std::stable_sort(result.begin(), result.end(), [&](const Row& a, const Row& b) {
         for (const auto& [k, desc] : keys) {
-          int c = CompareValues(a[k], b[k]);
+          const std::string& collation = k < items.size() ? items[k].column.type.collation
+                                                          : relation.columns[extra[k - items.size()]].type.collation;
+          int c = CompareValues(a[k], b[k], collation);
           if (c != 0) return desc ? c > 0 : c < 0;
         }
         return false;

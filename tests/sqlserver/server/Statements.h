@@ -40,7 +40,10 @@ struct Expression {
 };
 
 struct UseStatement { std::string database; };
-struct CreateDatabase { std::string name; };
+struct CreateDatabase {
+  std::string name;
+  std::string collation;  // COLLATE, empty when not written
+};
 struct DropDatabase { std::vector<std::string> names; };
 
 struct ColumnDefinition {
@@ -48,6 +51,7 @@ struct ColumnDefinition {
   std::string typeName;               // as written ("NVARCHAR", "DOUBLE PRECISION")
   std::vector<std::int64_t> typeArguments;  // (n) or (p, s)
   bool typeMax = false;               // (MAX)
+  std::string collation;              // COLLATE name
   std::optional<bool> nullable;
   bool identity = false;
   std::int64_t seed = 1;

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "tests/sqlserver/server/Collation.h"
+
 namespace morvane::tds {
 namespace {
 
@@ -72,11 +74,6 @@ void AppendUtf8(std::string& out, char32_t c) {
   }
 }
 
-char32_t FoldChar(char32_t c) {
-  if (c >= 'a' && c <= 'z') return c - 32;
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 32;
-  return c;
-}
 
 }  // namespace
 
@@ -156,16 +153,8 @@ std::string FromCodePage1252(const std::uint8_t* data, std::size_t bytes) {
 }
 
 std::string FoldCase(std::string_view text) {
-  bool ascii = true;
-  for (char c : text) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-  std::string out;
-  if (ascii) {
-    out.reserve(text.size());
-    for (char c : text) out += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-    return out;
-  }
-  for (char32_t c : CodePoints(text)) AppendUtf8(out, FoldChar(c));
-  return out;
+  // The server collation's comparison key: case folded in every script, trailing blanks dropped.
+  return CollationKey(text, kDefaultCollation);
 }
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) { return FoldCase(a) == FoldCase(b); }

@@ -26,7 +26,7 @@ std::string ToCodePage1252Repertoire(std::string_view text);
 Bytes ToCodePage1252(std::string_view text);
 std::string FromCodePage1252(const std::uint8_t* data, std::size_t bytes);
 
-// Case folding of the server's case-insensitive collation (ASCII and Latin-1 letters).
+// The key of a name under the server's case-insensitive collation (every script).
 std::string FoldCase(std::string_view text);
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 std::string UpperAscii(std::string_view text);

@@ -1,5 +1,6 @@
 #include "tests/sqlserver/server/Tokens.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "tests/sqlserver/server/Text.h"
@@ -30,6 +31,17 @@ std::uint8_t FixedSize(Kind k) {
 }
 
 }  // namespace
+
+Bytes CollationBytes(const std::string& collation) {
+  // LCID (20 bits), then the flags ignore case 0x10, ignore accent 0x20, ignore width 0x40,
+  // ignore kana 0x80 in the third byte; binary 0x01, binary2 0x02 and the version (4 bits:
+  // 2 for the _100 collations) in the fourth; the SQL sort id last (0 for Windows collations).
+  const std::string name = UpperAscii(collation);
+  if (name == "LATIN1_GENERAL_100_CI_AS_SC") return {0x09, 0x04, 0xD0, 0x20, 0x00};
+  if (name == "LATIN1_GENERAL_100_CS_AS_SC") return {0x09, 0x04, 0xC0, 0x20, 0x00};
+  if (name == "LATIN1_GENERAL_100_BIN2") return {0x09, 0x04, 0x00, 0x22, 0x00};
+  return kCollation;
+}
 
 void TokenWriter::U16(std::uint16_t v) {
   U8(static_cast<std::uint8_t>(v & 0xFF));
@@ -147,10 +159,26 @@ void TokenWriter::ReturnValueInt(const std::string& name, std::int32_t value) {
   U32(static_cast<std::uint32_t>(value));
 }
 
+ColumnType TokenWriter::WireType(const ColumnType& t) const {
+  // Clients before TDS 7.3 get DATE, TIME and DATETIME2 as NVARCHAR text, and clients before 7.2
+  // the (MAX) types as NTEXT, TEXT and IMAGE ("Backward Compatibility for Down-level Clients").
+  if (version_ < kTds73 && IsDate2(t.kind)) {
+    int n = t.kind == Kind::Date ? 10 : t.kind == Kind::Time ? 16 : 27;
+    return {Kind::NVarChar, n, 0, 0};
+  }
+  if (version_ < kTds72 && t.max) {
+    Kind k = t.kind == Kind::NVarChar ? Kind::NText : t.kind == Kind::VarChar ? Kind::Text : Kind::Image;
+    return {k, 0, 0, 0};
+  }
+  return t;
+}
+
 void TokenWriter::ColumnMetadata(const std::vector<ResultColumn>& columns) {
   U8(0x81);
   U16(static_cast<std::uint16_t>(columns.size()));
-  for (const auto& c : columns) {
+  for (const auto& column : columns) {
+    ResultColumn c = column;
+    c.type = WireType(column.type);
     std::uint32_t userType = c.type.kind == Kind::Timestamp ? 80 : 0;
     if (version_ >= kTds72) {
       U32(userType);
@@ -188,22 +216,29 @@ void TokenWriter::ColumnMetadata(const std::vector<ResultColumn>& columns) {
         break;
       case Kind::Char: case Kind::VarChar:
         U8(k == Kind::Char ? 0xAF : 0xA7);
-        U16(static_cast<std::uint16_t>(c.type.length));
-        out_.insert(out_.end(), kCollation.begin(), kCollation.end());
+        U16(c.type.max ? 0xFFFF : static_cast<std::uint16_t>(c.type.length));
+        Collation(c.type);
         break;
       case Kind::NChar: case Kind::NVarChar:
         U8(k == Kind::NChar ? 0xEF : 0xE7);
-        U16(static_cast<std::uint16_t>(c.type.length * 2));
-        out_.insert(out_.end(), kCollation.begin(), kCollation.end());
+        U16(c.type.max ? 0xFFFF : static_cast<std::uint16_t>(c.type.length * 2));
+        Collation(c.type);
         break;
       case Kind::Binary: case Kind::VarBinary: case Kind::Timestamp:
         U8(k == Kind::VarBinary ? 0xA5 : 0xAD);
-        U16(static_cast<std::uint16_t>(k == Kind::Timestamp ? 8 : c.type.length));
+        U16(c.type.max ? 0xFFFF : static_cast<std::uint16_t>(k == Kind::Timestamp ? 8 : c.type.length));
+        break;
+      case Kind::Date:
+        U8(0x28);
+        break;
+      case Kind::Time: case Kind::DateTime2:
+        U8(k == Kind::Time ? 0x29 : 0x2A);
+        U8(static_cast<std::uint8_t>(c.type.scale));
         break;
       case Kind::Text: case Kind::NText: case Kind::Image:
         U8(k == Kind::Text ? 0x23 : k == Kind::NText ? 0x63 : 0x22);
         U32(k == Kind::NText ? 0x7FFFFFFE : 0x7FFFFFFF);
-        if (k != Kind::Image) out_.insert(out_.end(), kCollation.begin(), kCollation.end());
+        if (k != Kind::Image) Collation(c.type);
         if (version_ >= kTds72) {
           U8(1);
         }
@@ -217,9 +252,17 @@ void TokenWriter::ColumnMetadata(const std::vector<ResultColumn>& columns) {
 void TokenWriter::Row(const std::vector<ResultColumn>& columns, const std::vector<Value>& row) {
   U8(0xD1);
   for (std::size_t i = 0; i < columns.size(); ++i) {
-    const Kind k = columns[i].type.kind;
-    const Value& v = row[i];
+    const ColumnType type = WireType(columns[i].type);
+    Value v = row[i];
+    if (IsDate2(columns[i].type.kind) && !IsDate2(type.kind) && !IsNull(v)) {
+      v = Date2Text(columns[i].type.kind, columns[i].type.scale, std::get<Date2Value>(v));
+    }
+    const Kind k = type.kind;
     const bool null = IsNull(v);
+    if (type.max) {
+      Plp(k, v);
+      continue;
+    }
     switch (k) {
       case Kind::TinyInt: case Kind::SmallInt: case Kind::Int: case Kind::BigInt: case Kind::Bit: {
         if (null) {
@@ -300,6 +343,24 @@ void TokenWriter::Row(const std::vector<ResultColumn>& columns, const std::vecto
         out_.insert(out_.end(), data.begin(), data.end());
         break;
       }
+      case Kind::Date: case Kind::Time: case Kind::DateTime2: {
+        if (null) {
+          U8(0);
+          break;
+        }
+        const auto& d = std::get<Date2Value>(v);
+        const int timeBytes = TimeBytes(type.scale);
+        U8(static_cast<std::uint8_t>((k == Kind::Date ? 0 : timeBytes) + (k == Kind::Time ? 0 : 3)));
+        if (k != Kind::Date) {
+          // The time in units of 10^-scale seconds.
+          auto units = static_cast<std::uint64_t>(d.time / static_cast<std::int64_t>(Pow10(7 - type.scale)));
+          for (int b = 0; b < timeBytes; ++b) U8(static_cast<std::uint8_t>(units >> (8 * b)));
+        }
+        if (k != Kind::Time) {
+          for (int b = 0; b < 3; ++b) U8(static_cast<std::uint8_t>(static_cast<std::uint32_t>(d.days) >> (8 * b)));
+        }
+        break;
+      }
       case Kind::Text: case Kind::NText: case Kind::Image: {
         if (null) {
           U8(0);
@@ -322,6 +383,35 @@ void TokenWriter::Row(const std::vector<ResultColumn>& columns, const std::vecto
       }
     }
   }
+}
+
+void TokenWriter::Collation(const ColumnType& type) {
+  Bytes c = CollationBytes(type.collation);
+  out_.insert(out_.end(), c.begin(), c.end());
+}
+
+// A (MAX) value as a PLP stream: its total length, chunks of at most 8000 bytes, a zero chunk.
+void TokenWriter::Plp(Kind k, const Value& v) {
+  if (IsNull(v)) {
+    U64(0xFFFFFFFFFFFFFFFFULL);
+    return;
+  }
+  Bytes data;
+  if (k == Kind::VarBinary) {
+    data = std::get<Bytes>(v);
+  } else if (k == Kind::VarChar) {
+    data = ToCodePage1252(std::get<std::string>(v));
+  } else {
+    AppendUtf16Le(data, Utf8ToUtf16(std::get<std::string>(v)));
+  }
+  U64(data.size());
+  for (std::size_t at = 0; at < data.size(); at += 8000) {
+    std::size_t n = std::min<std::size_t>(8000, data.size() - at);
+    U32(static_cast<std::uint32_t>(n));
+    out_.insert(out_.end(), data.begin() + static_cast<std::ptrdiff_t>(at),
+                data.begin() + static_cast<std::ptrdiff_t>(at + n));
+  }
+  U32(0);
 }
 
 }  // namespace morvane::tds

@@ -25,6 +25,8 @@ constexpr std::uint16_t kDoneAttention = 0x20;
 
 // SQL_Latin1_General_CP1_CI_AS: LCID 0x0409, case-insensitive, sort id 52 (code page 1252).
 inline const Bytes kCollation = {0x09, 0x04, 0xD0, 0x00, 0x34};
+// The five collation bytes of COLMETADATA for a collation name (empty: the server default).
+Bytes CollationBytes(const std::string& collation);
 
 struct ResultColumn {
   std::string name;
@@ -61,6 +63,10 @@ class TokenWriter {
   void BVarChar(const std::string& utf8);
   void UsVarChar(const std::string& utf8);
   void PatchLength(std::size_t at);
+  void Collation(const ColumnType& type);
+  void Plp(Kind kind, const Value& value);
+  // The type a column has on the wire for this client's TDS version.
+  ColumnType WireType(const ColumnType& type) const;
 
   std::uint32_t version_;
   Bytes out_;

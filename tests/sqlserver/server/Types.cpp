@@ -40,6 +40,9 @@ std::string TypeName(Kind kind) {
     case Kind::DateTime: return "datetime";
     case Kind::SmallDateTime: return "smalldatetime";
     case Kind::Timestamp: return "timestamp";
+    case Kind::Date: return "date";
+    case Kind::Time: return "time";
+    case Kind::DateTime2: return "datetime2";
   }
   return "?";
 }
@@ -51,6 +54,8 @@ bool IsCharacter(Kind k) { return k == Kind::Char || k == Kind::VarChar || k == 
 bool IsNCharacter(Kind k) { return k == Kind::NChar || k == Kind::NVarChar || k == Kind::NText; }
 bool IsBinary(Kind k) { return k == Kind::Binary || k == Kind::VarBinary || k == Kind::Image; }
 bool IsLarge(Kind k) { return k == Kind::Text || k == Kind::NText || k == Kind::Image; }
+bool IsDate2(Kind k) { return k == Kind::Date || k == Kind::Time || k == Kind::DateTime2; }
+int TimeBytes(int scale) { return scale <= 2 ? 3 : scale <= 4 ? 4 : 5; }
 
 std::optional<Int128> IntegerRangeMax(Kind k) {
   switch (k) {
@@ -165,6 +170,9 @@ std::string DisplayValue(const Value& v) {
     }
     return out;
   }
+  if (auto* d2 = std::get_if<Date2Value>(&v)) {
+    return Date2Text(d2->time == 0 ? Kind::Date : Kind::DateTime2, 7, *d2);
+  }
   const auto& dt = std::get<DateTimeValue>(v);
   int y = 0, m = 0, d = 0;
   CivilFromDays(dt.days, y, m, d);
@@ -173,6 +181,30 @@ std::string DisplayValue(const Value& v) {
   std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02lld:%02lld:%02lld.%03lld", y, m, d, ms / 3600000,
                 ms / 60000 % 60, ms / 1000 % 60, ms % 1000);
   return buf;
+}
+
+std::string Date2Text(Kind kind, int scale, const Date2Value& v) {
+  std::string out;
+  char buf[48];
+  if (kind != Kind::Time) {
+    int y = 0, m = 0, d = 0;
+    CivilFromDays(v.days - kDaysTo1900, y, m, d);
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", y, m, d);
+    out = buf;
+  }
+  if (kind != Kind::Date) {
+    long long t = v.time;
+    std::snprintf(buf, sizeof buf, "%02lld:%02lld:%02lld", t / 36000000000LL, t / 600000000LL % 60,
+                  t / 10000000LL % 60);
+    if (!out.empty()) out += ' ';
+    out += buf;
+    if (scale > 0) {
+      std::snprintf(buf, sizeof buf, "%07lld", t % 10000000LL);
+      out += '.';
+      out += std::string(buf, static_cast<std::size_t>(scale));
+    }
+  }
+  return out;
 }
 
 }  // namespace morvane::tds

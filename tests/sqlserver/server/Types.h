@@ -17,14 +17,18 @@ __extension__ typedef unsigned __int128 UInt128;
 enum class Kind {
   TinyInt, SmallInt, Int, BigInt, Decimal, Float, Real, Bit,
   Char, VarChar, NChar, NVarChar, Text, NText, Image, Binary, VarBinary,
-  DateTime, SmallDateTime, Timestamp,
+  DateTime, SmallDateTime, Timestamp, Date, Time, DateTime2,
 };
 
 struct ColumnType {
+  ColumnType(Kind k = Kind::Int, int n = 0, int p = 0, int s = 0)
+      : kind(k), length(n), precision(p), scale(s) {}
   Kind kind = Kind::Int;
   int length = 0;     // characters for the character types, bytes for the binary types
   int precision = 0;  // DECIMAL
-  int scale = 0;      // DECIMAL
+  int scale = 0;      // DECIMAL; fractional second digits of TIME and DATETIME2
+  bool max = false;   // NVARCHAR(MAX), VARCHAR(MAX), VARBINARY(MAX)
+  std::string collation;  // character types: the column's collation
 };
 
 // The type name as INFORMATION_SCHEMA and error texts spell it ("int", "nvarchar", ...).
@@ -34,6 +38,11 @@ bool IsCharacter(Kind kind);   // CHAR, VARCHAR, TEXT
 bool IsNCharacter(Kind kind);  // NCHAR, NVARCHAR, NTEXT
 bool IsBinary(Kind kind);      // BINARY, VARBINARY, IMAGE
 bool IsLarge(Kind kind);       // TEXT, NTEXT, IMAGE
+bool IsDate2(Kind kind);       // DATE, TIME, DATETIME2
+// TEXT, NTEXT, IMAGE and the (MAX) types: no index key, no length limit.
+inline bool IsLargeValue(const ColumnType& t) { return IsLarge(t.kind) || t.max; }
+// Bytes of a TIME of the given fractional digits (3, 4 or 5), as stored and sent.
+int TimeBytes(int scale);
 std::optional<Int128> IntegerRangeMax(Kind kind);
 Int128 IntegerRangeMin(Kind kind);
 
@@ -48,9 +57,17 @@ struct DateTimeValue {
   std::int32_t ticks = 0;
 };
 
+// DATE, TIME and DATETIME2: days since 0001-01-01 and 100 ns units since midnight (DATE has
+// no time, TIME no days), already rounded to the column's fractional digits.
+struct Date2Value {
+  std::int32_t days = 0;
+  std::int64_t time = 0;
+};
+constexpr std::int64_t kTimeUnitsPerDay = 864000000000LL;
+
 // A stored cell: NULL, integer (and BIT), decimal, float (and REAL), text (UTF-8), bytes, date.
 using Value = std::variant<std::monostate, std::int64_t, DecimalValue, double, std::string, Bytes,
-                           DateTimeValue>;
+                           DateTimeValue, Date2Value>;
 
 inline bool IsNull(const Value& v) { return std::holds_alternative<std::monostate>(v); }
 
@@ -62,6 +79,10 @@ int DigitCount(Int128 magnitude);
 
 // Civil date helpers.
 std::int32_t DaysFromCivil(int year, int month, int day);  // relative to 1900-01-01
+// Days from 0001-01-01 to 1900-01-01.
+constexpr std::int32_t kDaysTo1900 = 693595;
+// "yyyy-mm-dd", "hh:mm:ss[.fffffff]" (as many digits as `scale`) or both, as SQL Server writes them.
+std::string Date2Text(Kind kind, int scale, const Date2Value& v);
 void CivilFromDays(std::int32_t days, int& year, int& month, int& day);
 bool ValidDate(int year, int month, int day);
 

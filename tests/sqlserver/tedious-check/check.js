@@ -46,6 +46,20 @@ async function main() {
       console.log(`${col.metadata.colName}=${JSON.stringify(v)}`);
     }
   });
+  // The types of SQL Server 2008 and later: TDS 7.3 date types and PLP streams.
+  await run(c, 'CREATE TABLE w (dt2 DATETIME2(3), dd DATE, tm TIME(7), nm NVARCHAR(MAX), ' +
+               'bm VARBINARY(MAX), nmnull NVARCHAR(MAX))');
+  await run(c, "INSERT INTO w VALUES('2004-05-06 12:34:56.789', '0001-01-01', '23:59:59.9999999', " +
+               `N'${'ab'.repeat(4500)}😀', 0x${'c0ffee'.repeat(5000)}, NULL)`);
+  await run(c, 'SELECT * FROM w', (columns) => {
+    for (const col of columns) {
+      let v = col.value;
+      if (Buffer.isBuffer(v)) v = v.toString('hex');
+      // Long values as their length and last characters.
+      if (typeof v === 'string' && v.length > 100) v = `${v.length}:${v.slice(-6)}`;
+      console.log(`${col.metadata.colName}=${JSON.stringify(v)}`);
+    }
+  });
   await run(c, 'SELECT COUNT(*) AS n FROM t', (columns) => console.log(`rpc=${columns[0].value}`), true);
   try {
     await run(c, 'SELECT * FROM missing_table', null, true);

@@ -116,6 +116,27 @@ TEST(Tsql, LogsInAndQueries) {
   EXPECT_NE(output.find("Invalid object name 'nothing_here'."), std::string::npos) << output;
 }
 
+TEST(Tsql, ReadsTheNewTypes) {
+  auto server = SqlServer();
+  std::string db = UniqueName("tsqlnew");
+  std::string script = testing::TempDir() + "/" + db + ".sql";
+  {
+    std::ofstream out(script);
+    out << "CREATE DATABASE [" << db << "]\ngo\nUSE [" << db << "]\ngo\n"
+        << "CREATE TABLE t (d DATE, dt DATETIME2(7), n NVARCHAR(MAX), b VARBINARY(MAX))\ngo\n"
+        << "INSERT INTO t VALUES('9999-12-31', '0001-01-01 00:00:00.0000001', N'Grüße " << std::string(5000, 'z')
+        << "!', 0xCAFE)\ngo\n"
+        << "SELECT d, dt, n, b FROM t\ngo\n"
+        << "USE master\ngo\nDROP DATABASE [" << db << "]\ngo\nexit\n";
+  }
+  std::string output = RunCommand("TDSVER=7.4 tsql -H " + server.host + " -p " + std::to_string(server.port) +
+                                  " -U " + server.user + " -P '" + server.password + "' < " + script + " 2>&1");
+  // tsql writes dates in its own default format.
+  EXPECT_NE(output.find("Dec 31 9999 12:00AM\tJan  1 1 12:00AM\tGrüße"), std::string::npos) << output.substr(0, 400);
+  EXPECT_NE(output.find("Grüße " + std::string(5000, 'z') + "!"), std::string::npos) << output.substr(0, 2000);
+  EXPECT_NE(output.find("cafe"), std::string::npos) << output;
+}
+
 // unixODBC's isql prepares each statement: FreeTDS sends sp_prepexec over RPC.
 TEST(Isql, PreparedStatementsRunThroughSpPrepExec) {
   auto server = SqlServer();
@@ -150,7 +171,9 @@ TEST(Tedious, LogsInAndReadsEveryResultType) {
   const std::vector<std::string> lines = {
       "i=42", "b=\"9007199254740993\"", "d=-12.5", "f=100000000000000000000", "n=\"Grüße 😀\"",
       "v=\"00ff10\"", "t=\"2004-05-06T12:34:56.123Z\"", "x=true", "nul=null", "c=\"Größe €\"", "nt=\"lang 😀\"", "im=\"cafe\"",
-      "sd=\"2004-05-06T12:35:00.000Z\"", "r=0.5", "ti=255", "rpc=1", "rpcerror=208",
+      "sd=\"2004-05-06T12:35:00.000Z\"", "r=0.5", "ti=255",
+      "dt2=\"2004-05-06T12:34:56.789Z\"", "dd=\"0001-01-01T00:00:00.000Z\"",
+      "tm=\"1970-01-01T23:59:59.999Z\"", "nm=\"9002:abab😀\"", "bm=\"30000:c0ffee\"", "nmnull=null", "rpc=1", "rpcerror=208",
       "badlogin=ELOGIN Login failed for user '" + server.user + "'.", "done"};
   for (const std::string& expected : lines) {
     EXPECT_NE(output.find("\n" + expected + "\n"), std::string::npos)
