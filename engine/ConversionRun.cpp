@@ -4,6 +4,7 @@
 
 #include "engine/ColumnType.h"
 #include "engine/RunReport.h"
+#include "engine/SourceProfiles.h"
 #include "engine/SqlNames.h"
 
 namespace morvane {
@@ -161,13 +162,12 @@ class Run {
     // What the field records cannot tell: one query per column that needs it.
     const auto fields = c_.source.FieldListing(table);
     std::vector<ColumnProfile> profiles;
-    bool profiled = fields.has_value();
-    for (std::size_t j = 0; profiled && j < fields->size(); ++j) {
-      auto profile = ProfileQueryOf((*fields)[j]) == ProfileQuery::None
-                         ? std::optional<ColumnProfile>(ColumnProfile{})
-                         : c_.source.ProfileColumn(table, (*fields)[j]);
-      profiled = profile.has_value();
-      if (profiled) profiles.push_back(*profile);
+    bool profiled = false;
+    if (fields) {
+      if (auto p = ProfileColumns(c_.source, table, *fields)) {
+        profiles = std::move(*p);
+        profiled = true;
+      }
     }
     const std::string columns = profiled ? GetColumnList(c_.source, table, &profiles) : "";
     if (columns.empty()) {

@@ -32,8 +32,8 @@ TEST_F(TableDefinitionFromServer, Orders) {
   MySqlSourceDatabase source(connection);
 
   EXPECT_EQ(GetColumnList(source, "orders"),
-            "[id] INT IDENTITY NOT NULL, [customer] NVARCHAR(80) NULL, [code] NCHAR(20) NOT NULL, "
-            "[total] DECIMAL(10, 2) NULL, [note] NTEXT NULL");
+            "[id] INT IDENTITY NOT NULL, [customer] NVARCHAR(80) NULL, [code] NCHAR(10) NOT NULL, "
+            "[total] DECIMAL(10, 2) NULL, [note] NVARCHAR(MAX) NULL");
   EXPECT_EQ(GetKeyClause(source, "orders", pending), ", PRIMARY KEY([id]),  UNIQUE ([code])");
   // A real server marks every key member with PART_KEY, so the unique column joins the index.
   EXPECT_EQ(pending.IndexPending, 1);
@@ -47,8 +47,8 @@ TEST_F(TableDefinitionFromServer, AwkwardNamesAndTextPrefixKey) {
   MySqlSourceDatabase source(connection);
 
   EXPECT_EQ(GetColumnList(source, "my table"),
-            "[order] INT NOT NULL, [user name] NVARCHAR(40) NULL, [a]]b] NCHAR(2) NULL, "
-            "[body] NTEXT NULL");
+            "[order] INT NOT NULL, [user name] NVARCHAR(40) NULL, [a]]b] NCHAR(1) NULL, "
+            "[body] NVARCHAR(MAX) NULL");
   EXPECT_EQ(GetKeyClause(source, "my table", pending), ", PRIMARY KEY([order])");
   // The TEXT column is no member of the index SQL Server would refuse.
   EXPECT_EQ(pending.IndexStatement, "CREATE INDEX [my _ind] ON [my table] ([user name]);");
