@@ -44,15 +44,20 @@ void AppendText(std::string& out, std::string_view text) {
   const bool hasZero = text.find('\0') != std::string_view::npos;
   out += hasZero ? "CAST(N'" : "N'";
   bool first = true;
-  for (char c : text) {
-    if (c == '\0') {
+  std::size_t start = 0;  // of the piece not yet appended
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c != '\'' && c != '\0') continue;
+    out.append(text.data() + start, i - start);
+    start = i + 1;
+    if (c == '\'') {
+      out += "''";
+    } else {
       out += first ? "' AS NVARCHAR(MAX)) + NCHAR(0) + N'" : "' + NCHAR(0) + N'";
       first = false;
-      continue;
     }
-    out += c;
-    if (c == '\'') out += '\'';
   }
+  out.append(text.data() + start, text.size() - start);
   out += "',";
 }
 
@@ -239,6 +244,20 @@ std::optional<std::string> AppendValueLiteral(std::string& out, const Cell& cell
     case LiteralForm::DateTime:
     case LiteralForm::Time:
     case LiteralForm::TimeSpan: {
+      // MySQL's own text is already SQL Server's when it has the column's fraction digits and
+      // is no zero or partial date: written as it is, without building another text.
+      const std::size_t length = column.form == LiteralForm::Time ? 8 : column.form == LiteralForm::Date ? 10 : 19;
+      const std::size_t withFraction = column.form == LiteralForm::Date || column.scale == 0
+                                           ? length
+                                           : length + 1 + column.scale;
+      if (column.form != LiteralForm::TimeSpan && text.size() == withFraction &&
+          (column.form == LiteralForm::Time
+               ? text[0] <= '1' || (text[0] == '2' && text[1] <= '3')
+               : text.substr(0, 4) != "0000" && text.substr(5, 2) != "00" &&
+                     text.substr(8, 2) != "00")) {
+        AppendText(out, text);
+        return std::nullopt;
+      }
       const DateForm dateForm = column.form == LiteralForm::Date       ? DateForm::Date
                                 : column.form == LiteralForm::DateTime ? DateForm::DateTime
                                 : column.form == LiteralForm::Time     ? DateForm::Time
