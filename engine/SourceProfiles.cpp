@@ -8,7 +8,7 @@ std::optional<std::vector<ColumnProfile>> ProfileColumns(SourceDatabase& source,
   std::vector<ColumnProfile> profiles;
   profiles.reserve(fields.size());
   for (const auto& f : fields) {
-    if (ProfileQueryOf(f) == ProfileQuery::None) {
+    if (ProfileQueryOf(f) == ProfileQuery::NoQuery) {
       profiles.emplace_back();
       continue;
     }

@@ -32,7 +32,7 @@ inline long DecimalPrecision(const FieldRecord& f) {
          (f.Has(mysql_flag::Unsigned) ? 0 : 1);
 }
 
-enum class ProfileQuery { None, EnumValues, SetValues, TimeRange, DecimalDigits, ZeroDates };
+enum class ProfileQuery { NoQuery, EnumValues, SetValues, TimeRange, DecimalDigits, ZeroDates };
 
 // Which query, if any, the column needs before its type can be chosen.
 inline ProfileQuery ProfileQueryOf(const FieldRecord& f) {
@@ -46,12 +46,12 @@ inline ProfileQuery ProfileQueryOf(const FieldRecord& f) {
     case t::Decimal:
     case t::NewDecimal:
       return DecimalPrecision(f) > static_cast<long>(MaxSqlServerPrecision) ? ProfileQuery::DecimalDigits
-                                                                           : ProfileQuery::None;
+                                                                           : ProfileQuery::NoQuery;
     case t::Date:
     case t::DateTime:
     case t::Timestamp:
     case t::NewDate: return ProfileQuery::ZeroDates;
-    default: return ProfileQuery::None;
+    default: return ProfileQuery::NoQuery;
   }
 }
 

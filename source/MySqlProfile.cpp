@@ -114,7 +114,7 @@ std::optional<ColumnProfile> MySqlSourceDatabase::ProfileColumn(const std::strin
                                                                 const FieldRecord& field) {
   const ProfileQuery query = ProfileQueryOf(field);
   ColumnProfile profile;
-  if (query == ProfileQuery::None) return profile;
+  if (query == ProfileQuery::NoQuery) return profile;
   if (!connection_) return std::nullopt;
   MYSQL* handle = connection_.get();
   const std::string c = Backticked(field.org_name);
@@ -166,7 +166,7 @@ std::optional<ColumnProfile> MySqlSourceDatabase::ProfileColumn(const std::strin
       profile.zeroDates = Unsigned((*row)[0]);
       return profile;
     }
-    case ProfileQuery::None: break;
+    case ProfileQuery::NoQuery: break;
   }
   return profile;
 }

@@ -197,12 +197,12 @@ TEST(ProfileQuery, OnlyWhereTheFieldRecordCannotTell) {
   EXPECT_EQ(ProfileQueryOf(F(t::String, 32, 0, Utf8mb4, SetFlag)), ProfileQuery::SetValues);
   EXPECT_EQ(ProfileQueryOf(F(t::Time, 10, 0, Binary, 0)), ProfileQuery::TimeRange);
   EXPECT_EQ(ProfileQueryOf(F(t::NewDecimal, 67, 30, Binary, 0)), ProfileQuery::DecimalDigits);
-  EXPECT_EQ(ProfileQueryOf(F(t::NewDecimal, 40, 38, Binary, 0)), ProfileQuery::None);
+  EXPECT_EQ(ProfileQueryOf(F(t::NewDecimal, 40, 38, Binary, 0)), ProfileQuery::NoQuery);
   EXPECT_EQ(ProfileQueryOf(F(t::Date, 10, 0, Binary, 0)), ProfileQuery::ZeroDates);
   EXPECT_EQ(ProfileQueryOf(F(t::DateTime, 26, 6, Binary, 0)), ProfileQuery::ZeroDates);
   EXPECT_EQ(ProfileQueryOf(F(t::Timestamp, 19, 0, Binary, 0)), ProfileQuery::ZeroDates);
-  EXPECT_EQ(ProfileQueryOf(F(t::String, 8, 0, Utf8mb4, 0)), ProfileQuery::None);
-  EXPECT_EQ(ProfileQueryOf(F(t::Year, 4, 0, Binary, U)), ProfileQuery::None);
+  EXPECT_EQ(ProfileQueryOf(F(t::String, 8, 0, Utf8mb4, 0)), ProfileQuery::NoQuery);
+  EXPECT_EQ(ProfileQueryOf(F(t::Year, 4, 0, Binary, U)), ProfileQuery::NoQuery);
 }
 
 TEST(MaxBytesPerCharacter, KnowsTheCommonCharsets) {
