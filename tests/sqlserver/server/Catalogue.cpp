@@ -11,6 +11,23 @@ std::optional<std::size_t> Table::ColumnIndex(const std::string& column) const {
   return std::nullopt;
 }
 
+const Index* Table::IndexById(int indexId) const {
+  for (const auto& index : indexes) {
+    if (index.indexId == indexId) return &index;
+  }
+  return nullptr;
+}
+
+void Table::RebuildKeys() {
+  for (auto& index : indexes) {
+    index.keys.clear();
+    if (!index.unique) continue;
+    for (const Row& row : rows) {
+      if (InIndex(index, row)) index.keys.insert(IndexKey(*this, index, row));
+    }
+  }
+}
+
 Catalogue::Catalogue() {
   const char* system[] = {"master", "tempdb", "model", "msdb"};
   int id = 1;
@@ -25,6 +42,13 @@ Catalogue::Catalogue() {
 Database* Catalogue::Find(const std::string& name) {
   auto it = databases.find(name);
   return it == databases.end() ? nullptr : &it->second;
+}
+
+bool InIndex(const Index& index, const Row& row) {
+  for (std::size_t c : index.filterNotNull) {
+    if (IsNull(row[c])) return false;
+  }
+  return true;
 }
 
 int KeyLimit(const Index& index) { return index.clustered ? 900 : 1700; }

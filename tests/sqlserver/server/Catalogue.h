@@ -1,6 +1,7 @@
 #pragma once
-// The in-memory catalogue that every connection shares: databases, tables with their columns,
-// PRIMARY KEY and UNIQUE constraints, indexes and rows. Callers hold `mutex` while they use it.
+// The in-memory catalogue that every connection shares: databases, tables with their columns and
+// DEFAULTs, PRIMARY KEY, UNIQUE and FOREIGN KEY constraints, indexes and rows. Callers hold
+// `mutex` while they use it.
 
 #include <cstdint>
 #include <map>
@@ -11,13 +12,23 @@
 #include <vector>
 
 #include "tests/sqlserver/server/Collation.h"
+#include "tests/sqlserver/server/Statements.h"
 #include "tests/sqlserver/server/Text.h"
 #include "tests/sqlserver/server/Types.h"
 
 namespace morvane::tds {
 
+// A DEFAULT constraint: its value and its text as sys.default_constraints shows it.
+struct DefaultConstraint {
+  std::string name;
+  int objectId = 0;
+  Expression value;
+  std::string definition;
+};
+
 struct Column {
   std::string name;
+  std::optional<DefaultConstraint> defaultConstraint;
   ColumnType type;
   bool nullable = true;
   bool identity = false;
@@ -34,10 +45,28 @@ struct Index {
   bool primaryKey = false;
   bool uniqueConstraint = false;
   bool clustered = false;
-  std::set<std::string> keys;  // the keys of every row, for unique indexes
+  std::vector<std::size_t> filterNotNull;  // a filtered index: the rows where these are not NULL
+  std::string filterDefinition;            // as sys.indexes shows it
+  std::set<std::string> keys;  // the keys of every row in the index, for unique indexes
+};
+
+
+// A FOREIGN KEY of the table that holds it (the referencing one).
+struct ForeignKey {
+  std::string name;
+  int objectId = 0;
+  std::vector<std::size_t> columns;
+  std::string referencedTable;
+  std::vector<std::size_t> referencedColumns;
+  int keyIndexId = 0;  // the referenced PRIMARY KEY, UNIQUE constraint or unique index
+  std::string onDelete = "NO_ACTION";
+  std::string onUpdate = "NO_ACTION";
+  bool notTrusted = false;  // created WITH NOCHECK
 };
 
 using Row = std::vector<Value>;
+// Whether a row is in an index (a filtered index leaves rows out).
+bool InIndex(const Index& index, const Row& row);
 
 struct Table {
   std::string name;
@@ -45,10 +74,14 @@ struct Table {
   int objectId = 0;
   std::vector<Column> columns;
   std::vector<Index> indexes;
+  std::vector<ForeignKey> foreignKeys;
   std::vector<Row> rows;
   std::optional<std::int64_t> lastIdentity;
 
   std::optional<std::size_t> ColumnIndex(const std::string& column) const;
+  const Index* IndexById(int indexId) const;
+  // Recomputes the keys of the unique indexes from the rows (after rows went or changed).
+  void RebuildKeys();
 };
 
 struct Database {

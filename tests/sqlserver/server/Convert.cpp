@@ -92,6 +92,7 @@ std::string SourceName(const Literal& l) {
     case Literal::Kind::Float: return "float";
     case Literal::Kind::String: return l.unicode ? "nvarchar" : "varchar";
     case Literal::Kind::Binary: return "varbinary";
+    case Literal::Kind::DateTime: return l.dateTime2 ? "datetime2" : "datetime";
     case Literal::Kind::Null: return "NULL";
   }
   return "?";
@@ -574,6 +575,33 @@ Date2Value ParseDate2(const std::string& text, const ColumnType& type, const Dat
   return {static_cast<std::int32_t>(days), time};
 }
 
+namespace {
+
+// The value of GETDATE() or SYSDATETIME() into a column: rounded to what the column keeps.
+Value FromDateTime(const Literal& l, const ColumnType& type, const DateSettings& dates) {
+  const Kind k = type.kind;
+  if (IsDate2(k)) return ParseDate2(l.text, type, dates);
+  if (k == Kind::DateTime || k == Kind::SmallDateTime) {
+    Date2Value v = ParseDate2(l.text, ColumnType(Kind::DateTime2, 0, 0, 7), dates);
+    std::int64_t days = v.days - kDaysTo1900;
+    std::int64_t ticks = k == Kind::DateTime ? (v.time * 3 + 50000) / 100000
+                                             : (v.time + 300000000) / 600000000 * 18000;
+    if (ticks >= kTicksPerDay) {
+      ++days;
+      ticks -= kTicksPerDay;
+    }
+    if (days < (k == Kind::DateTime ? kDateTimeMinDays : 0) ||
+        days > (k == Kind::DateTime ? kDateTimeMaxDays : kSmallMaxDays)) {
+      throw Conversion(242, "The conversion of a " + SourceName(l) + " data type to a " + TypeName(k) +
+                                " data type resulted in an out-of-range value.");
+    }
+    return DateTimeValue{static_cast<std::int32_t>(days), static_cast<std::int32_t>(ticks)};
+  }
+  throw NotModelled("the conversion of " + SourceName(l) + " to " + TypeName(k));
+}
+
+}  // namespace
+
 Value ConvertLiteral(const Literal& l, const ColumnType& type, const DateSettings& dates,
                      Purpose purpose, const ConversionTarget* target) {
   if (type.kind == Kind::Timestamp) {
@@ -587,6 +615,7 @@ Value ConvertLiteral(const Literal& l, const ColumnType& type, const DateSetting
   if (l.kind == Literal::Kind::Null) return std::monostate{};
   try {
     switch (l.kind) {
+      case Literal::Kind::DateTime: return FromDateTime(l, type, dates);
       case Literal::Kind::String: return FromString(l, type, dates, purpose);
       case Literal::Kind::Binary: return FromBinary(l, type, purpose);
       default: return FromNumber(l, type, purpose);

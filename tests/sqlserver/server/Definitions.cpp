@@ -1,4 +1,5 @@
-// CREATE/DROP DATABASE, CREATE/DROP TABLE, CREATE INDEX and SET IDENTITY_INSERT.
+// CREATE/DROP DATABASE, CREATE/DROP TABLE, CREATE INDEX, ALTER TABLE ... ADD PRIMARY KEY/UNIQUE
+// and SET IDENTITY_INSERT.
 
 #include <algorithm>
 #include <cstdio>
@@ -182,6 +183,12 @@ void AddIndex(Table& table, Index index, const std::vector<std::string>& columns
     }
     index.columns.push_back(*at);
   }
+  if (index.columns.size() > 32) {
+    throw Err(1904, "The index '" + index.name + "' on table '" + qualifiedTable + "' has " +
+                        std::to_string(index.columns.size()) +
+                        " column names in index key list. The maximum limit for index or statistics key "
+                        "column list is 32.");
+  }
   if (index.descending.size() < index.columns.size()) index.descending.resize(index.columns.size());
   int most = 0, least = 0;
   for (std::size_t c : index.columns) {
@@ -202,6 +209,7 @@ void AddIndex(Table& table, Index index, const std::vector<std::string>& columns
             " bytes. For some combination of large values, the insert/update operation will fail.", 1});
   }
   for (const Row& row : table.rows) {
+    if (!InIndex(index, row)) continue;
     int bytes = KeyBytes(table, index, row);
     if (bytes > limit) {
       throw Err(1946, "Operation failed. The index entry of length " + std::to_string(bytes) +
@@ -221,6 +229,7 @@ void AddIndex(Table& table, Index index, const std::vector<std::string>& columns
   }
   if (index.unique) {
     for (const Row& row : table.rows) {
+      if (!InIndex(index, row)) continue;
       if (!index.keys.insert(IndexKey(table, index, row)).second) {
         throw Err(1505, "The CREATE UNIQUE INDEX statement terminated because a duplicate key was "
                         "found for the object name '" + qualifiedTable + "' and the index name '" +
@@ -372,6 +381,7 @@ Session::Outcome Session::MakeTable(const CreateTable& s) {
       k.columns = {c.name};
       constraints.push_back(k);
     }
+    if (d.defaultValue) c.defaultConstraint = MakeDefault(db, t, c, d.defaultName, *d.defaultValue);
     t.columns.push_back(c);
   }
   // The minimum row size: fixed-length data, eight BIT columns to a byte, and the row header,
@@ -393,7 +403,13 @@ Session::Outcome Session::MakeTable(const CreateTable& s) {
   // Primary key first: it takes the clustered index unless told otherwise.
   std::stable_partition(constraints.begin(), constraints.end(),
                         [](const KeyConstraint& k) { return k.primaryKey; });
-  std::set<std::string, LessIgnoringCase> names;
+  std::set<std::string, NameLess> names{NameLess{db.collation}};
+  for (const Column& c : t.columns) {
+    if (!c.defaultConstraint) continue;
+    if (!names.insert(c.defaultConstraint->name).second) {
+      throw Err(2714, "There is already an object named '" + c.defaultConstraint->name + "' in the database.");
+    }
+  }
   std::vector<SqlMessage> warnings;
   int serial = 0;
   bool primarySeen = false;
@@ -444,8 +460,19 @@ Session::Outcome Session::RemoveTables(const DropTable& s) {
       throw Err(3701, "Cannot drop the table '" + name.written +
                           "', because it does not exist or you do not have permission.");
     }
+    for (const auto& [otherName, other] : db->tables) {
+      for (const auto& fk : other.foreignKeys) {
+        if (&other != t && NamesEqual(fk.referencedTable, t->name, db->collation)) {
+          throw Err(3726, "Could not drop object '" + name.written + "' because it is referenced by a FOREIGN KEY constraint.");
+        }
+      }
+    }
     for (const auto& index : t->indexes) {
       if (index.primaryKey || index.uniqueConstraint) db->objectNames.erase(index.name);
+    }
+    for (const auto& fk : t->foreignKeys) db->objectNames.erase(fk.name);
+    for (const auto& c : t->columns) {
+      if (c.defaultConstraint) db->objectNames.erase(c.defaultConstraint->name);
     }
     db->objectNames.erase(t->name);
     if (identityInsert_ && EqualsIgnoringCase(identityInsert_->first, db->name) &&
@@ -457,6 +484,46 @@ Session::Outcome Session::RemoveTables(const DropTable& s) {
   return {};
 }
 
+// ALTER TABLE t ADD [CONSTRAINT n] PRIMARY KEY | UNIQUE [CLUSTERED | NONCLUSTERED] (...): the
+// rows already there must fit the key (1505, 8111 for nullable PRIMARY KEY columns).
+Session::Outcome Session::AddKey(Database& db, Table& t, const KeyConstraint& k) {
+  if (k.primaryKey) {
+    for (const auto& index : t.indexes) {
+      if (index.primaryKey) throw Err(1779, "Table '" + t.name + "' already has a primary key defined on it.");
+    }
+    for (const auto& col : k.columns) {
+      auto at = t.ColumnIndex(col);
+      if (at && t.columns[*at].nullable) {
+        throw Err(8111, "Cannot define PRIMARY KEY constraint on nullable column in table '" + t.name + "'.");
+      }
+    }
+  }
+  Index index;
+  index.primaryKey = k.primaryKey;
+  index.uniqueConstraint = !k.primaryKey;
+  index.unique = true;
+  bool clusteredTaken = false;
+  for (const auto& other : t.indexes) clusteredTaken = clusteredTaken || other.clustered;
+  index.clustered = k.clustered.value_or(k.primaryKey && !clusteredTaken);
+  index.name = k.name.empty() ? ConstraintName(k.primaryKey ? "PK" : "UQ", t.name, t.objectId,
+                                               static_cast<int>(t.indexes.size()) + 1)
+                              : k.name;
+  if (db.objectNames.count(index.name)) {
+    throw Err(2714, "There is already an object named '" + index.name + "' in the database.");
+  }
+  for (const auto& other : t.indexes) {
+    if (NamesEqual(other.name, index.name, t.collation)) {
+      throw Err(1913, "The operation failed because an index or statistics with name '" + index.name +
+                          "' already exists on table 'dbo." + t.name + "'.");
+    }
+  }
+  std::vector<SqlMessage> warnings;
+  AddIndex(t, index, k.columns, "dbo." + t.name, warnings);
+  db.objectNames.insert(index.name);
+  for (auto& w : warnings) warnings_.push_back(std::move(w));
+  return {};
+}
+
 Session::Outcome Session::MakeIndex(const CreateIndex& s) {
   std::lock_guard lock(catalogue_.mutex);
   Table* t = FindTable(s.table);
@@ -465,7 +532,7 @@ Session::Outcome Session::MakeIndex(const CreateIndex& s) {
                         "\" because it does not exist or you do not have permissions.");
   }
   for (const auto& other : t->indexes) {
-    if (EqualsIgnoringCase(other.name, s.name)) {
+    if (NamesEqual(other.name, s.name, t->collation)) {
       throw Err(1913, "The operation failed because an index or statistics with name '" + s.name +
                           "' already exists on table 'dbo." + t->name + "'.");
     }
@@ -475,6 +542,18 @@ Session::Outcome Session::MakeIndex(const CreateIndex& s) {
   index.unique = s.unique;
   index.clustered = s.clustered;
   index.descending = s.descending;
+  if (!s.filterNotNull.empty()) {
+    // Filtered indexes are nonclustered (CREATE INDEX, WHERE <filter_predicate>).
+    if (s.clustered) throw NotModelled("filtered clustered indexes, which SQL Server refuses");
+    std::string definition;
+    for (const auto& name : s.filterNotNull) {
+      auto at = t->ColumnIndex(name);
+      if (!at) throw SqlError(207, 16, "Invalid column name '" + name + "'.", ErrorScope::Batch);
+      index.filterNotNull.push_back(*at);
+      definition += (definition.empty() ? "" : " AND ") + ("[" + t->columns[*at].name + "] IS NOT NULL");
+    }
+    index.filterDefinition = "(" + definition + ")";
+  }
   std::vector<SqlMessage> warnings;
   AddIndex(*t, index, s.columns, "dbo." + t->name, warnings);
   for (auto& w : warnings) warnings_.push_back(std::move(w));

@@ -107,6 +107,7 @@ Session::Outcome Session::InsertRows(const Insert& s) {
     }
     for (std::size_t c = 0; c < t->columns.size(); ++c) {
       const Column& col = t->columns[c];
+      if (!given[c] && !col.identity && col.type.kind != Kind::Timestamp) row[c] = DefaultOf(col, qualified);
       if (col.identity && !given[c]) {
         std::int64_t next = identity ? *identity + col.increment : col.seed;
         Int128 max = col.type.kind == Kind::Decimal ? Pow10(col.type.precision) - 1
@@ -137,6 +138,7 @@ Session::Outcome Session::InsertRows(const Insert& s) {
       }
     }
     for (const Index& index : t->indexes) {
+      if (!InIndex(index, row)) continue;
       int bytes = KeyBytes(*t, index, row);
       if (bytes > KeyLimit(index)) {
         throw SqlError(1946, 16,
@@ -148,7 +150,7 @@ Session::Outcome Session::InsertRows(const Insert& s) {
     }
     for (std::size_t i = 0; i < t->indexes.size(); ++i) {
       const Index& index = t->indexes[i];
-      if (!index.unique) continue;
+      if (!index.unique || !InIndex(index, row)) continue;
       std::string key = IndexKey(*t, index, row);
       if (index.keys.count(key) || !pending[i].insert(key).second) {
         if (index.primaryKey || index.uniqueConstraint) {
@@ -165,6 +167,7 @@ Session::Outcome Session::InsertRows(const Insert& s) {
     }
     newRows.push_back(std::move(row));
   }
+  CheckParents(*db, *t, newRows, "INSERT");
   for (std::size_t i = 0; i < t->indexes.size(); ++i) t->indexes[i].keys.merge(pending[i]);
   t->lastIdentity = identity;
   db->rowVersion = rowVersion;

@@ -138,7 +138,21 @@ class Parser {
       st.body = Exec();
     } else if (word == "BEGIN" || word == "COMMIT" || word == "ROLLBACK" || word == "SAVE") {
       throw NotModelled("transactions (" + word + ")");
-    } else if (word == "UPDATE" || word == "DELETE" || word == "TRUNCATE" || word == "ALTER" ||
+    } else if (word == "ALTER") {
+      ++pos_;
+      st.body = Alter();
+    } else if (word == "DELETE") {
+      ++pos_;
+      Delete d;
+      AcceptWord("FROM");
+      d.table = Name();
+      if (AcceptWord("WHERE")) {
+        do d.where.push_back(ParseCondition());
+        while (AcceptWord("AND"));
+        if (IsWord("OR")) throw NotModelled("OR in WHERE");
+      }
+      st.body = d;
+    } else if (word == "UPDATE" || word == "TRUNCATE" ||
                word == "MERGE" || word == "DECLARE" || word == "PRINT" || word == "WHILE") {
       throw NotModelled("the " + word + " statement");
     } else if (t.kind == TokenKind::Word && !IsReservedKeyword(word) && IsSymbol(";", 1) == false &&
@@ -158,8 +172,7 @@ class Parser {
     return d;
   }
 
-  std::variant<UseStatement, CreateDatabase, DropDatabase, CreateTable, DropTable, CreateIndex,
-               SetOption, SetIdentityInsert, Insert, Select, Execute, IfStatement>
+  Statement::Body
   Create() {
     if (AcceptWord("DATABASE")) {
       auto db = DatabaseName();
@@ -196,7 +209,18 @@ class Parser {
         index.descending.push_back(desc);
       } while (AcceptSymbol(","));
       ExpectSymbol(")");
-      if (IsWord("INCLUDE") || IsWord("WHERE") || IsWord("WITH") || IsWord("ON")) {
+      if (AcceptWord("WHERE")) {
+        do {
+          index.filterNotNull.push_back(Identifier());
+          if (!IsWord("IS")) throw NotModelled("index filters other than [column] IS NOT NULL");
+          ExpectWord("IS");
+          if (!IsWord("NOT")) throw NotModelled("index filters other than [column] IS NOT NULL");
+          ExpectWord("NOT");
+          ExpectWord("NULL");
+        } while (AcceptWord("AND"));
+        if (IsWord("OR")) throw NotModelled("index filters with OR");
+      }
+      if (IsWord("INCLUDE") || IsWord("WITH") || IsWord("ON")) {
         throw NotModelled("CREATE INDEX options");
       }
       return index;
@@ -212,7 +236,7 @@ class Parser {
   }
   static bool StartsStatement(const Token& t) {
     if (t.kind != TokenKind::Word) return false;
-    static const char* kStarts[] = {"USE", "CREATE", "DROP", "SET", "INSERT", "SELECT", "IF",
+    static const char* kStarts[] = {"USE", "CREATE", "DROP", "SET", "INSERT", "SELECT", "IF", "ALTER", "DELETE",
                                     "EXEC", "EXECUTE", "ELSE", "BEGIN", "COMMIT", "ROLLBACK"};
     std::string w = UpperAscii(t.text);
     for (const char* s : kStarts) {
@@ -229,6 +253,103 @@ class Parser {
     ++pos_;
     std::int64_t v = std::stoll(t.text);
     return negative ? -v : v;
+  }
+
+  // A DEFAULT: a constant (with a sign, in parentheses) or a date and time function.
+  Expression DefaultValue() {
+    Expression e = ParseExpression();
+    const Expression* inner = &e;
+    if (inner->kind == Expression::Kind::Function) {
+      static const char* kFunctions[] = {"GETDATE", "SYSDATETIME", "GETUTCDATE", "SYSUTCDATETIME"};
+      bool known = false;
+      for (const char* f : kFunctions) known = known || inner->name == f;
+      if (!known || !inner->arguments.empty()) throw NotModelled("the default " + inner->written);
+    } else if (inner->kind != Expression::Kind::Literal) {
+      throw NotModelled("the default " + inner->written);
+    }
+    return e;
+  }
+
+  std::string ReferentialAction() {
+    if (AcceptWord("CASCADE")) return "CASCADE";
+    if (AcceptWord("NO")) {
+      ExpectWord("ACTION");
+      return "NO_ACTION";
+    }
+    if (AcceptWord("SET")) {
+      if (AcceptWord("NULL")) return "SET_NULL";
+      ExpectWord("DEFAULT");
+      return "SET_DEFAULT";
+    }
+    Fail();
+  }
+
+  std::vector<std::string> ColumnList() {
+    std::vector<std::string> out;
+    ExpectSymbol("(");
+    do out.push_back(Identifier());
+    while (AcceptSymbol(","));
+    ExpectSymbol(")");
+    return out;
+  }
+
+  AlterTable Alter() {
+    if (!AcceptWord("TABLE")) {
+      if (Peek().kind == TokenKind::Word) throw NotModelled("ALTER " + UpperAscii(Peek().text));
+      Fail();
+    }
+    AlterTable a;
+    a.table = Name();
+    if (AcceptWord("WITH")) {
+      if (AcceptWord("NOCHECK")) {
+        a.noCheck = true;
+      } else {
+        ExpectWord("CHECK");
+      }
+    }
+    if (!AcceptWord("ADD")) {
+      if (Peek().kind == TokenKind::Word) throw NotModelled("ALTER TABLE ... " + UpperAscii(Peek().text));
+      Fail();
+    }
+    std::string name;
+    const std::size_t constraintStart = pos_;
+    if (AcceptWord("CONSTRAINT")) name = Identifier();
+    if (IsWord("PRIMARY") || IsWord("UNIQUE")) {
+      pos_ = constraintStart;
+      if (a.noCheck) Fail();
+      a.key = TableConstraint();
+      return a;
+    }
+    if (AcceptWord("FOREIGN")) {
+      ExpectWord("KEY");
+      ForeignKeyDefinition fk;
+      fk.name = name;
+      fk.columns = ColumnList();
+      ExpectWord("REFERENCES");
+      fk.referenced = Name();
+      fk.referencedColumns = ColumnList();
+      while (AcceptWord("ON")) {
+        if (AcceptWord("DELETE")) {
+          fk.onDelete = ReferentialAction();
+        } else {
+          ExpectWord("UPDATE");
+          fk.onUpdate = ReferentialAction();
+        }
+      }
+      if (IsWord("NOT")) throw NotModelled("NOT FOR REPLICATION");
+      a.foreignKey = fk;
+    } else if (AcceptWord("DEFAULT")) {
+      if (a.noCheck) Fail();
+      a.defaultName = name;
+      a.defaultValue = DefaultValue();
+      ExpectWord("FOR");
+      a.defaultColumn = Identifier();
+    } else if (Peek().kind == TokenKind::Word) {
+      throw NotModelled("ALTER TABLE ... ADD " + UpperAscii(Peek().text));
+    } else {
+      Fail();
+    }
+    return a;
   }
 
   CreateTable Table() {
@@ -323,6 +444,15 @@ class Parser {
         c.nullable = false;
       } else if (AcceptWord("NULL")) {
         c.nullable = true;
+      } else if (AcceptWord("DEFAULT")) {
+        if (c.defaultValue) Fail();
+        c.defaultValue = DefaultValue();
+      } else if (IsWord("CONSTRAINT") && IsWord("DEFAULT", 2)) {
+        ++pos_;
+        c.defaultName = Identifier();
+        ExpectWord("DEFAULT");
+        if (c.defaultValue) Fail();
+        c.defaultValue = DefaultValue();
       } else if (IsWord("CONSTRAINT") || IsWord("PRIMARY") || IsWord("UNIQUE")) {
         if (AcceptWord("CONSTRAINT")) c.constraintName = Identifier();
         if (AcceptWord("PRIMARY")) {
@@ -337,7 +467,7 @@ class Parser {
           Fail();
         }
         c.clustered = Clustering();
-      } else if (IsWord("DEFAULT") || IsWord("CHECK") || IsWord("REFERENCES") ||
+      } else if (IsWord("CHECK") || IsWord("REFERENCES") ||
                  IsWord("FOREIGN") || IsWord("ROWGUIDCOL") ||
                  IsWord("SPARSE") || IsWord("AS")) {
         throw NotModelled("the column option " + UpperAscii(Peek().text));
@@ -348,8 +478,7 @@ class Parser {
     return c;
   }
 
-  std::variant<UseStatement, CreateDatabase, DropDatabase, CreateTable, DropTable, CreateIndex,
-               SetOption, SetIdentityInsert, Insert, Select, Execute, IfStatement>
+  Statement::Body
   Drop() {
     if (AcceptWord("DATABASE")) {
       DropDatabase d;
@@ -372,8 +501,7 @@ class Parser {
     Fail();
   }
 
-  std::variant<UseStatement, CreateDatabase, DropDatabase, CreateTable, DropTable, CreateIndex,
-               SetOption, SetIdentityInsert, Insert, Select, Execute, IfStatement>
+  Statement::Body
   Set() {
     const Token& t = Peek();
     if (t.kind != TokenKind::Word) Fail();
@@ -470,12 +598,21 @@ class Parser {
   }
 
   Expression ParseExpression() {
+    std::size_t start = pos_;
     Expression e = Primary();
+    if (IsSymbol("+")) {
+      Expression concat;
+      concat.kind = Expression::Kind::Concat;
+      concat.arguments.push_back(std::move(e));
+      while (AcceptSymbol("+")) concat.arguments.push_back(Primary());
+      for (std::size_t i = start; i < pos_; ++i) concat.written += tokens_[i].written;
+      e = std::move(concat);
+    }
     const Token& t = Peek();
     if (t.kind == TokenKind::Symbol &&
-        (t.text == "+" || t.text == "-" || t.text == "*" || t.text == "/" || t.text == "%" ||
-         t.text == "&" || t.text == "|" || t.text == "^")) {
-      throw NotModelled("expressions with operators");
+        (t.text == "-" || t.text == "*" || t.text == "/" || t.text == "%" || t.text == "&" ||
+         t.text == "|" || t.text == "^")) {
+      throw NotModelled("expressions with operators other than + over strings");
     }
     return e;
   }
@@ -530,6 +667,21 @@ class Parser {
         if (!AcceptSymbol("*")) throw NotModelled("COUNT of an expression");
         ExpectSymbol(")");
         e.kind = Expression::Kind::CountStar;
+      } else if (fn == "CAST") {
+        e.kind = Expression::Kind::Cast;
+        e.arguments.push_back(ParseExpression());
+        ExpectWord("AS");
+        if (Peek().kind != TokenKind::Word && Peek().kind != TokenKind::QuotedName) Fail();
+        e.name = UpperAscii(Next().text);
+        if (AcceptSymbol("(")) {
+          if (AcceptWord("MAX")) {
+            e.castMax = true;
+          } else {
+            e.castLength = SmallNumber();
+          }
+          ExpectSymbol(")");
+        }
+        ExpectSymbol(")");
       } else {
         e.kind = Expression::Kind::Function;
         e.name = fn;
@@ -544,10 +696,17 @@ class Parser {
       ObjectName n = Name();
       e.name = n.name;
     } else {
+      if (IsWord("CURRENT_TIMESTAMP")) {
+        // CURRENT_TIMESTAMP is GETDATE() (CURRENT_TIMESTAMP (Transact-SQL)).
+        ++pos_;
+        e.kind = Expression::Kind::Function;
+        e.name = "GETDATE";
+        e.written = "CURRENT_TIMESTAMP";
+        return e;
+      }
       if (t.kind == TokenKind::Word && (UpperAscii(t.text) == "DEFAULT" ||
                                         UpperAscii(t.text) == "CASE" ||
-                                        UpperAscii(t.text) == "CONVERT" ||
-                                        UpperAscii(t.text) == "CURRENT_TIMESTAMP")) {
+                                        UpperAscii(t.text) == "CONVERT")) {
         throw NotModelled(UpperAscii(t.text) + " in expressions");
       }
       Fail();

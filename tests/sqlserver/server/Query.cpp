@@ -1,7 +1,10 @@
 // SELECT over one table or system view (sys.databases, sysdatabases, INFORMATION_SCHEMA.COLUMNS
-// and TABLES, sys.tables, sys.columns, sys.indexes), IF [NOT] EXISTS, and EXEC sp_helpindex.
+// and TABLES, sys.tables, sys.columns, sys.types, sys.indexes, sys.index_columns,
+// sys.foreign_keys, sys.foreign_key_columns, sys.default_constraints), the values of expressions,
+// IF [NOT] EXISTS, and EXEC sp_helpindex.
 
 #include <algorithm>
+#include <chrono>
 #include <utility>
 
 #include "tests/sqlserver/server/Session.h"
@@ -72,6 +75,33 @@ std::int64_t MaxLength(const ColumnType& t) {
     case Kind::Text: case Kind::NText: case Kind::Image: return 16;
     default: return t.length;
   }
+}
+
+// sys.types.user_type_id: the system type id, and 80 for timestamp (as in COLMETADATA).
+std::int64_t UserTypeId(Kind k) { return k == Kind::Timestamp ? 80 : SystemTypeId(k); }
+
+ColumnType NVarCharMax() {
+  ColumnType t(Kind::NVarChar);
+  t.max = true;
+  t.collation = kDefaultCollation;
+  return t;
+}
+
+// sys.foreign_keys: 0 NO_ACTION, 1 CASCADE, 2 SET_NULL, 3 SET_DEFAULT.
+std::int64_t ActionCode(const std::string& action) {
+  return action == "CASCADE" ? 1 : action == "SET_NULL" ? 2 : action == "SET_DEFAULT" ? 3 : 0;
+}
+
+// sys.columns.precision: of the numeric and date types, 0 for the others.
+std::int64_t TypePrecision(const ColumnType& t) {
+  const Kind k = t.kind;
+  return k == Kind::TinyInt ? 3 : k == Kind::SmallInt ? 5 : k == Kind::Int ? 10
+         : k == Kind::BigInt ? 19 : k == Kind::Float ? 53 : k == Kind::Real ? 24
+         : k == Kind::Bit ? 1 : k == Kind::DateTime ? 23 : k == Kind::SmallDateTime ? 16
+         : k == Kind::Date ? 10
+         : k == Kind::Time ? 8 + t.scale + (t.scale > 0)
+         : k == Kind::DateTime2 ? 19 + t.scale + (t.scale > 0)
+         : t.precision;
 }
 
 void InformationSchemaColumns(const Database& db, Relation& r) {
@@ -167,9 +197,13 @@ Typed TypedLiteral(const Literal& l, const DateSettings& dates) {
       break;
     }
     case Literal::Kind::Float: type = Of(Kind::Float); break;
+    case Literal::Kind::DateTime:
+      type = l.dateTime2 ? ColumnType(Kind::DateTime2, 0, 0, 7) : Of(Kind::DateTime);
+      break;
     case Literal::Kind::String: {
       int n = std::max<int>(1, static_cast<int>(Utf16Length(l.text)));
       type = {l.unicode ? Kind::NVarChar : Kind::VarChar, n, 0, 0};
+      type.max = l.max || n > (l.unicode ? 4000 : 8000);
       break;
     }
     case Literal::Kind::Binary:
@@ -208,6 +242,32 @@ Literal Session::Evaluate(const Expression& e) {
           l.kind = Literal::Kind::Integer;
           l.text = std::to_string(t->objectId);
         }
+        return l;
+      }
+      if ((e.name == "GETDATE" || e.name == "SYSDATETIME" || e.name == "GETUTCDATE" ||
+           e.name == "SYSUTCDATETIME") && e.arguments.empty()) {
+        // The server's clock in UTC (this server has no time zone of its own).
+        l.kind = Literal::Kind::DateTime;
+        l.dateTime2 = e.name.starts_with("SYS");
+        const auto now = std::chrono::time_point_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now());
+        const auto units = now.time_since_epoch().count() / 100;  // 100 ns since 1970-01-01
+        const std::int64_t days = units / kTimeUnitsPerDay;
+        Date2Value v{static_cast<std::int32_t>(days + DaysFromCivil(1970, 1, 1) + kDaysTo1900),
+                     units % kTimeUnitsPerDay};
+        l.text = Date2Text(Kind::DateTime2, 7, v);
+        return l;
+      }
+      if (e.name == "NCHAR" && e.arguments.size() == 1) {
+        // NCHAR(code): the UTF-16 code unit of that number, NULL outside 0..65535.
+        Literal code = Evaluate(e.arguments[0]);
+        if (code.kind == Literal::Kind::Null) return l;
+        if (code.kind != Literal::Kind::Integer) throw NotModelled("NCHAR of anything but an integer");
+        long long n = std::stoll(code.text);
+        if (n < 0 || n > 65535) return l;
+        l.kind = Literal::Kind::String;
+        l.unicode = true;
+        std::u16string unit(1, static_cast<char16_t>(n));
+        l.text = Utf16ToUtf8(unit);
         return l;
       }
       if (e.name == "DB_NAME" && e.arguments.empty()) {
@@ -254,6 +314,54 @@ Literal Session::Evaluate(const Expression& e) {
       throw SqlError(207, 16, "Invalid column name '" + e.name + "'.", ErrorScope::Batch);
     case Expression::Kind::CountStar:
       throw NotModelled("COUNT(*) here");
+    case Expression::Kind::Cast: {
+      // CAST of a text to NVARCHAR or VARCHAR: (MAX) keeps it whole, (n) cuts it to n.
+      Literal v = Evaluate(e.arguments[0]);
+      if (e.name != "NVARCHAR" && e.name != "VARCHAR") throw NotModelled("CAST to " + e.name);
+      if (v.kind != Literal::Kind::String && v.kind != Literal::Kind::Null) {
+        throw NotModelled("CAST of anything but a text");
+      }
+      if (v.kind == Literal::Kind::Null) return v;
+      if (e.name == "VARCHAR") v.text = ToCodePage1252Repertoire(v.text);
+      v.unicode = e.name == "NVARCHAR";
+      v.max = e.castMax;
+      if (!e.castMax) {
+        if (e.castLength < 1 || e.castLength > (v.unicode ? 4000 : 8000)) {
+          throw NotModelled("CAST lengths outside the type's range");
+        }
+        std::u16string units = Utf8ToUtf16(v.text);
+        if (units.size() > static_cast<std::size_t>(e.castLength)) units.resize(static_cast<std::size_t>(e.castLength));
+        v.text = Utf16ToUtf8(units);
+      }
+      return v;
+    }
+    case Expression::Kind::Concat: {
+      // + over texts: NULL when one is NULL (CONCAT_NULL_YIELDS_NULL ON); NVARCHAR when one is;
+      // cut at 8000 bytes unless one of them is of a (MAX) type.
+      Literal out;
+      out.kind = Literal::Kind::String;
+      bool null = false;
+      for (const auto& part : e.arguments) {
+        Literal v = Evaluate(part);
+        if (v.kind == Literal::Kind::Null) {
+          null = true;
+          continue;
+        }
+        if (v.kind != Literal::Kind::String) throw NotModelled("+ over anything but texts");
+        out.text += v.text;
+        out.unicode = out.unicode || v.unicode;
+        out.max = out.max || v.max;
+      }
+      if (null) return Literal{};
+      if (!out.unicode) out.text = ToCodePage1252Repertoire(out.text);
+      if (!out.max) {
+        std::u16string units = Utf8ToUtf16(out.text);
+        const std::size_t limit = out.unicode ? 4000 : 8000;
+        if (units.size() > limit) units.resize(limit);
+        out.text = Utf16ToUtf8(units);
+      }
+      return out;
+    }
   }
   return l;
 }
@@ -269,10 +377,14 @@ Relation Session::Resolve(const ObjectName& name) {
     bool old = table == "SYSDATABASES";
     r.columns = {Col("name", NVarChar(128), old), Col(old ? "dbid" : "database_id",
                                                        old ? Of(Kind::SmallInt) : IntType())};
+    if (!old) r.columns.push_back(Col("collation_name", NVarChar(128), true));
     std::vector<const Database*> dbs;
     for (const auto& [n, db] : catalogue_.databases) dbs.push_back(&db);
     std::sort(dbs.begin(), dbs.end(), [](auto* a, auto* b) { return a->id < b->id; });
-    for (const Database* db : dbs) r.owned.push_back({Text(db->name), Int(db->id)});
+    for (const Database* db : dbs) {
+      r.owned.push_back({Text(db->name), Int(db->id)});
+      if (!old) r.owned.back().push_back(Text(db->collation));
+    }
   } else if (schema == "INFORMATION_SCHEMA" && table == "COLUMNS") {
     InformationSchemaColumns(databaseFor(), r);
   } else if (schema == "INFORMATION_SCHEMA" && table == "TABLES") {
@@ -292,23 +404,21 @@ Relation Session::Resolve(const ObjectName& name) {
                  Col("column_id", IntType()), Col("system_type_id", Of(Kind::TinyInt)),
                  Col("max_length", Of(Kind::SmallInt)), Col("precision", Of(Kind::TinyInt)),
                  Col("scale", Of(Kind::TinyInt)), Col("is_nullable", Of(Kind::Bit), true),
-                 Col("is_identity", Of(Kind::Bit))};
+                 Col("is_identity", Of(Kind::Bit)), Col("user_type_id", IntType()),
+                 Col("collation_name", NVarChar(128), true), Col("default_object_id", IntType())};
     for (const auto& [n, t] : db.tables) {
       for (std::size_t i = 0; i < t.columns.size(); ++i) {
         const Column& c = t.columns[i];
         const Kind k = c.type.kind;
-        std::int64_t precision = k == Kind::TinyInt ? 3 : k == Kind::SmallInt ? 5 : k == Kind::Int ? 10
-                                 : k == Kind::BigInt ? 19 : k == Kind::Float ? 53 : k == Kind::Real ? 24
-                                 : k == Kind::Bit ? 1 : k == Kind::DateTime ? 23 : k == Kind::SmallDateTime ? 16
-                                 : k == Kind::Date ? 10
-                                 : k == Kind::Time ? 8 + c.type.scale + (c.type.scale > 0)
-                                 : k == Kind::DateTime2 ? 19 + c.type.scale + (c.type.scale > 0)
-                                 : c.type.precision;
+        const std::int64_t precision = TypePrecision(c.type);
         std::int64_t scale = k == Kind::Decimal || k == Kind::Time || k == Kind::DateTime2 ? c.type.scale
                              : k == Kind::DateTime ? 3 : 0;
+        const bool text = IsCharacter(k) || IsNCharacter(k);
         r.owned.push_back({Int(t.objectId), Text(c.name), Int(static_cast<std::int64_t>(i + 1)),
                            Int(SystemTypeId(k)), Int(MaxLength(c.type)), Int(precision), Int(scale),
-                           Int(c.nullable), Int(c.identity)});
+                           Int(c.nullable), Int(c.identity), Int(UserTypeId(k)),
+                           NullIf(!text, Text(c.type.collation)),
+                           Int(c.defaultConstraint ? c.defaultConstraint->objectId : 0)});
       }
     }
   } else if (schema == "SYS" && table == "INDEXES") {
@@ -316,18 +426,105 @@ Relation Session::Resolve(const ObjectName& name) {
     r.columns = {Col("object_id", IntType()), Col("name", NVarChar(128), true),
                  Col("index_id", IntType()), Col("type_desc", NVarChar(60), true),
                  Col("is_unique", Of(Kind::Bit), true), Col("is_primary_key", Of(Kind::Bit), true),
-                 Col("is_unique_constraint", Of(Kind::Bit), true)};
+                 Col("is_unique_constraint", Of(Kind::Bit), true), Col("has_filter", Of(Kind::Bit), true),
+                 Col("filter_definition", NVarCharMax(), true), Col("type", Of(Kind::TinyInt))};
     for (const auto& [n, t] : db.tables) {
       bool clustered = false;
       for (const auto& index : t.indexes) clustered = clustered || index.clustered;
       if (!clustered) {
-        r.owned.push_back({Int(t.objectId), Value{}, Int(0), Text("HEAP"), Int(0), Int(0), Int(0)});
+        r.owned.push_back({Int(t.objectId), Value{}, Int(0), Text("HEAP"), Int(0), Int(0), Int(0), Int(0),
+                           Value{}, Int(0)});
       }
       for (const Index* index : IndexesInOrder(t)) {
         r.owned.push_back({Int(t.objectId), Text(index->name), Int(index->indexId),
                            Text(index->clustered ? "CLUSTERED" : "NONCLUSTERED"), Int(index->unique),
-                           Int(index->primaryKey), Int(index->uniqueConstraint)});
+                           Int(index->primaryKey), Int(index->uniqueConstraint),
+                           Int(!index->filterNotNull.empty()),
+                           NullIf(index->filterNotNull.empty(), Text(index->filterDefinition)),
+                           Int(index->clustered ? 1 : 2)});
       }
+    }
+  } else if (schema == "SYS" && table == "INDEX_COLUMNS") {
+    Database& db = databaseFor();
+    r.columns = {Col("object_id", IntType()), Col("index_id", IntType()), Col("index_column_id", IntType()),
+                 Col("column_id", IntType()), Col("key_ordinal", Of(Kind::TinyInt)),
+                 Col("is_descending_key", Of(Kind::Bit), true), Col("is_included_column", Of(Kind::Bit), true)};
+    for (const auto& [n, t] : db.tables) {
+      for (const Index* index : IndexesInOrder(t)) {
+        for (std::size_t i = 0; i < index->columns.size(); ++i) {
+          r.owned.push_back({Int(t.objectId), Int(index->indexId), Int(static_cast<std::int64_t>(i + 1)),
+                             Int(static_cast<std::int64_t>(index->columns[i] + 1)),
+                             Int(static_cast<std::int64_t>(i + 1)), Int(index->descending[i]), Int(0)});
+        }
+      }
+    }
+  } else if (schema == "SYS" && table == "FOREIGN_KEYS") {
+    Database& db = databaseFor();
+    r.columns = {Col("name", NVarChar(128)), Col("object_id", IntType()), Col("schema_id", IntType()),
+                 Col("parent_object_id", IntType()), Col("type", Of(Kind::Char), true),
+                 Col("referenced_object_id", IntType(), true), Col("key_index_id", IntType(), true),
+                 Col("is_disabled", Of(Kind::Bit)), Col("is_not_trusted", Of(Kind::Bit)),
+                 Col("delete_referential_action", Of(Kind::TinyInt), true),
+                 Col("delete_referential_action_desc", NVarChar(60), true),
+                 Col("update_referential_action", Of(Kind::TinyInt), true),
+                 Col("update_referential_action_desc", NVarChar(60), true)};
+    r.columns[4].type = ColumnType(Kind::Char, 2);
+    r.columns[4].type.collation = kDefaultCollation;
+    for (const auto& [n, t] : db.tables) {
+      for (const auto& fk : t.foreignKeys) {
+        auto parent = db.tables.find(fk.referencedTable);
+        int parentId = parent == db.tables.end() ? 0 : parent->second.objectId;
+        r.owned.push_back({Text(fk.name), Int(fk.objectId), Int(1), Int(t.objectId), Text("F "), Int(parentId),
+                           Int(fk.keyIndexId), Int(0), Int(fk.notTrusted), Int(ActionCode(fk.onDelete)),
+                           Text(fk.onDelete), Int(ActionCode(fk.onUpdate)), Text(fk.onUpdate)});
+      }
+    }
+  } else if (schema == "SYS" && table == "FOREIGN_KEY_COLUMNS") {
+    Database& db = databaseFor();
+    r.columns = {Col("constraint_object_id", IntType()), Col("constraint_column_id", IntType()),
+                 Col("parent_object_id", IntType()), Col("parent_column_id", IntType()),
+                 Col("referenced_object_id", IntType()), Col("referenced_column_id", IntType())};
+    for (const auto& [n, t] : db.tables) {
+      for (const auto& fk : t.foreignKeys) {
+        auto parent = db.tables.find(fk.referencedTable);
+        int parentId = parent == db.tables.end() ? 0 : parent->second.objectId;
+        for (std::size_t i = 0; i < fk.columns.size(); ++i) {
+          r.owned.push_back({Int(fk.objectId), Int(static_cast<std::int64_t>(i + 1)), Int(t.objectId),
+                             Int(static_cast<std::int64_t>(fk.columns[i] + 1)), Int(parentId),
+                             Int(static_cast<std::int64_t>(fk.referencedColumns[i] + 1))});
+        }
+      }
+    }
+  } else if (schema == "SYS" && table == "DEFAULT_CONSTRAINTS") {
+    Database& db = databaseFor();
+    r.columns = {Col("name", NVarChar(128)), Col("object_id", IntType()), Col("schema_id", IntType()),
+                 Col("parent_object_id", IntType()), Col("type", ColumnType(Kind::Char, 2), true),
+                 Col("parent_column_id", IntType()), Col("definition", NVarCharMax(), true)};
+    r.columns[4].type.collation = kDefaultCollation;
+    for (const auto& [n, t] : db.tables) {
+      for (std::size_t i = 0; i < t.columns.size(); ++i) {
+        const auto& d = t.columns[i].defaultConstraint;
+        if (!d) continue;
+        r.owned.push_back({Text(d->name), Int(d->objectId), Int(1), Int(t.objectId), Text("D "),
+                           Int(static_cast<std::int64_t>(i + 1)), Text(d->definition)});
+      }
+    }
+  } else if (schema == "SYS" && table == "TYPES") {
+    r.columns = {Col("name", NVarChar(128)), Col("system_type_id", Of(Kind::TinyInt)),
+                 Col("user_type_id", IntType()), Col("max_length", Of(Kind::SmallInt)),
+                 Col("precision", Of(Kind::TinyInt)), Col("scale", Of(Kind::TinyInt)),
+                 Col("collation_name", NVarChar(128), true), Col("is_nullable", Of(Kind::Bit), true)};
+    static const Kind kAll[] = {Kind::Image, Kind::Text, Kind::Date, Kind::Time, Kind::DateTime2,
+                                Kind::TinyInt, Kind::SmallInt, Kind::Int, Kind::SmallDateTime, Kind::Real,
+                                Kind::DateTime, Kind::Float, Kind::NText, Kind::Bit, Kind::Decimal,
+                                Kind::BigInt, Kind::VarBinary, Kind::VarChar, Kind::Binary, Kind::Char,
+                                Kind::Timestamp, Kind::NVarChar, Kind::NChar};
+    for (Kind k : kAll) {
+      ColumnType t(k, k == Kind::NVarChar || k == Kind::NChar ? 4000 : 8000,
+                   k == Kind::Decimal ? 38 : 0, k == Kind::Decimal ? 38 : (k == Kind::Time || k == Kind::DateTime2) ? 7 : 0);
+      const bool text = IsCharacter(k) || IsNCharacter(k);
+      r.owned.push_back({Text(TypeName(k)), Int(SystemTypeId(k)), Int(UserTypeId(k)), Int(MaxLength(t)),
+                         Int(TypePrecision(t)), Int(t.scale), NullIf(!text, Text(kDefaultCollation)), Int(1)});
     }
   } else if (schema == "SYS" || schema == "INFORMATION_SCHEMA") {
     throw NotModelled("the system view " + name.written);

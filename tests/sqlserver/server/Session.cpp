@@ -103,6 +103,8 @@ Session::Outcome Session::Run(const Statement& statement, TokenWriter& out) {
         else if constexpr (std::is_same_v<T, Insert>) return InsertRows(s);
         else if constexpr (std::is_same_v<T, Select>) return Query(s, &out, nullptr);
         else if constexpr (std::is_same_v<T, Execute>) return Exec(s, out);
+        else if constexpr (std::is_same_v<T, AlterTable>) return Alter(s);
+        else if constexpr (std::is_same_v<T, Delete>) return DeleteRows(s);
         else return If(s, out);
       },
       statement.body);

@@ -75,6 +75,16 @@ class Session {
   Outcome Query(const Select& s, TokenWriter* out, bool* any);
   Outcome Exec(const Execute& s, TokenWriter& out);
   Outcome If(const IfStatement& s, TokenWriter& out);
+  Outcome Alter(const AlterTable& s);
+  Outcome AddKey(Database& db, Table& t, const KeyConstraint& k);
+  Outcome DeleteRows(const Delete& s);
+  // A DEFAULT of a column: the constraint with its name and the text SQL Server stores.
+  DefaultConstraint MakeDefault(Database& db, const Table& t, const Column& c, const std::string& name,
+                                const Expression& value);
+  // The value a column's DEFAULT gives to a new row (NULL without one).
+  Value DefaultOf(const Column& c, const std::string& qualifiedTable);
+  // 547 unless every new row of `t` finds its parent row of each FOREIGN KEY.
+  void CheckParents(Database& db, const Table& t, const std::vector<Row>& newRows, const char* statement);
 
   // The database a name refers to (its own part or the current one), and the table in it.
   Database& DatabaseOf(const ObjectName& name);

@@ -22,20 +22,27 @@ struct ObjectName {
 
 // A constant of the batch.
 struct Literal {
-  enum class Kind { Null, Integer, Decimal, Float, String, Binary };
+  // DateTime: the value of GETDATE() (datetime) or SYSDATETIME() (datetime2), with `text`
+  // "yyyy-mm-dd hh:mm:ss.fffffff" and `dateTime2` telling which.
+  enum class Kind { Null, Integer, Decimal, Float, String, Binary, DateTime };
   Kind kind = Kind::Null;
   std::string text;  // digits with sign, or string content (UTF-8)
   Bytes bytes;       // Binary
   bool unicode = false;
+  bool dateTime2 = false;
+  bool max = false;  // a String of a (MAX) type (from CAST or + over one)
 };
 
 // What a select list item, a VALUES item or a comparison side can be.
 struct Expression {
-  enum class Kind { Literal, Column, CountStar, Function, Variable };
+  // Concat: arguments joined by +. Cast: CAST(arguments[0] AS name(castLength | MAX)).
+  enum class Kind { Literal, Column, CountStar, Function, Variable, Concat, Cast };
   Kind kind = Kind::Literal;
   Literal literal;
-  std::string name;                 // column, function (upper case) or @@variable
+  std::string name;                 // column, function (upper case), @@variable or CAST's type
   std::vector<Expression> arguments;
+  std::int64_t castLength = 30;     // CAST(... AS NVARCHAR) without a length: 30
+  bool castMax = false;
   std::string written;
 };
 
@@ -52,6 +59,8 @@ struct ColumnDefinition {
   std::vector<std::int64_t> typeArguments;  // (n) or (p, s)
   bool typeMax = false;               // (MAX)
   std::string collation;              // COLLATE name
+  std::optional<Expression> defaultValue;  // [CONSTRAINT name] DEFAULT ...
+  std::string defaultName;
   std::optional<bool> nullable;
   bool identity = false;
   std::int64_t seed = 1;
@@ -84,6 +93,7 @@ struct CreateIndex {
   ObjectName table;
   std::vector<std::string> columns;
   std::vector<bool> descending;
+  std::vector<std::string> filterNotNull;  // WHERE [c] IS NOT NULL [AND ...]
 };
 
 struct SetOption {
@@ -130,6 +140,31 @@ struct Execute {
   std::vector<Expression> arguments;
 };
 
+struct ForeignKeyDefinition {
+  std::string name;
+  std::vector<std::string> columns;
+  ObjectName referenced;
+  std::vector<std::string> referencedColumns;
+  std::string onDelete = "NO_ACTION";  // NO_ACTION, CASCADE, SET_NULL, SET_DEFAULT
+  std::string onUpdate = "NO_ACTION";
+};
+
+// ALTER TABLE t [WITH CHECK | WITH NOCHECK] ADD CONSTRAINT n FOREIGN KEY ... | DEFAULT x FOR c
+struct AlterTable {
+  ObjectName table;
+  bool noCheck = false;
+  std::optional<ForeignKeyDefinition> foreignKey;
+  std::optional<KeyConstraint> key;  // ADD [CONSTRAINT n] PRIMARY KEY | UNIQUE (...)
+  std::string defaultName;
+  std::optional<Expression> defaultValue;
+  std::string defaultColumn;
+};
+
+struct Delete {
+  ObjectName table;
+  std::vector<Condition> where;
+};
+
 struct Statement;
 struct IfStatement {
   bool negate = false;
@@ -139,9 +174,10 @@ struct IfStatement {
 };
 
 struct Statement {
-  std::variant<UseStatement, CreateDatabase, DropDatabase, CreateTable, DropTable, CreateIndex,
-               SetOption, SetIdentityInsert, Insert, Select, Execute, IfStatement>
-      body;
+  using Body = std::variant<UseStatement, CreateDatabase, DropDatabase, CreateTable, DropTable,
+                            CreateIndex, SetOption, SetIdentityInsert, Insert, Select, Execute,
+                            IfStatement, AlterTable, Delete>;
+  Body body;
   int line = 1;
 };
 

@@ -101,5 +101,68 @@ TEST_F(CatalogueViews, SelectReadsRowsInOrderWithFilters) {
   EXPECT_EQ(client_.Scalar("SELECT DB_NAME()"), db_);
 }
 
+// The views of keys, foreign keys, defaults and the newer types, each read with a plain SELECT.
+TEST(CatalogueViewsOfConstraints, ShowKeysForeignKeysDefaultsAndTypes) {
+  OdbcTestClient client(SqlServer());
+  std::string db = UniqueName("views2");
+  client.Run("CREATE DATABASE [" + db + "] COLLATE Latin1_General_100_CI_AS_SC; USE [" + db + "]");
+  client.Run("CREATE TABLE p (id INT NOT NULL, code NVARCHAR(10) COLLATE Latin1_General_100_BIN2 NULL, "
+             "CONSTRAINT [pk_p] PRIMARY KEY NONCLUSTERED ([id]))");
+  client.Run("CREATE UNIQUE INDEX [ux_code] ON p ([code]) WHERE [code] IS NOT NULL");
+  client.Run("CREATE TABLE c (id INT NOT NULL PRIMARY KEY, pid INT NULL, at DATETIME2(3) CONSTRAINT [df_at] "
+             "DEFAULT (sysdatetime()), n INT DEFAULT 0, body NVARCHAR(MAX) NULL, t TIME(4) NULL)");
+  client.Run("ALTER TABLE c WITH NOCHECK ADD CONSTRAINT [fk_c_p] FOREIGN KEY ([pid]) REFERENCES [p] ([id]) "
+             "ON DELETE CASCADE ON UPDATE SET NULL");
+  const std::string p = *client.Scalar("SELECT object_id FROM sys.tables WHERE name = 'p'");
+  const std::string c = *client.Scalar("SELECT object_id FROM sys.tables WHERE name = 'c'");
+
+  std::vector<OdbcRow> indexes = {{"0", std::nullopt, "HEAP", "0", "0", std::nullopt},
+                                  {"2", "pk_p", "NONCLUSTERED", "1", "0", std::nullopt},
+                                  {"3", "ux_code", "NONCLUSTERED", "1", "1", "([code] IS NOT NULL)"}};
+  EXPECT_EQ(client.Query("SELECT index_id, name, type_desc, is_unique, has_filter, filter_definition "
+                         "FROM sys.indexes WHERE object_id = " + p + " ORDER BY index_id"),
+            indexes);
+  std::vector<OdbcRow> indexColumns = {{"2", "1", "1", "0"}, {"3", "2", "1", "0"}};
+  EXPECT_EQ(client.Query("SELECT index_id, column_id, key_ordinal, is_descending_key FROM sys.index_columns "
+                         "WHERE object_id = " + p + " ORDER BY index_id"),
+            indexColumns);
+
+  std::vector<OdbcRow> keys = {{"fk_c_p", c, p, "2", "1", "CASCADE", "SET_NULL", "1"}};
+  EXPECT_EQ(client.Query("SELECT name, parent_object_id, referenced_object_id, key_index_id, delete_referential_action, "
+                         "delete_referential_action_desc, update_referential_action_desc, is_not_trusted "
+                         "FROM sys.foreign_keys"),
+            keys);
+  std::vector<OdbcRow> keyColumns = {{"1", c, "2", p, "1"}};
+  EXPECT_EQ(client.Query("SELECT constraint_column_id, parent_object_id, parent_column_id, referenced_object_id, "
+                         "referenced_column_id FROM sys.foreign_key_columns"),
+            keyColumns);
+
+  auto defaults = client.Query("SELECT name, parent_column_id, definition FROM sys.default_constraints ORDER BY parent_column_id");
+  ASSERT_EQ(defaults.size(), 2u);
+  EXPECT_EQ(defaults[0], (OdbcRow{"df_at", "3", "(sysdatetime())"}));
+  EXPECT_EQ(defaults[1][1], "4");
+  EXPECT_EQ(defaults[1][2], "((0))");
+  EXPECT_EQ(defaults[1][0]->rfind("DF__c__n__", 0), 0u) << *defaults[1][0];
+
+  std::vector<OdbcRow> columns = {
+      {"id", "56", "56", "4", "10", "0", "0", std::nullopt},
+      {"pid", "56", "56", "4", "10", "0", "1", std::nullopt},
+      {"at", "42", "42", "7", "23", "3", "1", std::nullopt},
+      {"n", "56", "56", "4", "10", "0", "1", std::nullopt},
+      {"body", "231", "231", "-1", "0", "0", "1", "Latin1_General_100_CI_AS_SC"},
+      {"t", "41", "41", "4", "13", "4", "1", std::nullopt}};
+  EXPECT_EQ(client.Query("SELECT name, system_type_id, user_type_id, max_length, [precision], scale, is_nullable, "
+                         "collation_name FROM sys.columns WHERE object_id = " + c + " ORDER BY column_id"),
+            columns);
+  EXPECT_EQ(client.Scalar("SELECT collation_name FROM sys.columns WHERE name = 'code'"), "Latin1_General_100_BIN2");
+  EXPECT_EQ(client.Scalar("SELECT collation_name FROM sys.databases WHERE name = '" + db + "'"),
+            "Latin1_General_100_CI_AS_SC");
+  std::vector<OdbcRow> types = {{"datetime2", "42", "8", "27", "7"}};
+  EXPECT_EQ(client.Query("SELECT name, system_type_id, max_length, [precision], scale FROM sys.types WHERE name = 'datetime2'"),
+            types);
+  EXPECT_EQ(client.Scalar("SELECT COUNT(*) FROM sys.types WHERE name = 'nvarchar'"), "1");
+  client.Run("USE master; DROP DATABASE [" + db + "]");
+}
+
 }  // namespace
 }  // namespace morvane::test

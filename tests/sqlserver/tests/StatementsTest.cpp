@@ -17,6 +17,16 @@ struct StatementCase {
 
 void PrintTo(const StatementCase& c, std::ostream* os) { *os << c.name; }
 
+// CREATE TABLE t with `n` INT columns c1..cn and CREATE INDEX over all of them.
+std::string IndexOverColumns(int n) {
+  std::string columns, names;
+  for (int i = 1; i <= n; ++i) {
+    columns += (i > 1 ? ", c" : "c") + std::to_string(i) + " INT";
+    names += (i > 1 ? ", c" : "c") + std::to_string(i);
+  }
+  return "CREATE TABLE t (" + columns + "); CREATE INDEX ix ON t (" + names + ")";
+}
+
 std::string ThousandAndOneRows() {
   std::string sql = "INSERT INTO t VALUES(0)";
   for (int i = 0; i < 1000; ++i) sql += ", (0)";
@@ -164,6 +174,55 @@ INSTANTIATE_TEST_SUITE_P(
                       "INSERT INTO t VALUES(123456789012345678901234567890123456789)", 1007},
         StatementCase{"UnmodelledStatementIsRefused", {"CREATE TABLE t (a INT)"}, "UPDATE t SET a = 1", 50000},
         StatementCase{"Gibberish", {}, "FROB the database", 102},
+        // Keys and indexes (CREATE TABLE, CREATE INDEX, maximum capacity specifications).
+        StatementCase{"NamedPrimaryKeyAndTwoNamedUniques", {},
+                      "CREATE TABLE t (a INT NOT NULL, b INT, c NVARCHAR(10), CONSTRAINT [pk_t] PRIMARY KEY ([a]), "
+                      "CONSTRAINT [uq_b] UNIQUE ([b]), CONSTRAINT [uq_c] UNIQUE NONCLUSTERED ([c], [b]))", 0},
+        StatementCase{"ConstraintNameIsPerSchema", {"CREATE TABLE t1 (a INT NOT NULL, CONSTRAINT [k] PRIMARY KEY ([a]))"},
+                      "CREATE TABLE t2 (a INT, CONSTRAINT [k] UNIQUE ([a]))", 2714},
+        StatementCase{"ConstraintNameIsNotATableName", {"CREATE TABLE t1 (a INT NOT NULL, CONSTRAINT [k] PRIMARY KEY ([a]))"},
+                      "CREATE TABLE [K] (a INT)", 2714},
+        StatementCase{"PrimaryKeyNonclusteredLeavesClusteredFree",
+                      {"CREATE TABLE t (a INT NOT NULL, b INT, CONSTRAINT [pk] PRIMARY KEY NONCLUSTERED ([a]))"},
+                      "CREATE CLUSTERED INDEX cx ON t (b)", 0},
+        StatementCase{"FilteredUniqueIndexTakesManyNulls",
+                      {"CREATE TABLE t (a INT NULL)", "CREATE UNIQUE NONCLUSTERED INDEX ux ON t (a) WHERE [a] IS NOT NULL",
+                       "INSERT INTO t VALUES(NULL)"},
+                      "INSERT INTO t VALUES(NULL), (NULL)", 0},
+        StatementCase{"FilteredUniqueIndexIsStillUnique",
+                      {"CREATE TABLE t (a INT NULL)", "CREATE UNIQUE INDEX ux ON t (a) WHERE [a] IS NOT NULL",
+                       "INSERT INTO t VALUES(1)"},
+                      "INSERT INTO t VALUES(1)", 2601},
+        StatementCase{"FilterOverTwoColumns",
+                      {"CREATE TABLE t (a INT NULL, b INT NULL)",
+                       "CREATE UNIQUE INDEX ux ON t (a, b) WHERE [a] IS NOT NULL AND [b] IS NOT NULL",
+                       "INSERT INTO t VALUES(1, NULL)"},
+                      "INSERT INTO t VALUES(1, NULL); INSERT INTO t VALUES(1, 2); INSERT INTO t VALUES(1, 2)", 2601},
+        StatementCase{"FilteredIndexOverExistingDuplicateNulls",
+                      {"CREATE TABLE t (a INT NULL)", "INSERT INTO t VALUES(NULL), (NULL)"},
+                      "CREATE UNIQUE INDEX ux ON t (a) WHERE a IS NOT NULL", 0},
+        StatementCase{"UniqueIndexOverDuplicateNulls",
+                      {"CREATE TABLE t (a INT NULL)", "INSERT INTO t VALUES(NULL), (NULL)"},
+                      "CREATE UNIQUE INDEX ux ON t (a)", 1505},
+        StatementCase{"FilterOnMissingColumn", {"CREATE TABLE t (a INT NULL)"},
+                      "CREATE UNIQUE INDEX ux ON t (a) WHERE [b] IS NOT NULL", 207},
+        StatementCase{"FilterOtherThanNotNullIsNotModelled", {"CREATE TABLE t (a INT NULL)"},
+                      "CREATE UNIQUE INDEX ux ON t (a) WHERE [a] = 1", 50000},
+        StatementCase{"ThirtyTwoKeyColumns", {}, IndexOverColumns(32), 0},
+        StatementCase{"ThirtyThreeKeyColumns", {}, IndexOverColumns(33), 1904},
+        StatementCase{"NVarCharMaxInUnique", {}, "CREATE TABLE t (a NVARCHAR(MAX), CONSTRAINT [u] UNIQUE ([a]))", 1919},
+        StatementCase{"VarBinaryMaxInIndex", {"CREATE TABLE t (a VARBINARY(MAX))"}, "CREATE INDEX ix ON t (a)", 1919},
+        StatementCase{"NonclusteredUniqueKeyAlwaysTooLong", {},
+                      "CREATE TABLE t (a NCHAR(851), UNIQUE NONCLUSTERED (a))", 1944},
+        StatementCase{"NonclusteredUniqueKeyJustFits", {}, "CREATE TABLE t (a CHAR(1700), UNIQUE NONCLUSTERED (a))", 0},
+        StatementCase{"ClusteredIndexKeyAlwaysTooLong", {"CREATE TABLE t (a CHAR(901))"},
+                      "CREATE CLUSTERED INDEX cx ON t (a)", 1944},
+        StatementCase{"IndexNamesArePerTable", {"CREATE TABLE t1 (a INT)", "CREATE TABLE t2 (a INT)"},
+                      "CREATE INDEX ix ON t1 (a); CREATE INDEX ix ON t2 (a)", 0},
+        StatementCase{"IndexNameCaseInCyrillic", {"CREATE TABLE t (a INT)", "CREATE INDEX [Жук] ON t (a)"},
+                      "CREATE INDEX [жук] ON t (a)", 1913},
+        StatementCase{"IndexNamedLikeAConstraint", {"CREATE TABLE t (a INT NOT NULL, CONSTRAINT [pk] PRIMARY KEY (a))"},
+                      "CREATE INDEX [PK] ON t (a)", 1913},
         StatementCase{"UnclosedQuote", {"CREATE TABLE t (a VARCHAR(5))"}, "INSERT INTO t VALUES('abc)", 105}),
     [](const auto& param) { return std::string(param.param.name); });
 
