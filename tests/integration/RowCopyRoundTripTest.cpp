@@ -290,14 +290,9 @@ TEST_F(RowCopyRoundTrip, ZeroDatesArriveAsNullInColumnsCreatedNull) {
 }
 
 TEST_F(RowCopyRoundTrip, TextHoldingUPlus0000Arrives) {
-  // The literal needs T-SQL's CAST, NCHAR and "+" over a (MAX) text.
-  try {
-    test::OdbcTestClient(test::SqlServer(), targetName)
-        .Query("SELECT CAST(N'a' AS NVARCHAR(MAX)) + NCHAR(0) + N'b'");
-  } catch (const test::OdbcError& error) {
-    GTEST_SKIP() << "the SQL Server test server does not model CAST(... AS NVARCHAR(MAX)) + NCHAR(0) "
-                    "yet: " << error.what();
-  }
+  // Written as CAST(N'a' AS NVARCHAR(MAX)) + NCHAR(0) + N'b': the driver would cut a literal at
+  // its first zero character. The TEXT value is longer than the 8000 bytes at which "+" cuts
+  // texts none of which is a (MAX) type.
   Source({"CREATE TABLE nul (id INT PRIMARY KEY, v VARCHAR(10), t TEXT)",
           "INSERT INTO nul VALUES (1, 'a\\0b', CONCAT('\\0', REPEAT('x', 5000), '\\0'))"});
   EXPECT_EQ(Copy("nul").rowsCopied, 1u) << testing::PrintToString(window.messages);
