@@ -65,7 +65,7 @@ std::string DecimalType(std::uint32_t length, std::uint32_t decimals, bool isUns
   long scale = static_cast<long>(decimals);
   if (precision > static_cast<long>(MaxSqlServerPrecision)) {
     precision = MaxSqlServerPrecision;
-    const long integer = std::min<long>(profile.integerDigits, precision);
+    const long integer = std::min(static_cast<long>(profile.integerDigits), precision);
     scale = std::min(scale, precision - integer);
   }
   precision = std::max(precision, 1L);
