@@ -160,11 +160,10 @@ void Target::CreateTable(SourceDatabase& source, const std::string& table) {
 std::vector<std::u16string> InsertStatements(SourceDatabase& source, const std::string& table) {
   const auto fields = source.FieldListing(table);
   if (!fields || fields->empty()) Fail("no field listing for " + table);
-  std::vector<LiteralForm> forms;
+  std::vector<ColumnLiteral> forms;
   std::string prefix = "INSERT INTO " + Bracketed(table) + " (";
   for (const auto& f : *fields) {
-    forms.push_back(
-        LiteralFormOf(GetColumnType(f.type, f.length, f.decimals, f.charsetnr, f.flags), f.type));
+    forms.push_back(ColumnLiteralOf(GetColumnType(f), f.type));
     if (&f != &fields->front()) prefix += ", ";
     prefix += Bracketed(f.org_name);
   }
@@ -176,7 +175,9 @@ std::vector<std::u16string> InsertStatements(SourceDatabase& source, const std::
   std::string statement;
   while (const auto* row = rows->Next()) {
     statement.assign(prefix);
-    for (std::size_t j = 0; j < forms.size(); ++j) AppendValueLiteral(statement, (*row)[j], forms[j]);
+    for (std::size_t j = 0; j < forms.size(); ++j) {
+      if (AppendValueLiteral(statement, (*row)[j], forms[j])) Fail("a refused value in " + table);
+    }
     statement.back() = ')';
     statement += ';';
     statements.push_back(Utf8ToUtf16(statement).value());

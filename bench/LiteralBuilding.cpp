@@ -21,28 +21,32 @@ using namespace std::string_view_literals;
 
 struct FormCase {
   const char* name;
-  LiteralForm form;
+  ColumnLiteral form;
   std::vector<Cell> cells;
 };
 
 const std::vector<FormCase>& Cases() {
   static const std::vector<FormCase> cases = {
-      {"Bit", LiteralForm::Bit, {Cell("\x01"sv), Cell("\x00"sv)}},
-      {"Integer", LiteralForm::Integer,
+      {"Bit", {LiteralForm::Bit}, {Cell("\x01"sv), Cell("\x00"sv)}},
+      {"Integer", {LiteralForm::Integer},
        {Cell("123456"sv), Cell("-42"sv), Cell("9223372036854775807"sv), Cell("0"sv)}},
-      {"BitValue", LiteralForm::BitValue, {Cell("\x0A\xA5"sv), Cell("\x00\x00\x00\x01"sv)}},
-      {"Number", LiteralForm::Number,
+      {"BitValue", {LiteralForm::BitValue}, {Cell("\x0A\xA5"sv), Cell("\x00\x00\x00\x01"sv)}},
+      {"Float", {LiteralForm::Float},
        {Cell("12345.67"sv), Cell("1.2345e-300"sv), Cell("42"sv), Cell("-0.5"sv)}},
-      {"Binary", LiteralForm::Binary,
+      {"Decimal", ColumnLiteralOf("DECIMAL(38, 30)", 246),
+       {Cell("12345.670000000000000000000000000000"sv), Cell("42.000000000000000000000000000000"sv),
+        Cell("-0.500000000000000000000000000000"sv)}},
+      {"Binary", {LiteralForm::Binary},
        {Cell("\x9f\x61\x40\x8e\x3a\xfa\x4b\x2c\x11\x00\xde\xad\xbe\xef\x01\x02"sv),
         Cell("\x00\x01\x02\x03"sv)}},
-      {"DateTime", LiteralForm::DateTime,
-       {Cell("2024-05-17 12:34:56"sv), Cell("1999-12-31"sv), Cell("12:34:56"sv),
-        Cell("2021-01-01 00:00:00.250000"sv)}},
-      {"Text", LiteralForm::Text,
+      {"DateTime", ColumnLiteralOf("DATETIME2(6)", 12),
+       {Cell("2024-05-17 12:34:56.000000"sv), Cell("2021-01-01 00:00:00.250000"sv)}},
+      {"Date", {LiteralForm::Date}, {Cell("1999-12-31"sv), Cell("2024-02-29"sv)}},
+      {"Time", ColumnLiteralOf("TIME(0)", 11), {Cell("12:34:56"sv), Cell("00:00:01"sv)}},
+      {"Text", {LiteralForm::Text},
        {Cell("customer 12345"sv), Cell("O'Brien"sv), Cell("Ελλάδα 12345"sv),
         Cell("a longer piece of text, forty-odd bytes"sv)}},
-      {"NULL", LiteralForm::Text, {Cell()}},
+      {"NULL", {LiteralForm::Text}, {Cell()}},
   };
   return cases;
 }

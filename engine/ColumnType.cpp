@@ -32,8 +32,9 @@ constexpr std::array<CharsetRange, 58> MultiByteCharsets{{
     {1216, 1216, 3}, {1238, 1238, 3}, {1248, 1248, 4},
 }};
 
-// Lengths of character and binary columns from which SQL Server's large-object types serve.
-constexpr std::uint32_t LargeLength = 255;
+// SQL Server's widest sized N types (in UTF-16 code units) and binary types (in bytes).
+constexpr std::uint32_t MaxSizedUnits = 4000;
+constexpr std::uint32_t MaxSizedBytes = 8000;
 
 std::string Sized(const char* name, std::uint32_t size) {
   return std::string(name) + "(" + std::to_string(std::max<std::uint32_t>(size, 1)) + ")";
@@ -41,25 +42,39 @@ std::string Sized(const char* name, std::uint32_t size) {
 
 std::string CharacterType(bool fixed, std::uint32_t length, int charsetnr) {
   if (charsetnr == BinaryCharset) {
-    return length < LargeLength ? Sized(fixed ? "BINARY" : "VARBINARY", length) : "IMAGE";
+    if (length > MaxSizedBytes) return "VARBINARY(MAX)";
+    return Sized(fixed ? "BINARY" : "VARBINARY", length);
   }
   const std::uint32_t maxBytes = MaxBytesPerCharacter(charsetnr);
   const std::uint32_t characters = std::max<std::uint32_t>(length / maxBytes, 1);
-  if (characters >= LargeLength) return "NTEXT";
+  // CHAR(n) keeps the declared width; a value that needs more than n UTF-16 code units is
+  // refused by the row copy.
+  if (fixed) return characters > MaxSizedUnits ? "NVARCHAR(MAX)" : Sized("NCHAR", characters);
   // SQL Server counts N types in UTF-16 code units: a character beyond the Basic Multilingual
   // Plane (an emoji), which only the four-byte character sets hold, takes two.
-  const std::uint32_t units = maxBytes == 4 ? 2 * characters : characters;
-  return Sized(fixed ? "NCHAR" : "NVARCHAR", units);
+  const std::uint64_t units = maxBytes == 4 ? 2ull * characters : characters;
+  if (units > MaxSizedUnits) return "NVARCHAR(MAX)";
+  return Sized("NVARCHAR", static_cast<std::uint32_t>(units));
 }
 
-// MySQL reports DECIMAL(M, D) with length M + (1 for the point when D > 0) + (1 for the sign
-// unless unsigned). SQL Server takes a precision of 1 to 38 and a scale of at most that.
-std::string DecimalType(std::uint32_t length, std::uint32_t decimals, bool isUnsigned) {
+// DECIMAL(M, D). Up to 38 digits SQL Server holds it as declared. Wider columns get the
+// precision 38: the integer digits the data uses, the rest for the fraction (at most D).
+std::string DecimalType(std::uint32_t length, std::uint32_t decimals, bool isUnsigned,
+                        const ColumnProfile& profile) {
   long precision = static_cast<long>(length) - (decimals > 0 ? 1 : 0) - (isUnsigned ? 0 : 1);
-  precision = std::clamp(precision, 1L, 38L);
-  const long scale = std::min(static_cast<long>(decimals), precision);
+  long scale = static_cast<long>(decimals);
+  if (precision > static_cast<long>(MaxSqlServerPrecision)) {
+    precision = MaxSqlServerPrecision;
+    const long integer = std::min(static_cast<long>(profile.integerDigits), precision);
+    scale = std::min(scale, precision - integer);
+  }
+  precision = std::max(precision, 1L);
+  scale = std::clamp(scale, 0L, precision);
   return "DECIMAL(" + std::to_string(precision) + ", " + std::to_string(scale) + ")";
 }
+
+// DATETIME(p), TIMESTAMP(p), TIME(p): p fraction digits (the client reports them in decimals).
+std::uint32_t FractionDigits(std::uint32_t decimals) { return decimals <= 6 ? decimals : 6; }
 
 }  // namespace
 
@@ -70,20 +85,31 @@ std::uint32_t MaxBytesPerCharacter(int charsetnr) {
   return 1;
 }
 
+std::string GetColumnType(const FieldRecord& f, const ColumnProfile& profile) {
+  return GetColumnType(f.type, f.length, f.decimals, f.charsetnr, f.flags, profile);
+}
+
 std::string GetColumnType(int type, std::uint32_t length, std::uint32_t decimals, int charsetnr,
-                          std::uint32_t flags) {
+                          std::uint32_t flags, const ColumnProfile& profile) {
   namespace t = mysql_type;
   const bool isUnsigned = (flags & mysql_flag::Unsigned) != 0;
+  // ENUM and SET come as type 254 with their flag: as wide as their longest value, no padding.
+  if (type == t::Enum || type == t::Set ||
+      (type == t::String && (flags & (mysql_flag::Enum | mysql_flag::Set)) != 0)) {
+    if (profile.longestValue > MaxSizedUnits) return "NVARCHAR(MAX)";
+    return Sized("NVARCHAR", profile.longestValue);
+  }
+  const std::string p = std::to_string(FractionDigits(decimals));
   switch (type) {
     case t::Tiny: return isUnsigned ? "TINYINT" : "SMALLINT";
     case t::Short: return isUnsigned ? "INT" : "SMALLINT";
     case t::Long: return isUnsigned ? "BIGINT" : "INT";
     case t::Int24: return "INT";
     case t::LongLong: return isUnsigned ? "DECIMAL(20, 0)" : "BIGINT";
-    case t::Float: return "FLOAT";
+    case t::Float: return "REAL";  // four bytes: every MySQL FLOAT exactly
     case t::Double: return "FLOAT";
     case t::Decimal:
-    case t::NewDecimal: return DecimalType(length, decimals, isUnsigned);
+    case t::NewDecimal: return DecimalType(length, decimals, isUnsigned, profile);
     case t::String: return CharacterType(true, length, charsetnr);
     case t::VarString:
     case t::VarChar: return CharacterType(false, length, charsetnr);
@@ -93,15 +119,18 @@ std::string GetColumnType(int type, std::uint32_t length, std::uint32_t decimals
     case t::TinyBlob:
     case t::MediumBlob:
     case t::LongBlob:
-    case t::Blob: return charsetnr == BinaryCharset ? "IMAGE" : "NTEXT";
-    case t::Json: return "NTEXT";
+    case t::Blob: return charsetnr == BinaryCharset ? "VARBINARY(MAX)" : "NVARCHAR(MAX)";
+    case t::Json: return "NVARCHAR(MAX)";
     case t::DateTime:
-    case t::Timestamp:
-    case t::Date:
-    case t::Time: return "DATETIME";
-    case t::Year: return "SMALLDATETIME";
+    case t::Timestamp: return "DATETIME2(" + p + ")";
+    case t::Date: return "DATE";
+    // A TIME column holding a span beyond one day keeps it as the moment that far from
+    // 1900-01-01 00:00:00.
+    case t::Time: return (profile.timeBeyondDay ? "DATETIME2(" : "TIME(") + p + ")";
+    case t::Year: return "SMALLINT";  // the year as a number; 0 stays 0
     case t::Null: return "NULL";
-    default: return "";  // NEWDATE, ENUM, SET, GEOMETRY and unknown codes
+    case t::Geometry: return "VARBINARY(MAX)";  // MySQL's own bytes: SRID, then WKB
+    default: return "";  // NEWDATE and unknown codes
   }
 }
 

@@ -4,7 +4,9 @@
 #include <map>
 
 #include "engine/ColumnDefaults.h"
+#include "engine/ColumnType.h"
 #include "engine/RunReport.h"
+#include "engine/SourceProfiles.h"
 #include "engine/SqlNames.h"
 
 namespace morvane {
@@ -36,6 +38,45 @@ class WaitCursor {
 // Thrown where the run finds a stop request before a statement, or a statement ended by the
 // stop's cancel: the run gives up at once.
 struct StopRequested {};
+
+// The source's read-only snapshot, from the first table to every way out of the run.
+class SourceSnapshot {
+ public:
+  explicit SourceSnapshot(SourceDatabase& source) : source_(source) {}
+  ~SourceSnapshot() {
+    if (open_) source_.EndSnapshot();
+  }
+  SourceSnapshot(const SourceSnapshot&) = delete;
+  SourceSnapshot& operator=(const SourceSnapshot&) = delete;
+  bool Begin(std::string& errorText) { return open_ = source_.BeginSnapshot(errorText); }
+
+ private:
+  SourceDatabase& source_;
+  bool open_ = false;
+};
+
+// What the report says of a column created differently from the source.
+void ReportChangedColumn(RunReport& report, const std::string& table, const FieldRecord& f,
+                         const ColumnProfile& profile) {
+  const std::string column = table + ", column " + f.org_name + ": ";
+  if (RelaxedForZeroDates(f, profile)) {
+    report.Add(ReportTopic::ColumnChanged, table,
+               column + "created NULL although NOT NULL in MySQL; its " +
+                   std::to_string(profile.zeroDates) +
+                   " zero or partial date(s) arrive as NULL");
+  }
+  if (f.type == mysql_type::Time && profile.timeBeyondDay) {
+    report.Add(ReportTopic::ColumnChanged, table,
+               column + "TIME values beyond one day; created " + GetColumnType(f, profile) +
+                   ", each value the moment that far from 1900-01-01 00:00:00 "
+                   "(25:00:00 is 1900-01-02 01:00:00, -01:00:00 is 1899-12-31 23:00:00)");
+  }
+  if (f.type == mysql_type::Geometry) {
+    report.Add(ReportTopic::ColumnChanged, table,
+               column + "GEOMETRY created VARBINARY(MAX), holding MySQL's own bytes "
+                        "(a 4-byte SRID, then the WKB)");
+  }
+}
 
 class Run {
  public:
@@ -98,6 +139,14 @@ class Run {
     window_.ShowProgressArea(true);
     window_.SetProgressPosition(0);
 
+    // Every table, its counts and its rows as one moment of the source.
+    SourceSnapshot snapshot(c_.source);
+    if (std::string why; !snapshot.Begin(why)) {
+      report_.Add(ReportTopic::SourceView, {},
+                  "MySQL refused a consistent snapshot (" + why +
+                      "); each table was read as it was at its turn");
+    }
+
     // Tables whose names differ only in case would collide in the target database: the
     // later one is created under a name of its own.
     c_.pendingIndex = PendingIndex{};
@@ -121,6 +170,7 @@ class Run {
     currentTable_.clear();
     window_.SetProgressPosition(n);
     window_.SetStatusText("Conversion complete");
+    summary_.allArrived = report_.Empty();
     window_.ShowMessage(report_.FinalMessage(), MessageButtons::Ok);
     window_.SetProgressPosition(0);
     return EndTables(RunOutcome::Completed);
@@ -165,7 +215,18 @@ class Run {
     PendingIndex& pending = c_.pendingIndex;
     pending.IndexStatements.clear();  // statements of an earlier, failed table are not this one's
     pending.LeftOut.clear();
-    const std::string columns = GetColumnList(c_.source, table, pending);
+    // What the field records cannot tell: one query per column that needs it.
+    const auto fields = c_.source.FieldListing(table);
+    std::vector<ColumnProfile> profiles;
+    bool profiled = false;
+    if (fields) {
+      if (auto p = ProfileColumns(c_.source, table, *fields)) {
+        profiles = std::move(*p);
+        profiled = true;
+      }
+    }
+    const std::string columns =
+        profiled ? GetColumnList(c_.source, table, pending, &profiles) : "";
     if (c_.stop.Requested()) return RunOutcome::Stopped;
     if (columns.empty()) {
       window_.ShowMessage("The columns of table " + table + " could not be read from MySQL.",
@@ -175,7 +236,7 @@ class Run {
     if (!c_.stop.Pause(c_.pause)) return RunOutcome::Stopped;
     window_.SetProgressRange(0, n);
     window_.SetProgressStep(1);
-    const std::string keys = GetKeyClause(c_.source, table, target, pending);
+    const std::string keys = GetKeyClause(c_.source, table, target, pending, &profiles);
     if (!c_.stop.Pause(c_.pause)) return RunOutcome::Stopped;
     for (auto& text : pending.LeftOut) report_.Add(ReportTopic::SchemaLeftOut, table, std::move(text));
     pending.LeftOut.clear();
@@ -197,13 +258,20 @@ class Run {
       return RunOutcome::TableFailed;
     }
 
-    const CopyResult copied = CopyTableRows(c_.source, c_.target, window_, table,
-                                            {c_.pause, &c_.stop}, target);
-    report_.AddRowsRefused(table, copied.rowsRefused);
+    for (std::size_t j = 0; j < fields->size(); ++j)
+      ReportChangedColumn(report_, table, (*fields)[j], profiles[j]);
+
+    const CopyResult copied =
+        CopyTableRows(c_.source, c_.target, window_, table,
+                      {c_.pause, &c_.stop, &profiles, &report_}, target);
     summary_.rowsRefused += copied.rowsRefused;
     if (copied.rowsRefused > 0) ++summary_.tablesWithRefusedRows;
+    report_.AddRowsRefused(table, copied.rowsRefused);
     switch (copied.outcome) {
-      case CopyOutcome::Completed: ++summary_.tablesCompleted; return RunOutcome::Completed;
+      case CopyOutcome::Completed:
+        CompareCounts(table, target, copied.rowsRefused);
+        ++summary_.tablesCompleted;
+        return RunOutcome::Completed;
       case CopyOutcome::Stopped: return RunOutcome::Stopped;
       case CopyOutcome::SourceFailed:
       case CopyOutcome::TargetFailed: return RunOutcome::TableFailed;  // reported by the copy
@@ -258,6 +326,34 @@ class Run {
                           "were not created.",
                           MessageButtons::Ok);
     return EndTables(RunOutcome::TableFailed);
+  }
+
+  // COUNT(*) in the snapshot against COUNT(*) of the new table plus the rows refused.
+  void CompareCounts(const std::string& table, const std::string& targetTable,
+                     std::uint64_t refused) {
+    const auto source = c_.source.CountRows(table);
+    std::optional<std::int64_t> target;
+    try {
+      if (c_.stop.Requested()) throw StopRequested{};
+      target = c_.target.TargetDatabase->QueryNumber("SELECT COUNT(*) FROM " +
+                                                     Bracketed(targetTable));
+    } catch (const TargetError&) {
+      if (c_.stop.Requested()) throw StopRequested{};
+      // Otherwise reported below as a count that could not be taken.
+    }
+    if (!source || !target || *target < 0) {
+      report_.Add(ReportTopic::CountMismatch, table,
+                  table + ": the rows could not be counted on " +
+                      (source ? "SQL Server" : "MySQL") + " after the copy");
+      return;
+    }
+    const auto arrived = static_cast<std::uint64_t>(*target);
+    if (*source != arrived + refused) {
+      report_.Add(ReportTopic::CountMismatch, table,
+                  table + ": MySQL holds " + std::to_string(*source) + " row(s), SQL Server " +
+                      std::to_string(arrived) + ", and " + std::to_string(refused) +
+                      " were refused");
+    }
   }
 
   RunSummary Refuse(RunOutcome outcome, const char* message) {

@@ -38,7 +38,7 @@ enum class RunOutcome {
   PreparationFailed,
   TableFailed,
   Stopped,
-  Completed,  // every selected table created and filled; rowsRefused says whether all arrived
+  Completed,  // every selected table created and filled; allArrived says whether all arrived
 };
 
 struct RunSummary {
@@ -46,6 +46,7 @@ struct RunSummary {
   int tablesCompleted = 0;
   std::uint64_t rowsRefused = 0;
   int tablesWithRefusedRows = 0;
+  bool allArrived = true;  // the run's report stayed empty: the completion message was shown
 };
 
 // The run itself, on the calling thread.

@@ -1,6 +1,6 @@
 #include "engine/DateText.h"
 
-#include <cstdint>
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 
@@ -15,17 +15,25 @@ bool Digits(std::string_view s) {
   return true;
 }
 
-long Number(std::string_view s) {
-  long n = 0;
+std::int64_t Number(std::string_view s) {
+  std::int64_t n = 0;
   for (char c : s) n = n * 10 + (c - '0');
   return n;
 }
 
-// ".ffffff" -> ".fff" (nothing for no fraction); nullopt when malformed.
-std::optional<std::string> Fraction(std::string_view s) {
-  if (s.empty()) return std::string();
+// ".ffffff" -> its digits ("" for no fraction); nullopt when malformed.
+std::optional<std::string_view> FractionDigitsOf(std::string_view s) {
+  if (s.empty()) return std::string_view();
   if (s.front() != '.' || !Digits(s.substr(1))) return std::nullopt;
-  return std::string(s.substr(0, 4));
+  return s.substr(1);
+}
+
+// ".digits" padded with zeros to `wanted` digits; nothing when both are empty.
+std::string Fraction(std::string_view digits, unsigned wanted) {
+  if (digits.empty() && wanted == 0) return {};
+  std::string out = "." + std::string(digits);
+  while (out.size() < wanted + 1) out += '0';
+  return out;
 }
 
 bool IsTimeOfDay(std::string_view s) {  // hh:mm:ss
@@ -56,26 +64,39 @@ void CivilFromDays(long z, long& y, long& m, long& d) {
 }
 
 DateText Value(std::string text) { return {DateText::Kind::Value, std::move(text)}; }
+DateText NoDate() { return {DateText::Kind::NoDate, {}}; }
 
-// A TIME that is not a time of day: the span from 1900-01-01 00:00:00.
-DateText SpanFrom1900(std::string_view text) {
+// 'YYYY-MM-DD' with a zero year, month or day: no date SQL Server can hold.
+bool IsPartialDate(std::string_view date) {
+  return date.substr(0, 4) == "0000" || date.substr(5, 2) == "00" || date.substr(8, 2) == "00";
+}
+
+bool IsDate(std::string_view s) {
+  return s.size() >= 10 && Digits(s.substr(0, 4)) && s[4] == '-' && Digits(s.substr(5, 2)) &&
+         s[7] == '-' && Digits(s.substr(8, 2));
+}
+
+// A TIME of any span: the moment that far from 1900-01-01 00:00:00. The fraction is counted in
+// microseconds, MySQL's finest.
+DateText SpanFrom1900(std::string_view text, unsigned fractionDigits) {
   const bool negative = !text.empty() && text.front() == '-';
   if (negative) text.remove_prefix(1);
   const auto colon1 = text.find(':');
-  if (colon1 == std::string_view::npos || colon1 + 6 > text.size()) return {};
+  if (colon1 == std::string_view::npos || colon1 == 0 || colon1 + 6 > text.size()) return {};
   const auto hours = text.substr(0, colon1);
   const auto rest = text.substr(colon1);  // ":mm:ss[.f]"
-  if (!Digits(hours) || rest[0] != ':' || !Digits(rest.substr(1, 2)) || rest[3] != ':' ||
-      !Digits(rest.substr(4, 2))) {
+  if (!Digits(hours) || hours.size() > 6 || rest[0] != ':' || !Digits(rest.substr(1, 2)) ||
+      rest[3] != ':' || !Digits(rest.substr(4, 2))) {
     return {};
   }
-  const auto fraction = Fraction(rest.substr(6));
-  if (!fraction) return {};
-  long millis = fraction->empty() ? 0 : Number((fraction->substr(1) + "00").substr(0, 3));
-  std::int64_t total = (static_cast<std::int64_t>(Number(hours)) * 3600 +
-                        Number(rest.substr(1, 2)) * 60 + Number(rest.substr(4, 2))) * 1000 + millis;
+  const auto fraction = FractionDigitsOf(rest.substr(6));
+  if (!fraction || fraction->size() > 6) return {};
+  const std::int64_t micros = Number((std::string(*fraction) + "000000").substr(0, 6));
+  constexpr std::int64_t second = 1000000, day = 86400 * second;
+  std::int64_t total =
+      (Number(hours) * 3600 + Number(rest.substr(1, 2)) * 60 + Number(rest.substr(4, 2))) * second +
+      micros;
   if (negative) total = -total;
-  constexpr std::int64_t day = 86400000;
   std::int64_t days = total / day, inDay = total % day;
   if (inDay < 0) {
     inDay += day;
@@ -83,50 +104,41 @@ DateText SpanFrom1900(std::string_view text) {
   }
   long y, m, d;
   CivilFromDays(DaysFromCivil(1900, 1, 1) + static_cast<long>(days), y, m, d);
-  const long seconds = static_cast<long>(inDay / 1000);
+  const long seconds = static_cast<long>(inDay / second);
   char buffer[48];
-  std::snprintf(buffer, sizeof buffer, "%04ld-%02ld-%02ldT%02ld:%02ld:%02ld", y, m, d,
+  std::snprintf(buffer, sizeof buffer, "%04ld-%02ld-%02ld %02ld:%02ld:%02ld", y, m, d,
                 seconds / 3600, seconds / 60 % 60, seconds % 60);
   std::string out = buffer;
-  if (!fraction->empty()) {
-    std::snprintf(buffer, sizeof buffer, ".%03ld", static_cast<long>(inDay % 1000));
-    out += buffer;
-  }
-  return Value(out);
+  std::snprintf(buffer, sizeof buffer, "%06ld", static_cast<long>(inDay % second));
+  std::string digits = buffer;
+  const std::size_t keep = std::max<std::size_t>(fraction->size(), fractionDigits);
+  digits.resize(std::min<std::size_t>(keep, 6));
+  return Value(out + Fraction(digits, fractionDigits));
 }
 
 }  // namespace
 
-DateText SqlServerDateText(std::string_view s) {
-  // YEAR
-  if (s.size() == 4 && Digits(s)) {
-    if (s == "0000") return {DateText::Kind::NoDate, {}};
-    return Value(std::string(s) + "0101");
-  }
-  // DATE, DATETIME, TIMESTAMP
-  if (s.size() >= 10 && Digits(s.substr(0, 4)) && s[4] == '-' && Digits(s.substr(5, 2)) &&
-      s[7] == '-' && Digits(s.substr(8, 2))) {
-    const auto year = s.substr(0, 4), month = s.substr(5, 2), day = s.substr(8, 2);
-    const bool partial = year == "0000" || month == "00" || day == "00";
-    if (s.size() == 10) {
-      if (partial) return {DateText::Kind::NoDate, {}};
-      return Value(std::string(year) + std::string(month) + std::string(day));
-    }
-    if (s[10] == ' ' && IsTimeOfDay(s.substr(11, 8))) {
-      const auto fraction = Fraction(s.substr(19));
+DateText SqlServerDateText(std::string_view s, DateForm form, unsigned fractionDigits) {
+  switch (form) {
+    case DateForm::Date:
+      if (s.size() != 10 || !IsDate(s)) return {};
+      if (IsPartialDate(s)) return NoDate();
+      return Value(std::string(s));
+    case DateForm::DateTime: {
+      if (!IsDate(s) || s.size() < 19 || s[10] != ' ' || !IsTimeOfDay(s.substr(11, 8))) return {};
+      const auto fraction = FractionDigitsOf(s.substr(19));
       if (!fraction) return {};
-      if (partial) return {DateText::Kind::NoDate, {}};
-      return Value(std::string(s.substr(0, 10)) + "T" + std::string(s.substr(11, 8)) + *fraction);
+      if (IsPartialDate(s)) return NoDate();
+      return Value(std::string(s.substr(0, 19)) + Fraction(*fraction, fractionDigits));
     }
-    return {};
+    case DateForm::Time: {
+      if (!IsTimeOfDay(s.substr(0, 8)) || Number(s.substr(0, 2)) >= 24) return {};
+      const auto fraction = FractionDigitsOf(s.substr(8));
+      if (!fraction) return {};
+      return Value(std::string(s.substr(0, 8)) + Fraction(*fraction, fractionDigits));
+    }
+    case DateForm::TimeSpan: return SpanFrom1900(s, fractionDigits);
   }
-  // TIME
-  if (IsTimeOfDay(s.substr(0, 8)) && Number(s.substr(0, 2)) < 24) {
-    const auto fraction = Fraction(s.substr(8));
-    if (!fraction) return {};
-    return Value(std::string(s.substr(0, 8)) + *fraction);
-  }
-  if (s.find(':') != std::string_view::npos) return SpanFrom1900(s);
   return {};
 }
 

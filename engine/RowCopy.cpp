@@ -37,12 +37,27 @@ bool IsNumberText(std::string_view s) {
   return digit;
 }
 
+// N'...' with quotes doubled. A U+0000 is written as NCHAR(0) outside the quotes: the driver
+// sends a statement only up to its first zero character. The first piece is a (MAX) type, so
+// that T-SQL's "+" does not cut the joined text at 8000 bytes.
 void AppendText(std::string& out, std::string_view text) {
-  out += "N'";
-  for (char c : text) {
-    out += c;
-    if (c == '\'') out += '\'';
+  const bool hasZero = text.find('\0') != std::string_view::npos;
+  out += hasZero ? "CAST(N'" : "N'";
+  bool first = true;
+  std::size_t start = 0;  // of the piece not yet appended
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c != '\'' && c != '\0') continue;
+    out.append(text.data() + start, i - start);
+    start = i + 1;
+    if (c == '\'') {
+      out += "''";
+    } else {
+      out += first ? "' AS NVARCHAR(MAX)) + NCHAR(0) + N'" : "' + NCHAR(0) + N'";
+      first = false;
+    }
   }
+  out.append(text.data() + start, text.size() - start);
   out += "',";
 }
 
@@ -55,6 +70,48 @@ void AppendNumber(std::string& out, std::string_view text, bool bare, std::strin
   }
   out += text;
   out += suffix;
+}
+
+// [-]digits[.digits]
+bool IsDecimalText(std::string_view s) {
+  if (!s.empty() && s.front() == '-') s.remove_prefix(1);
+  const auto point = s.find('.');
+  const auto whole = s.substr(0, point);
+  if (whole.empty() || !IsPlainInteger(whole) || whole.front() == '-') return false;
+  if (point == std::string_view::npos) return true;
+  const auto fraction = s.substr(point + 1);
+  return fraction.empty() || (IsPlainInteger(fraction) && fraction.front() != '-');
+}
+
+// UTF-16 code units of a UTF-8 text: a four-byte sequence takes two.
+std::size_t Utf16Units(std::string_view text) {
+  std::size_t units = 0;
+  for (char c : text) {
+    const auto b = static_cast<unsigned char>(c);
+    if ((b & 0xC0) == 0x80) continue;  // continuation byte
+    units += b >= 0xF0 ? 2 : 1;
+  }
+  return units;
+}
+
+std::string DecimalTypeText(const ColumnLiteral& column) {
+  return "DECIMAL(" + std::to_string(column.precision) + ", " + std::to_string(column.scale) + ")";
+}
+
+// "DECIMAL(38, 30)" -> 38, 30; "DATETIME2(6)" -> 6. Missing numbers stay 0.
+void ReadNumbers(std::string_view typeText, std::uint32_t& first, std::uint32_t* second) {
+  auto at = typeText.find('(');
+  if (at == std::string_view::npos) return;
+  auto read = [&](std::uint32_t& into) {
+    into = 0;
+    while (++at < typeText.size() && typeText[at] >= '0' && typeText[at] <= '9')
+      into = into * 10 + static_cast<std::uint32_t>(typeText[at] - '0');
+  };
+  read(first);
+  if (second != nullptr && at < typeText.size() && typeText[at] == ',') {
+    if (at + 1 < typeText.size() && typeText[at + 1] == ' ') ++at;
+    read(*second);
+  }
 }
 
 void AppendHex(std::string& out, std::string_view bytes) {
@@ -70,6 +127,9 @@ void AppendHex(std::string& out, std::string_view bytes) {
 
 std::string StatusText(const std::string& table) { return "Converting Table: " + table + "  ...."; }
 
+// The refused values of one table that the report names one by one; the rest are counted.
+constexpr std::uint64_t NamedRefusalsPerTable = 1000;
+
 }  // namespace
 
 std::string DoubleQuotes(std::string_view text) {
@@ -82,39 +142,57 @@ std::string DoubleQuotes(std::string_view text) {
   return out;
 }
 
-LiteralForm LiteralFormOf(std::string_view typeText, int mysqlType) {
-  if (typeText == "BIT") return LiteralForm::Bit;
-  if (mysqlType == mysql_type::Bit) return LiteralForm::BitValue;  // BIT(2..64): raw bytes
+ColumnLiteral ColumnLiteralOf(std::string_view typeText, int mysqlType) {
+  ColumnLiteral column;
+  auto form = [&](LiteralForm f) {
+    column.form = f;
+    return column;
+  };
+  if (typeText == "BIT") return form(LiteralForm::Bit);
+  if (mysqlType == mysql_type::Bit) return form(LiteralForm::BitValue);  // BIT(2..64): raw bytes
   if (typeText == "INT" || typeText == "SMALLINT" || typeText == "TINYINT" || typeText == "BIGINT")
-    return LiteralForm::Integer;
-  if (StartsWith(typeText, "FLOAT") || StartsWith(typeText, "REAL") ||
-      StartsWith(typeText, "DECIMAL"))
-    return LiteralForm::Number;
+    return form(LiteralForm::Integer);
+  if (typeText == "FLOAT" || typeText == "REAL") return form(LiteralForm::Float);
+  if (StartsWith(typeText, "DECIMAL")) {
+    column.precision = 38;
+    ReadNumbers(typeText, column.precision, &column.scale);
+    return form(LiteralForm::Decimal);
+  }
   if (StartsWith(typeText, "BINARY") || StartsWith(typeText, "VARBINARY") || typeText == "IMAGE")
-    return LiteralForm::Binary;
-  if (typeText == "DATETIME" || typeText == "SMALLDATETIME") return LiteralForm::DateTime;
-  return LiteralForm::Text;
+    return form(LiteralForm::Binary);
+  if (typeText == "DATE") return form(LiteralForm::Date);
+  if (StartsWith(typeText, "DATETIME2(")) {
+    ReadNumbers(typeText, column.scale, nullptr);
+    return form(mysqlType == mysql_type::Time ? LiteralForm::TimeSpan : LiteralForm::DateTime);
+  }
+  if (StartsWith(typeText, "TIME(")) {
+    ReadNumbers(typeText, column.scale, nullptr);
+    return form(LiteralForm::Time);
+  }
+  if (StartsWith(typeText, "NCHAR(")) ReadNumbers(typeText, column.maxUnits, nullptr);
+  return form(LiteralForm::Text);
 }
 
-void AppendValueLiteral(std::string& out, const Cell& cell, LiteralForm form) {
+std::optional<std::string> AppendValueLiteral(std::string& out, const Cell& cell,
+                                              const ColumnLiteral& column) {
   if (!cell) {
     out += "NULL,";
-    return;
+    return std::nullopt;
   }
   const std::string_view text = *cell;
-  switch (form) {
+  switch (column.form) {
     case LiteralForm::Bit:
       if (!text.empty() && (text[0] == 0 || text[0] == 1)) {
         out += text[0] == 1 ? "1," : "0,";
       } else {
         AppendNumber(out, text, IsPlainInteger(text));
       }
-      return;
+      return std::nullopt;
     case LiteralForm::BitValue: {
       unsigned long long value = 0;
       for (char c : text) value = (value << 8) | static_cast<unsigned char>(c);
       AppendNumber(out, std::to_string(value), true);
-      return;
+      return std::nullopt;
     }
     case LiteralForm::Integer:
       if (text.empty()) {
@@ -122,37 +200,134 @@ void AppendValueLiteral(std::string& out, const Cell& cell, LiteralForm form) {
       } else {
         AppendNumber(out, text, IsPlainInteger(text));
       }
-      return;
-    case LiteralForm::Number:
-      if (IsPlainInteger(text)) {
-        AppendNumber(out, text, true, ".0,");
+      return std::nullopt;
+    case LiteralForm::Float:
+      // With an exponent T-SQL reads a float, bit for bit; without one, a decimal that is
+      // rounded on its way to the column.
+      if (!IsNumberText(text)) {
+        AppendText(out, text);
       } else {
-        AppendNumber(out, text, IsNumberText(text));
+        out += text;
+        if (text.find_first_of("eE") == std::string_view::npos) out += "E0";
+        out += ',';
       }
-      return;
+      return std::nullopt;
+    case LiteralForm::Decimal: {
+      if (!IsDecimalText(text)) {
+        AppendText(out, text);
+        return std::nullopt;
+      }
+      // Trailing zeros of the fraction are no digits of the value.
+      std::string_view value = text;
+      const auto point = value.find('.');
+      if (point != std::string_view::npos) {
+        while (value.back() == '0') value.remove_suffix(1);
+        if (value.back() == '.') value.remove_suffix(1);
+      }
+      std::string_view whole = value.substr(0, point);
+      if (!whole.empty() && whole.front() == '-') whole.remove_prefix(1);
+      while (!whole.empty() && whole.front() == '0') whole.remove_prefix(1);
+      const std::size_t fraction =
+          point == std::string_view::npos || value.size() <= point ? 0 : value.size() - point - 1;
+      if (fraction > column.scale)
+        return "has more fraction digits than " + DecimalTypeText(column) + " holds";
+      if (whole.size() > column.precision - column.scale)
+        return "has more integer digits than " + DecimalTypeText(column) + " holds";
+      out += value;
+      out += ',';
+      return std::nullopt;
+    }
     case LiteralForm::Binary:
       AppendHex(out, text);
-      return;
-    case LiteralForm::DateTime: {
-      const DateText date = SqlServerDateText(text);
+      return std::nullopt;
+    case LiteralForm::Date:
+    case LiteralForm::DateTime:
+    case LiteralForm::Time:
+    case LiteralForm::TimeSpan: {
+      // MySQL's own text is already SQL Server's when it has the column's fraction digits and
+      // is no zero or partial date: written as it is, without building another text.
+      const std::size_t length = column.form == LiteralForm::Time ? 8 : column.form == LiteralForm::Date ? 10 : 19;
+      const std::size_t withFraction = column.form == LiteralForm::Date || column.scale == 0
+                                           ? length
+                                           : length + 1 + column.scale;
+      if (column.form != LiteralForm::TimeSpan && text.size() == withFraction &&
+          (column.form == LiteralForm::Time
+               ? text[0] <= '1' || (text[0] == '2' && text[1] <= '3')
+               : text.substr(0, 4) != "0000" && text.substr(5, 2) != "00" &&
+                     text.substr(8, 2) != "00")) {
+        AppendText(out, text);
+        return std::nullopt;
+      }
+      const DateForm dateForm = column.form == LiteralForm::Date       ? DateForm::Date
+                                : column.form == LiteralForm::DateTime ? DateForm::DateTime
+                                : column.form == LiteralForm::Time     ? DateForm::Time
+                                                                       : DateForm::TimeSpan;
+      const DateText date = SqlServerDateText(text, dateForm, column.scale);
       if (date.kind == DateText::Kind::NoDate) {
+        if (column.keepsNotNull)
+          return "is a zero or partial date, which SQL Server cannot hold, in a primary key column";
         out += "NULL,";
       } else {
         AppendText(out, date.kind == DateText::Kind::Value ? std::string_view(date.text) : text);
       }
-      return;
+      return std::nullopt;
     }
-    case LiteralForm::Text:
+    case LiteralForm::Text: {
+      if (column.maxUnits > 0) {
+        std::string_view trimmed = text;
+        while (!trimmed.empty() && trimmed.back() == ' ') trimmed.remove_suffix(1);
+        if (Utf16Units(trimmed) > column.maxUnits)
+          return "needs more than the " + std::to_string(column.maxUnits) +
+                 " UTF-16 code units of NCHAR(" + std::to_string(column.maxUnits) + ")";
+      }
       AppendText(out, text);
-      return;
+      return std::nullopt;
+    }
   }
+  return std::nullopt;
+}
+
+std::string ShownValue(std::string_view value, LiteralForm form) {
+  constexpr std::size_t longest = 60;
+  std::string shown;
+  std::size_t characters = 0;
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    const auto b = static_cast<unsigned char>(value[i]);
+    if ((b & 0xC0) != 0x80 && ++characters > longest) {
+      shown += "...";
+      break;
+    }
+    if (b == 0) {
+      shown += "\\0";
+    } else {
+      shown += value[i];
+    }
+  }
+  if (form == LiteralForm::Text) return "'" + shown + "'";
+  return shown;
 }
 
 std::string GetValueLiteral(const Cell& cell, std::string_view typeText, int mysqlType) {
   std::string out;
-  AppendValueLiteral(out, cell, LiteralFormOf(typeText, mysqlType));
+  if (AppendValueLiteral(out, cell, ColumnLiteralOf(typeText, mysqlType))) return {};
   return out;
 }
+
+namespace {
+void NameRefusedValue(RunReport* report, const std::string& table, const std::string& column,
+                      std::string_view value, LiteralForm form, const std::string& why,
+                      std::uint64_t refusedSoFar) {
+  if (report == nullptr || refusedSoFar > NamedRefusalsPerTable) return;
+  if (refusedSoFar == NamedRefusalsPerTable) {
+    report->Add(ReportTopic::RowsRefused, table,
+                table + ": further refused values are counted, not named");
+    return;
+  }
+  report->Add(ReportTopic::RowsRefused, table,
+              table + ", column " + column + ": the value " + ShownValue(value, form) + " " + why +
+                  "; its row was not copied");
+}
+}  // namespace
 
 CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCopyWindow& window,
                          const std::string& table, const CopyOptions& options,
@@ -197,12 +372,15 @@ CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCo
     return end(CopyOutcome::SourceFailed,
                "The columns of table " + table + " could not be read from MySQL.");
   }
-  std::vector<LiteralForm> forms;
+  std::vector<ColumnLiteral> forms;
   bool hasIdentity = false;
   std::string prefix = "INSERT INTO " + Bracketed(into) + " (";
-  for (const auto& f : *fields) {
-    const std::string type = GetColumnType(f.type, f.length, f.decimals, f.charsetnr, f.flags);
-    forms.push_back(LiteralFormOf(type, f.type));
+  const bool profiled = options.profiles != nullptr && options.profiles->size() == fields->size();
+  for (std::size_t j = 0; j < fields->size(); ++j) {
+    const FieldRecord& f = (*fields)[j];
+    const std::string type = GetColumnType(f, profiled ? (*options.profiles)[j] : ColumnProfile{});
+    forms.push_back(ColumnLiteralOf(type, f.type));
+    forms.back().keepsNotNull = f.Has(mysql_flag::PriKey);
     hasIdentity = hasIdentity || f.Has(mysql_flag::AutoIncrement);
     if (&f != &fields->front()) prefix += ", ";
     prefix += Bracketed(f.org_name);
@@ -237,7 +415,20 @@ CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCo
     }
 
     statement.assign(prefix);
-    for (std::size_t j = 0; j < forms.size(); ++j) AppendValueLiteral(statement, (*row)[j], forms[j]);
+    std::optional<std::string> refusal;
+    for (std::size_t j = 0; j < forms.size() && !refusal; ++j) {
+      refusal = AppendValueLiteral(statement, (*row)[j], forms[j]);
+      if (refusal) {
+        ++result.rowsRefused;
+        NameRefusedValue(options.report, table, (*fields)[j].org_name, *(*row)[j], forms[j].form,
+                         *refusal, result.rowsRefused);
+      }
+    }
+    if (refusal) {
+      if (!stop.Pause(options.pause)) return end(CopyOutcome::Stopped);
+      window.SetStatusText(status);
+      continue;
+    }
     statement.back() = ')';  // the last literal's ","
     statement += ';';
 

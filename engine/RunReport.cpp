@@ -25,8 +25,13 @@ std::string RunReport::FinalMessage(std::size_t maxLines) const {
   std::vector<ReportItem> ordered = items_;
   std::stable_sort(ordered.begin(), ordered.end(),
                    [](const ReportItem& a, const ReportItem& b) { return a.topic < b.topic; });
-  std::string message = "MySQL to MS SQL Database Conversion completed, but not everything "
-                        "arrived as it is in MySQL:";
+  std::string message =
+      rowsRefused_ > 0
+          ? "MySQL to MS SQL Database Conversion completed, but " + std::to_string(rowsRefused_) +
+                " row(s) of " + std::to_string(tablesWithRefusedRows_) +
+                " table(s) were refused. Not everything arrived as it is in MySQL:"
+          : std::string("MySQL to MS SQL Database Conversion completed, but not everything "
+                        "arrived as it is in MySQL:");
   const std::size_t shown = std::min(maxLines, ordered.size());
   for (std::size_t i = 0; i < shown; ++i) message += "\n- " + ordered[i].text;
   if (ordered.size() > shown)

@@ -17,6 +17,7 @@ enum class ReportTopic {
   ColumnChanged,     // a column created differently from the source (NULL, TIME, geometry...)
   SchemaLeftOut,     // a key, index, foreign key, default... that was not carried, and why
   RunCutShort,       // what a run that ended early did not do
+  SourceView,        // the source could not be read as one moment
 };
 
 struct ReportItem {
@@ -36,8 +37,8 @@ class RunReport {
   int TablesWithRefusedRows() const { return tablesWithRefusedRows_; }
 
   // The final message of a run that went through every table: the completion message when the
-  // report is empty, otherwise a heading and at most maxLines items, followed by how many
-  // further items there are.
+  // report is empty, otherwise a heading (with the refused rows and their tables, when there
+  // are) and at most maxLines items, followed by how many further items there are.
   std::string FinalMessage(std::size_t maxLines = 12) const;
 
  private:

@@ -9,40 +9,46 @@
 namespace morvane {
 namespace {
 
-std::string TypeOf(const FieldRecord& f) {
-  return GetColumnType(f.type, f.length, f.decimals, f.charsetnr, f.flags);
-}
-
 const ColumnInfo* ColumnOf(const std::optional<TableSchema>& schema, const std::string& name) {
   return schema ? schema->Column(name) : nullptr;
 }
 
 }  // namespace
 
-std::string GetColumnList(SourceDatabase& source, const std::string& table, PendingIndex& pending) {
+bool RelaxedForZeroDates(const FieldRecord& field, const ColumnProfile& profile) {
+  return profile.zeroDates > 0 && field.Has(mysql_flag::NotNull) && !field.Has(mysql_flag::PriKey);
+}
+
+std::string GetColumnList(SourceDatabase& source, const std::string& table, PendingIndex& pending,
+                          const std::vector<ColumnProfile>* profiles) {
   const auto fields = source.FieldListing(table);
   if (!fields) return "";
   const auto schema = source.Schema(table);
+  const bool profiled = profiles != nullptr && profiles->size() == fields->size();
   std::string list;
-  for (const auto& f : *fields) {
-    const std::string type = TypeOf(f);
+  for (std::size_t j = 0; j < fields->size(); ++j) {
+    const FieldRecord& f = (*fields)[j];
+    const ColumnProfile profile = profiled ? (*profiles)[j] : ColumnProfile{};
+    const std::string type = GetColumnType(f, profile);
     const ColumnInfo* column = ColumnOf(schema, f.org_name);
     if (!list.empty()) list += ", ";
     list += Bracketed(f.org_name) + " " + type + CollateClause(type, column);
     if (f.Has(mysql_flag::AutoIncrement)) list += " IDENTITY";
-    list += f.Has(mysql_flag::NotNull) ? " NOT NULL" : " NULL";
+    list += f.Has(mysql_flag::NotNull) && !RelaxedForZeroDates(f, profile) ? " NOT NULL" : " NULL";
     list += DefaultClause(table, f, type, column, pending.LeftOut);
   }
   return list;
 }
 
-std::string GetColumnList(SourceDatabase& source, const std::string& table) {
+std::string GetColumnList(SourceDatabase& source, const std::string& table,
+                          const std::vector<ColumnProfile>* profiles) {
   PendingIndex unused;
-  return GetColumnList(source, table, unused);
+  return GetColumnList(source, table, unused, profiles);
 }
 
 std::string GetKeyClause(SourceDatabase& source, const std::string& table,
-                         const std::string& target, PendingIndex& pending) {
+                         const std::string& target, PendingIndex& pending,
+                         const std::vector<ColumnProfile>* profiles) {
   const auto fields = source.FieldListing(table);
   if (!fields) return "";
   const auto schema = source.Schema(table);
@@ -50,8 +56,12 @@ std::string GetKeyClause(SourceDatabase& source, const std::string& table,
     pending.LeftOut.push_back(table + ": its keys and indexes could not be read from MySQL");
     return "";
   }
+  // The types the table is created with: they decide which columns can be key members and how
+  // wide a key can grow.
+  const bool profiled = profiles != nullptr && profiles->size() == fields->size();
   std::vector<std::string> types;
-  for (const auto& f : *fields) types.push_back(TypeOf(f));
+  for (std::size_t j = 0; j < fields->size(); ++j)
+    types.push_back(GetColumnType((*fields)[j], profiled ? (*profiles)[j] : ColumnProfile{}));
   TableKeys keys = BuildTableKeys(table, target, *fields, types, *schema, pending.Names);
   for (auto& s : keys.statements) pending.IndexStatements.push_back(std::move(s));
   for (auto& l : keys.leftOut) pending.LeftOut.push_back(std::move(l));

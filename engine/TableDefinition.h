@@ -8,6 +8,7 @@
 #include "engine/ForeignKeys.h"
 #include "engine/SchemaNames.h"
 #include "engine/TableKeys.h"
+#include "source/ColumnProfile.h"
 #include "source/SourceDatabase.h"
 
 namespace morvane {
@@ -29,17 +30,28 @@ struct PendingIndex {
 };
 
 // "[name] TYPE[ COLLATE c][ IDENTITY] NULL|NOT NULL[ DEFAULT v]" per column, joined by ", ".
-// Empty when the field listing cannot be obtained. A default or generation expression that
-// is not carried is added to pending.LeftOut.
-std::string GetColumnList(SourceDatabase& source, const std::string& table, PendingIndex& pending);
-std::string GetColumnList(SourceDatabase& source, const std::string& table);
+// Empty when the field listing cannot be obtained. `profiles` (one per column, when given)
+// tell the types that depend on the data; a NOT NULL column holding zero dates is created
+// NULL, unless it is a primary key member. A default or generation expression that is not
+// carried is added to pending.LeftOut.
+std::string GetColumnList(SourceDatabase& source, const std::string& table, PendingIndex& pending,
+                          const std::vector<ColumnProfile>* profiles = nullptr);
+std::string GetColumnList(SourceDatabase& source, const std::string& table,
+                          const std::vector<ColumnProfile>* profiles = nullptr);
+
+// Whether the column is created NULL although MySQL declares it NOT NULL: its zero or partial
+// dates arrive as NULL.
+bool RelaxedForZeroDates(const FieldRecord& field, const ColumnProfile& profile);
 
 // ", PRIMARY KEY[ NONCLUSTERED](...)" or the empty text, read from the keys MySQL defines.
 // Every unique key and index becomes a statement of its own in pending.IndexStatements,
 // written for the table's name on the target (`target`, the table's own name by default);
-// foreign keys go to pending.ForeignKeys; what is not carried to pending.LeftOut.
+// foreign keys go to pending.ForeignKeys; what is not carried to pending.LeftOut. The
+// columns' types (with `profiles`, as GetColumnList makes them) decide which can be key
+// members and how wide a key grows.
 std::string GetKeyClause(SourceDatabase& source, const std::string& table,
-                         const std::string& target, PendingIndex& pending);
+                         const std::string& target, PendingIndex& pending,
+                         const std::vector<ColumnProfile>* profiles = nullptr);
 std::string GetKeyClause(SourceDatabase& source, const std::string& table, PendingIndex& pending);
 
 // "CREATE TABLE [table] (" + columns + keys + ");"

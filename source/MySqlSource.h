@@ -110,8 +110,16 @@ class MySqlSourceDatabase : public SourceDatabase {
   std::optional<std::vector<FieldRecord>> FieldListing(const std::string& table) override;
   // From SHOW INDEX and information_schema (source/MySqlSchema.cpp).
   std::optional<TableSchema> Schema(const std::string& table) override;
-  // SELECT * FROM `table`, streamed: one row on the client at a time.
+  // SELECT of every column of the listing (FLOAT cast to DOUBLE, so that all its digits come),
+  // streamed: one row on the client at a time.
   std::unique_ptr<RowReader> ReadRows(const std::string& table, std::string& errorText) override;
+
+  // START TRANSACTION WITH CONSISTENT SNAPSHOT, READ ONLY / COMMIT (source/MySqlProfile.cpp).
+  bool BeginSnapshot(std::string& errorText) override;
+  void EndSnapshot() override;
+  std::optional<ColumnProfile> ProfileColumn(const std::string& table,
+                                             const FieldRecord& field) override;
+  std::optional<std::uint64_t> CountRows(const std::string& table) override;
 
  private:
   MySqlHandle& connection_;

@@ -1,14 +1,17 @@
 #pragma once
-// What the conversion engine reads from the source database: the field listing of a table and
-// its rows. The MySQL connection offers it; tests hand the engine prepared records and rows
+// What the conversion engine reads from the source database: the field listing of a table, what
+// one query per column tells about its values, its row count and its rows, all inside one
+// snapshot. The MySQL connection offers it; tests hand the engine prepared records and rows
 // through the same interface.
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "source/ColumnProfile.h"
 #include "source/FieldRecord.h"
 #include "source/TableSchema.h"
 
@@ -42,7 +45,21 @@ class SourceDatabase {
 
   // Starts reading every row of the table. Nothing when the server refuses; errorText then
   // says why. Take the field listing first: while rows are read, nothing else can be asked.
+  // Every value at full precision (a FLOAT as the server stores it, not six digits of it).
   virtual std::unique_ptr<RowReader> ReadRows(const std::string& table, std::string& errorText) = 0;
+
+  // Opens one read-only, consistent view of the source: until EndSnapshot, every read sees the
+  // database as it was at this moment. False, with errorText, when the server refuses.
+  virtual bool BeginSnapshot(std::string& errorText) = 0;
+  virtual void EndSnapshot() = 0;
+
+  // What the query that ProfileQueryOf(field) names tells about the column's stored values; an
+  // empty profile for a column that needs none; nothing when the query fails.
+  virtual std::optional<ColumnProfile> ProfileColumn(const std::string& table,
+                                                     const FieldRecord& field) = 0;
+
+  // COUNT(*) of the table; nothing when the server refuses.
+  virtual std::optional<std::uint64_t> CountRows(const std::string& table) = 0;
 };
 
 }  // namespace morvane

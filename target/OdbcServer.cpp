@@ -145,6 +145,7 @@ class OdbcLink {
       : environment_(std::move(environment)), options_(std::move(options)) {}
 
   ~OdbcLink() {
+    statement_ = OdbcHandle();  // freed while its connection is still open
     if (connected_) SQLDisconnect(connection_.get());
   }
 
@@ -254,7 +255,7 @@ class OdbcLink {
 
   // Runs one batch and reads every result to its end.
   void ExecuteLocked(std::u16string text) {
-    OdbcHandle statement = NewStatementLocked();
+    const OdbcHandle& statement = StatementLocked();
     const Running running(*this, statement);
     SQLRETURN rc =
         SQLExecDirectW(statement.get(), Wide(text), static_cast<SQLINTEGER>(text.size()));
@@ -265,7 +266,7 @@ class OdbcLink {
 
   // Runs a query and returns the first column of every row.
   std::vector<std::string> QueryFirstColumnLocked(std::u16string text) {
-    OdbcHandle statement = NewStatementLocked();
+    const OdbcHandle& statement = StatementLocked();
     const Running running(*this, statement);
     SQLRETURN rc =
         SQLExecDirectW(statement.get(), Wide(text), static_cast<SQLINTEGER>(text.size()));
@@ -339,6 +340,18 @@ class OdbcLink {
   }
 
  private:
+  // The connection's one statement handle, allocated at its first use and reused by every
+  // statement after it (allocating one per statement cost as much as building the row): closed
+  // first, so that nothing of an earlier, failed statement is left on it.
+  const OdbcHandle& StatementLocked() {
+    if (!statement_) {
+      statement_ = NewStatementLocked();
+    } else {
+      SQLFreeStmt(statement_.get(), SQL_CLOSE);
+    }
+    return statement_;
+  }
+
   OdbcHandle NewStatementLocked() {
     if (!connected_) {
       throw TargetError(target_code::kNotConnected, std::string(kOwnSource),
@@ -380,6 +393,7 @@ class OdbcLink {
   OdbcHandle environment_;
   OdbcServerOptions options_;
   OdbcHandle connection_;
+  OdbcHandle statement_;  // declared after the connection: freed before it
   bool connected_ = false;
   std::string driver_;
 };
@@ -397,6 +411,20 @@ class OdbcDatabase final : public TargetDatabaseObject {
     // Every row goes through here: switch only when the connection is elsewhere.
     if (link_->CurrentDatabaseLocked() != name_) link_->ExecuteLocked(use_);
     link_->ExecuteLocked(std::move(text));
+  }
+
+  std::optional<std::int64_t> QueryNumber(const std::string& command) override {
+    std::u16string text = StatementText(command, static_cast<std::int32_t>(command.size()));
+    std::lock_guard lock(link_->mutex);
+    if (link_->CurrentDatabaseLocked() != name_) link_->ExecuteLocked(use_);
+    const auto values = link_->QueryFirstColumnLocked(std::move(text));
+    if (values.empty() || values.front().empty()) return std::nullopt;
+    std::int64_t n = 0;
+    for (char c : values.front()) {
+      if (c < '0' || c > '9') return std::nullopt;
+      n = n * 10 + (c - '0');
+    }
+    return n;
   }
 
  private:

@@ -22,6 +22,12 @@ class TargetDatabaseObject {
   // Runs the statement in this database, whatever the connection's current database is. Any
   // result is read to its end and thrown away.
   virtual void ExecuteWithResults(const std::string& command, std::int32_t length) = 0;
+  // Runs a query in this database and returns the first column of its first row as a number;
+  // nothing when there is no such number, or when the object cannot read results.
+  virtual std::optional<std::int64_t> QueryNumber(const std::string& command) {
+    static_cast<void>(command);
+    return std::nullopt;
+  }
 };
 
 class TargetDatabasesObject {

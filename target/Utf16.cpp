@@ -5,8 +5,10 @@
 namespace morvane {
 
 std::optional<std::u16string> Utf8ToUtf16(std::string_view text) {
-  std::u16string out;
-  out.reserve(text.size());
+  // Never more UTF-16 code units than UTF-8 bytes: written in place, cut to size at the end
+  // (every statement of the row copy passes through here).
+  std::u16string out(text.size(), u'\0');
+  char16_t* to = out.data();
   std::size_t i = 0;
   while (i < text.size()) {
     const auto lead = static_cast<unsigned char>(text[i]);
@@ -14,7 +16,7 @@ std::optional<std::u16string> Utf8ToUtf16(std::string_view text) {
     char32_t point = 0;
     char32_t smallest = 0;
     if (lead < 0x80) {
-      out.push_back(static_cast<char16_t>(lead));
+      *to++ = static_cast<char16_t>(lead);
       ++i;
       continue;
     } else if ((lead & 0xE0) == 0xC0) {
@@ -37,13 +39,14 @@ std::optional<std::u16string> Utf8ToUtf16(std::string_view text) {
     }
     if (point >= 0x10000) {
       point -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (point >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (point & 0x3FF)));
+      *to++ = static_cast<char16_t>(0xD800 + (point >> 10));
+      *to++ = static_cast<char16_t>(0xDC00 + (point & 0x3FF));
     } else {
-      out.push_back(static_cast<char16_t>(point));
+      *to++ = static_cast<char16_t>(point);
     }
     i += extra + 1;
   }
+  out.resize(static_cast<std::size_t>(to - out.data()));
   return out;
 }
 

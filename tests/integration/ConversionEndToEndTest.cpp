@@ -38,7 +38,7 @@ class ConversionEndToEnd : public test::EndToEnd {
     EXPECT_EQ(Target("SELECT * FROM [customers] ORDER BY [id]"),
               (std::vector<OdbcRow>{{"1", "Zoë O'Neil", "zoe@example.com"}, {"3", "Иван", std::nullopt}}));
     EXPECT_EQ(Target("SELECT * FROM [orders] ORDER BY [id]"),
-              (std::vector<OdbcRow>{{"10", "1", "19.90", "2004-05-06 12:34:56.000", std::nullopt},
+              (std::vector<OdbcRow>{{"10", "1", "19.90", "2004-05-06 12:34:56", std::nullopt},
                                     {"11", "3", "5.00", std::nullopt, "Ελλάδα"}}));
     EXPECT_EQ(Target("SELECT * FROM [order lines] ORDER BY [order], [line]"),
               (std::vector<OdbcRow>{{"10", "1", "tea", "2"}, {"10", "2", "cake", "1"},
@@ -80,15 +80,17 @@ TEST_F(ConversionEndToEnd, DatabaseNameOfTwoWords) {
 }
 
 TEST_F(ConversionEndToEnd, TableRefusedByTheTargetEndsTheRun) {
-  // MySQL's GEOMETRY has no SQL Server type: its column definition has none, and the target
-  // refuses the table.
-  Source({"CREATE TABLE `places` (id INT, spot GEOMETRY)"});
+  // Seventeen CHAR(255) columns fit a MySQL row; as NCHAR(255) they pass SQL Server's 8060
+  // bytes, and the target refuses the table.
+  std::string wide = "CREATE TABLE `places` (id INT";
+  for (int i = 1; i <= 17; ++i) wide += ", c" + std::to_string(i) + " CHAR(255)";
+  Source({wide + ")"});
   window.tables = {"customers", "order lines", "orders", "places"};
   window.selected = {0, 3};
   const RunSummary summary = Convert();
   EXPECT_EQ(summary.outcome, RunOutcome::TableFailed);
   EXPECT_EQ(summary.tablesCompleted, 1);
-  EXPECT_THAT(window.messages.back(), HasSubstr("Incorrect syntax"));
+  EXPECT_THAT(window.messages.back(), HasSubstr("minimum row size"));
   EXPECT_TRUE(window.selected.empty());
   EXPECT_FALSE(window.locked);
   EXPECT_EQ(Target("SELECT COUNT(*) FROM [customers]"), (std::vector<OdbcRow>{{"2"}}));

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/SourceProfiles.h"
 #include "engine/TableDefinition.h"
 #include "source/MySqlSource.h"
 #include "target/SqlServerLogin.h"
@@ -50,10 +51,16 @@ class EndToEnd : public testing::Test {
     LookUpTargetDatabase(target, targetName);
   }
 
-  // Creates `table` on the target from its MySQL definition, with its index.
+  // Creates `table` on the target from its MySQL definition and what its values need (kept in
+  // `profiles` for the copy), with its index.
   void CreateTargetTable(const std::string& table) {
     PendingIndex pending;
-    const std::string create = CreateTableStatement(table, GetColumnList(source, table),
+    const auto fields = source.FieldListing(table);
+    ASSERT_TRUE(fields.has_value()) << table;
+    auto profiled = ProfileColumns(source, table, *fields);
+    ASSERT_TRUE(profiled.has_value()) << table;
+    profiles = std::move(*profiled);
+    const std::string create = CreateTableStatement(table, GetColumnList(source, table, &profiles),
                                                     GetKeyClause(source, table, pending));
     target.TargetDatabase->ExecuteWithResults(create, static_cast<std::int32_t>(create.size()));
     for (const auto& s : pending.IndexStatements) {
@@ -78,6 +85,7 @@ class EndToEnd : public testing::Test {
   MySqlHandle mysql;
   MySqlSourceDatabase source{mysql};
   TargetConnection target;
+  std::vector<ColumnProfile> profiles;  // of the table CreateTargetTable created last
 };
 
 }  // namespace morvane::test

@@ -44,8 +44,8 @@ TEST_F(TableDefinitionFromServer, Orders) {
   MySqlSourceDatabase source(connection);
 
   EXPECT_EQ(GetColumnList(source, "orders"),
-            "[id] INT IDENTITY NOT NULL, [customer] NVARCHAR(80) NULL, [code] NCHAR(20) NOT NULL, "
-            "[total] DECIMAL(10, 2) NULL, [note] NTEXT NULL");
+            "[id] INT IDENTITY NOT NULL, [customer] NVARCHAR(80) NULL, [code] NCHAR(10) NOT NULL, "
+            "[total] DECIMAL(10, 2) NULL, [note] NVARCHAR(MAX) NULL");
   EXPECT_EQ(GetKeyClause(source, "orders", pending), ", PRIMARY KEY([id])");
   EXPECT_THAT(Statements(), ElementsAre("ALTER TABLE [orders] ADD CONSTRAINT [code] UNIQUE ([code]);",
                                         "CREATE INDEX [customer] ON [orders] ([customer]);"));

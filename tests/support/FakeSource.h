@@ -19,6 +19,8 @@ struct FakeTable {
   // What MySQL defines beside the fields; without it, one made from the field flags (below).
   std::optional<TableSchema> schema = std::nullopt;
   bool schemaUnreadable = false;
+  std::map<std::string, ColumnProfile> profiles = {};  // by column name; others get an empty one
+  std::optional<std::uint64_t> count = std::nullopt;   // COUNT(*); the number of rows when unset
 };
 
 // The schema a table of these fields has when every key is as its flags suggest: the
@@ -45,6 +47,32 @@ class FakeSource : public SourceDatabase {
  public:
   std::map<std::string, FakeTable> tables;
   int listings = 0;
+  // "snapshot", "profile t.c", "count t", "end snapshot", in the order they were asked for.
+  std::vector<std::string> reads;
+  std::optional<std::string> snapshotRefusal;  // BeginSnapshot fails with this text
+
+  bool BeginSnapshot(std::string& errorText) override {
+    reads.push_back("snapshot");
+    if (snapshotRefusal) errorText = *snapshotRefusal;
+    return !snapshotRefusal;
+  }
+  void EndSnapshot() override { reads.push_back("end snapshot"); }
+
+  std::optional<ColumnProfile> ProfileColumn(const std::string& table,
+                                             const FieldRecord& field) override {
+    reads.push_back("profile " + table + "." + field.org_name);
+    auto it = tables.find(table);
+    if (it == tables.end()) return std::nullopt;
+    auto p = it->second.profiles.find(field.org_name);
+    return p == it->second.profiles.end() ? ColumnProfile{} : p->second;
+  }
+
+  std::optional<std::uint64_t> CountRows(const std::string& table) override {
+    reads.push_back("count " + table);
+    auto it = tables.find(table);
+    if (it == tables.end()) return std::nullopt;
+    return it->second.count.value_or(it->second.rows.size());
+  }
 
   std::optional<std::vector<FieldRecord>> FieldListing(const std::string& table) override {
     ++listings;

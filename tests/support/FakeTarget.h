@@ -16,6 +16,10 @@ struct TargetJournal {
   std::vector<std::string> sent;  // "server: ...", "database shop: ...", "lookup: shop"
   // Decides for every statement; returns an error to refuse it.
   std::function<std::optional<TargetError>(const std::string& statement)> refuse;
+  // Answers queries that read a number; unset, a count of the accepted INSERTs answers.
+  std::function<std::optional<std::int64_t>(const std::string& query)> answer;
+
+  std::vector<std::string> accepted;  // the statements that were not refused, untagged
 
   void Send(const std::string& where, const std::string& command, std::int32_t length) {
     const std::string text = command.substr(0, static_cast<std::size_t>(length));
@@ -23,6 +27,21 @@ struct TargetJournal {
     if (refuse) {
       if (auto error = refuse(text)) throw *error;
     }
+    accepted.push_back(text);
+  }
+
+  // "SELECT COUNT(*) FROM [t]": the INSERTs into [t] accepted since [t] was last created.
+  std::optional<std::int64_t> CountInserted(const std::string& query) const {
+    const std::string select = "SELECT COUNT(*) FROM ";
+    if (query.rfind(select, 0) != 0) return std::nullopt;
+    const std::string table = query.substr(select.size());
+    const std::string insert = "INSERT INTO " + table + " (", create = "CREATE TABLE " + table + " (";
+    std::int64_t n = 0;
+    for (const auto& s : accepted) {
+      if (s.rfind(create, 0) == 0) n = 0;
+      n += s.rfind(insert, 0) == 0 ? 1 : 0;
+    }
+    return n;
   }
 };
 
@@ -32,6 +51,10 @@ class FakeTargetDatabase : public TargetDatabaseObject {
       : journal_(journal), name_(std::move(name)) {}
   void ExecuteWithResults(const std::string& command, std::int32_t length) override {
     journal_.Send("database " + name_ + ": ", command, length);
+  }
+  std::optional<std::int64_t> QueryNumber(const std::string& command) override {
+    journal_.Send("database " + name_ + ": ", command, static_cast<std::int32_t>(command.size()));
+    return journal_.answer ? journal_.answer(command) : journal_.CountInserted(command);
   }
 
  private:

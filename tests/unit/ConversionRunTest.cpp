@@ -88,21 +88,23 @@ TEST_F(ConversionRun, WorkedExampleStatementByStatement) {
           // customers
           "server: USE [shop]", "window: range 0..2", "window: step size 1", "server: USE [shop]",
           "database shop: CREATE TABLE [customers] ([id] INT NOT NULL, PRIMARY KEY([id]));",
-          "window: step",
+          "database shop: SELECT COUNT(*) FROM [customers]", "window: step",
           // orders: its index comes right after the table, before any row
           "server: USE [shop]", "window: range 0..2", "window: step size 1", "server: USE [shop]",
           "database shop: CREATE TABLE [orders] ([id] INT IDENTITY NOT NULL, [customer] "
-          "NVARCHAR(40) NULL, [code] NCHAR(10) NOT NULL, [total] DECIMAL(10, 2) NULL, [note] NTEXT "
-          "NULL, PRIMARY KEY([id]));",
+          "NVARCHAR(40) NULL, [code] NCHAR(10) NOT NULL, [total] DECIMAL(10, 2) NULL, [note] "
+          "NVARCHAR(MAX) NULL, PRIMARY KEY([id]));",
           "database shop: CREATE INDEX [customer] ON [orders] ([customer]);",
           "database shop: ALTER TABLE [orders] ADD CONSTRAINT [code] UNIQUE ([code]);",
-          "window: step",
+          "database shop: SELECT COUNT(*) FROM [orders]", "window: step",
           "window: position 2", "window: status: Conversion complete",
           std::string("window: message: ") + Completed, "window: position 0",
           "window: progress hidden", "window: selection cleared", "window: unlock"));
   EXPECT_THAT(journal.sent, testing::Contains("database shop: INSERT INTO [orders] ([id], [customer], "
                                               "[code], [total], [note]) VALUES(7,N'O''Brien',N'A1',"
-                                              "19.90,NULL);"));
+                                              "19.9,NULL);"));
+  // One snapshot of the source for the whole run; one count per table in it.
+  EXPECT_THAT(source.reads, ElementsAre("snapshot", "count customers", "count orders", "end snapshot"));
   EXPECT_FALSE(pending.IndexPending());
   EXPECT_EQ(window.waitCursors, 0);
   EXPECT_FALSE(window.locked);
@@ -243,9 +245,99 @@ TEST_F(ConversionRun, RefusedRowsAreNoSuccess) {
   const RunSummary summary = Convert();
   EXPECT_EQ(summary.outcome, RunOutcome::Completed);
   EXPECT_EQ(summary.rowsRefused, 1u);
+  EXPECT_FALSE(summary.allArrived);
+  EXPECT_EQ(window.messages.back(),
+            "MySQL to MS SQL Database Conversion completed, but 1 row(s) of 1 table(s) were "
+            "refused. Not everything arrived as it is in MySQL:\n- zeta: 1 row(s) refused");
+}
+
+TEST_F(ConversionRun, ValuesRefusedByTheCopyAreNamedInTheFinalMessage) {
+  source.tables["zeta"] = {{Field("z", t::NewDecimal, 67, 30, 63, 0)},
+                           {{"1.5"}, {"123456789012.5"}, {"0.1234567890123456789012345678901"}}};
+  source.tables["zeta"].profiles["z"] = {.integerDigits = 12, .fractionDigits = 31};
+  window.selected = {2};
+  const RunSummary summary = Convert();
+  EXPECT_EQ(summary.outcome, RunOutcome::Completed);
+  EXPECT_EQ(summary.rowsRefused, 1u);
+  EXPECT_THAT(journal.sent, testing::Contains("database shop: CREATE TABLE [zeta] ([z] DECIMAL(38, 26) NULL);"));
+  EXPECT_EQ(window.messages.back(),
+            "MySQL to MS SQL Database Conversion completed, but 1 row(s) of 1 table(s) were "
+            "refused. Not everything arrived as it is in MySQL:\n"
+            "- zeta, column z: the value 0.1234567890123456789012345678901 has more fraction "
+            "digits than DECIMAL(38, 26) holds; its row was not copied\n"
+            "- zeta: 1 row(s) refused");
+}
+
+TEST_F(ConversionRun, ColumnsCreatedDifferentlyAreNamed) {
+  using namespace mysql_flag;
+  source.tables["zeta"] = {{Field("day", t::Date, 10, 0, 63, NotNull), Field("took", t::Time, 10, 0, 63, 0),
+                            Field("shape", t::Geometry, 4294967295u, 0, 63, 0)},
+                           {{"0000-00-00", "25:00:00", std::string(4, '\0')},
+                            {"2024-02-29", "-01:00:00", std::nullopt}}};
+  source.tables["zeta"].profiles["day"] = {.zeroDates = 1};
+  source.tables["zeta"].profiles["took"] = {.timeBeyondDay = true};
+  window.selected = {2};
+  const RunSummary summary = Convert();
+  EXPECT_FALSE(summary.allArrived);
+  // One query for each column whose field record cannot tell: none for the geometry.
+  EXPECT_THAT(source.reads, ElementsAre("snapshot", "profile zeta.day", "profile zeta.took",
+                                        "count zeta", "end snapshot"));
+  EXPECT_THAT(journal.sent, testing::Contains("database shop: CREATE TABLE [zeta] ([day] DATE NULL, "
+                                              "[took] DATETIME2(0) NULL, [shape] VARBINARY(MAX) NULL);"));
+  EXPECT_THAT(journal.sent, testing::Contains("database shop: INSERT INTO [zeta] ([day], [took], [shape]) "
+                                              "VALUES(NULL,N'1900-01-02 01:00:00',0x00000000);"));
   EXPECT_EQ(window.messages.back(),
             "MySQL to MS SQL Database Conversion completed, but not everything arrived as it is in "
-            "MySQL:\n- zeta: 1 row(s) refused");
+            "MySQL:\n"
+            "- zeta, column day: created NULL although NOT NULL in MySQL; its 1 zero or partial "
+            "date(s) arrive as NULL\n"
+            "- zeta, column took: TIME values beyond one day; created DATETIME2(0), each value the "
+            "moment that far from 1900-01-01 00:00:00 (25:00:00 is 1900-01-02 01:00:00, -01:00:00 "
+            "is 1899-12-31 23:00:00)\n"
+            "- zeta, column shape: GEOMETRY created VARBINARY(MAX), holding MySQL's own bytes (a "
+            "4-byte SRID, then the WKB)");
+}
+
+TEST_F(ConversionRun, CountMismatchIsNoSuccess) {
+  // Rows written to the table meanwhile, or a copy that lost some: the counts disagree.
+  source.tables["zeta"].count = 3;
+  window.selected = {2};
+  const RunSummary summary = Convert();
+  EXPECT_EQ(summary.outcome, RunOutcome::Completed);
+  EXPECT_FALSE(summary.allArrived);
+  EXPECT_EQ(window.messages.back(),
+            "MySQL to MS SQL Database Conversion completed, but not everything arrived as it is in "
+            "MySQL:\n- zeta: MySQL holds 3 row(s), SQL Server 2, and 0 were refused");
+}
+
+TEST_F(ConversionRun, ACountTheTargetCannotTellIsReported) {
+  journal.answer = [](const std::string&) { return std::optional<std::int64_t>(); };
+  window.selected = {2};
+  Convert();
+  EXPECT_EQ(window.messages.back(),
+            "MySQL to MS SQL Database Conversion completed, but not everything arrived as it is in "
+            "MySQL:\n- zeta: the rows could not be counted on SQL Server after the copy");
+}
+
+TEST_F(ConversionRun, ARefusedSnapshotIsReported) {
+  source.snapshotRefusal = "Access denied";
+  window.selected = {2};
+  Convert();
+  EXPECT_THAT(source.reads, ElementsAre("snapshot", "count zeta"));
+  EXPECT_EQ(window.messages.back(),
+            "MySQL to MS SQL Database Conversion completed, but not everything arrived as it is in "
+            "MySQL:\n- MySQL refused a consistent snapshot (Access denied); each table was read as "
+            "it was at its turn");
+}
+
+TEST_F(ConversionRun, AFailedTableEndsTheSnapshotToo) {
+  refuseAlso = [](const std::string& s) -> std::optional<TargetError> {
+    if (s.find("CREATE TABLE [zeta]") != std::string::npos) return test::ServerError(2714, "exists");
+    return std::nullopt;
+  };
+  window.selected = {2};
+  EXPECT_EQ(Convert().outcome, RunOutcome::TableFailed);
+  EXPECT_THAT(source.reads, ElementsAre("snapshot", "end snapshot"));
 }
 
 TEST_F(ConversionRun, LostConnectionEndsTheRunAfterOneReport) {
@@ -296,6 +388,21 @@ TEST_F(ConversionRun, StopBetweenRowsKeepsTheRowsThatArrived) {
   for (const auto& s : journal.sent) EXPECT_EQ(s.find("VALUES(6)"), std::string::npos) << s;
   EXPECT_EQ(window.messages.back(),
             "The conversion was stopped. Table zeta was cut short. 0 of 1 selected table(s) were converted completely.");
+}
+
+TEST(RunReport, EmptyIsTheCompletionMessageWordForWord) {
+  EXPECT_EQ(RunReport().FinalMessage(), Completed);
+}
+
+TEST(RunReport, KeepsShortAndCountsTheItemsItLeavesOut) {
+  RunReport report;
+  report.Add(ReportTopic::ColumnChanged, "a", "a, column c: changed");
+  for (int i = 0; i < 3; ++i) report.AddRowsRefused("t" + std::to_string(i), 2);
+  report.Add(ReportTopic::CountMismatch, "b", "b: counts differ");
+  EXPECT_EQ(report.FinalMessage(3),
+            "MySQL to MS SQL Database Conversion completed, but 6 row(s) of 3 table(s) were "
+            "refused. Not everything arrived as it is in MySQL:\n- t0: 2 row(s) refused\n"
+            "- t1: 2 row(s) refused\n- t2: 2 row(s) refused\n... and 2 further item(s).");
 }
 
 TEST(ConvertWorker, RunsOnItsOwnThreadAndStopsOnRequest) {

@@ -67,9 +67,9 @@ TEST_F(RowCopy, OrdersKeepIdentityValuesAndNameTheColumns) {
   EXPECT_THAT(Sent(),
               ElementsAre("SET IDENTITY_INSERT [orders] ON",
                           "INSERT INTO [orders] ([id], [customer], [code], [total], [note]) "
-                          "VALUES(7,N'O''Brien',N'A1',19.90,NULL);",
+                          "VALUES(7,N'O''Brien',N'A1',19.9,NULL);",
                           "INSERT INTO [orders] ([id], [customer], [code], [total], [note]) "
-                          "VALUES(9,NULL,N'B''''2',20.0,N'');",
+                          "VALUES(9,NULL,N'B''''2',20,N'');",
                           "SET IDENTITY_INSERT [orders] OFF"));
   EXPECT_THAT(window.statusTexts, ElementsAre("Converting Table: orders  ....",
                                               "Converting Table: orders  ...."));
@@ -190,6 +190,42 @@ TEST_F(RowCopy, EmptyDatabaseHolderIsReportedPerRow) {
   EXPECT_EQ(result.rowsRefused, 2u);
   ASSERT_EQ(window.messages.size(), 2u);
   EXPECT_THAT(window.messages[0], testing::HasSubstr("-2147467261"));
+}
+
+TEST_F(RowCopy, ValuesThatWouldChangeAreRefusedAndNamedNotSent) {
+  source.tables["orders"] = {
+      {Field("day", t::Date, 10, 0, 63, NotNull | PriKey), Field("code", t::String, 8, 0, 45, 0),
+       Field("total", t::NewDecimal, 67, 30, 63, 0), Field("took", t::Time, 10, 0, 63, 0)},
+      {{"2024-02-29", "DE", "123456789012.5", "-01:00:00"},
+       {"0000-00-00", "FR", "1", "00:00:00"},
+       {"2024-03-01", "😀😀", "1", "00:00:00"},
+       {"2024-03-02", "IT", "1.1234567890123456789012345678901", "00:00:00"}}};
+  // CHAR(2); 12 integer digits: DECIMAL(38, 26); TIME beyond one day.
+  const std::vector<ColumnProfile> profiles{
+      {}, {}, {.integerDigits = 12, .fractionDigits = 31}, {.timeBeyondDay = true}};
+  RunReport report;
+  CopyOptions options{std::chrono::milliseconds(0), &stop, &profiles, &report};
+  const CopyResult result = CopyTableRows(source, target, window, "orders", options);
+
+  EXPECT_EQ(result.outcome, CopyOutcome::Completed);
+  EXPECT_EQ(result.rowsCopied, 1u);
+  EXPECT_EQ(result.rowsRefused, 3u);
+  EXPECT_TRUE(window.messages.empty());  // named in the report, not one box per row
+  EXPECT_THAT(Sent(), ElementsAre("INSERT INTO [orders] ([day], [code], [total], [took]) "
+                                  "VALUES(N'2024-02-29',N'DE',123456789012.5,"
+                                  "N'1899-12-31 23:00:00');"));
+  std::vector<std::string> items;
+  for (const auto& item : report.Items()) items.push_back(item.text);
+  EXPECT_THAT(items,
+              ElementsAre("orders, column day: the value 0000-00-00 is a zero or partial date, "
+                          "which SQL Server cannot hold, in a primary key column; its row was "
+                          "not copied",
+                          "orders, column code: the value '😀😀' needs more than the 2 UTF-16 "
+                          "code units of NCHAR(2); its row was not copied",
+                          "orders, column total: the value 1.1234567890123456789012345678901 has "
+                          "more fraction digits than DECIMAL(38, 26) holds; its row was not "
+                          "copied"));
+  EXPECT_EQ(window.statusTexts.size(), 4u);
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ TEST(TableDefinition, OrdersExample) {
 
   EXPECT_EQ(columns,
             "[id] INT IDENTITY NOT NULL, [customer] NVARCHAR(40) NULL, [code] NCHAR(10) NOT NULL, "
-            "[total] DECIMAL(10, 2) NULL, [note] NTEXT NULL");
+            "[total] DECIMAL(10, 2) NULL, [note] NVARCHAR(MAX) NULL");
   EXPECT_EQ(keys, ", PRIMARY KEY([id])");
   ASSERT_EQ(pending.IndexStatements.size(), 2u);
   EXPECT_EQ(pending.IndexStatements[0].IndexStatement,
@@ -38,7 +38,7 @@ TEST(TableDefinition, OrdersExample) {
   EXPECT_EQ(pending.IndexStatements[1].what, "unique key code of table orders");
   EXPECT_EQ(CreateTableStatement("orders", columns, keys),
             "CREATE TABLE [orders] ([id] INT IDENTITY NOT NULL, [customer] NVARCHAR(40) NULL, "
-            "[code] NCHAR(10) NOT NULL, [total] DECIMAL(10, 2) NULL, [note] NTEXT NULL, "
+            "[code] NCHAR(10) NOT NULL, [total] DECIMAL(10, 2) NULL, [note] NVARCHAR(MAX) NULL, "
             "PRIMARY KEY([id]));");
 }
 
@@ -258,7 +258,8 @@ TEST(TableDefinition, ColumnListForms) {
                         Field("user", t::Long, 11, 0, Bin, 0),
                         Field("a]b", t::Long, 11, 0, Bin, 0)};
   EXPECT_EQ(GetColumnList(source, "t"),
-            "[id] INT IDENTITY NOT NULL, [odd]  NULL, [empty] NCHAR(2) NOT NULL, [user] INT NULL, "
+            "[id] INT IDENTITY NOT NULL, [odd] VARBINARY(MAX) NULL, [empty] NCHAR(1) NOT NULL, "
+            "[user] INT NULL, "
             "[a]]b] INT NULL");
 }
 
@@ -339,6 +340,22 @@ INSTANTIATE_TEST_SUITE_P(
         ColumnCase{"generated column is named", Field("c", t::Long, 11, 0, Bin, 0),
                    Info(DefaultKind::None, "", "", "VIRTUAL GENERATED", "`a` + 1"), "[c] INT NULL",
                    "t: column c is generated (`a` + 1); its values arrive as a plain column"}));
+
+
+TEST(TableDefinition, ProfilesChooseTypesAndRelaxZeroDateColumns) {
+  test::FakeSource source;
+  source.tables["t"].fields = {Field("day", t::Date, 10, 0, Bin, NotNull | PriKey),
+                               Field("made", t::DateTime, 26, 6, Bin, NotNull),
+                               Field("sent", t::DateTime, 19, 0, Bin, NotNull),
+                               Field("state", t::String, 32, 0, 45, NotNull | mysql_flag::Enum)};
+  const std::vector<ColumnProfile> profiles{
+      {.zeroDates = 2}, {.zeroDates = 1}, {}, {.longestValue = 8}};
+  // A primary key member keeps NOT NULL (its zero dates are refused); other columns holding zero
+  // dates are created NULL.
+  EXPECT_EQ(GetColumnList(source, "t", &profiles),
+            "[day] DATE NOT NULL, [made] DATETIME2(6) NULL, [sent] DATETIME2(0) NOT NULL, "
+            "[state] NVARCHAR(8) NOT NULL");
+}
 
 TEST(TableDefinition, MissingFieldListingGivesEmptyTexts) {
   test::FakeSource source;
