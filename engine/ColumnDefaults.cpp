@@ -78,14 +78,14 @@ std::string DefaultClause(const std::string& table, const FieldRecord& field,
     case DefaultKind::Literal: break;
   }
   if (field.Has(mysql_flag::AutoIncrement)) return "";
-  const LiteralForm form = LiteralFormOf(typeText, field.type);
+  const ColumnLiteral form = ColumnLiteralOf(typeText, field.type);
   std::string literal;
-  if (form == LiteralForm::BitValue) {
+  if (form.form == LiteralForm::BitValue) {
     // The source writes a bit default as its number already.
     literal = column->defaultValue + ",";
     if (column->defaultValue.find_first_not_of("0123456789") != std::string::npos) literal.clear();
-  } else {
-    AppendValueLiteral(literal, Cell(column->defaultValue), form);
+  } else if (AppendValueLiteral(literal, Cell(column->defaultValue), form)) {
+    literal.clear();  // a value that would not arrive unchanged
   }
   if (literal.empty() || literal == "NULL,") {
     leftOut.push_back(name + ": DEFAULT '" + column->defaultValue +
