@@ -2,6 +2,7 @@
 // ways to close it.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <wx/dc.h>
 #include <wx/stattext.h>
@@ -170,16 +171,19 @@ TEST(AboutBoxPainting, ADerivedBoxReplacesTheGradient) {
   test::Pump(50);
 }
 
-// Runs the box modally and, once it shows, does `close`; gives up after five seconds.
+// Runs the box modally and, once it is on the screen, does `close`; gives up after a minute.
 int RunModalAndClose(const std::function<void(CAboutDlg&)>& close) {
   CAboutDlg about;
   wxTimer guard;
   guard.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
     if (about.IsModal()) about.EndModal(-99);
   });
-  guard.StartOnce(5000);
+  guard.StartOnce(60000);
   about.CallAfter([&] {
-    test::Pump(300);
+    EXPECT_TRUE(test::PumpUntil(
+        [&] { return test::TopLevelWindowShown(about.GetTitle().utf8_string(), getpid()); },
+        30000));
+    test::Pump(100);
     close(about);
   });
   return about.ShowModal();
