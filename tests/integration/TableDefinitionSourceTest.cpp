@@ -136,10 +136,10 @@ TEST_F(TableDefinitionFromServer, DefaultsAndCollationsOfEveryKind) {
 
   EXPECT_EQ(GetColumnList(source, "d", pending),
             "[id] INT IDENTITY NOT NULL, [status] NVARCHAR(40) NOT NULL DEFAULT N'pending', "
-            "[quote] NVARCHAR(40) NULL DEFAULT N'it''s', [price] DECIMAL(8, 2) NULL DEFAULT 1.50, "
-            "[n] INT NULL DEFAULT -3, [flag] BIT NULL DEFAULT 1, [day] DATETIME NULL DEFAULT "
-            "N'20240229', [created] DATETIME NULL DEFAULT getdate(), [touched] DATETIME "
-            "NOT NULL DEFAULT getdate(), [lucky] INT NULL, [none_set] INT NULL, [tag] NVARCHAR(20) "
+            "[quote] NVARCHAR(40) NULL DEFAULT N'it''s', [price] DECIMAL(8, 2) NULL DEFAULT 1.5, "
+            "[n] INT NULL DEFAULT -3, [flag] BIT NULL DEFAULT 1, [day] DATE NULL DEFAULT "
+            "N'2024-02-29', [created] DATETIME2(0) NULL DEFAULT sysdatetime(), [touched] "
+            "DATETIME2(0) NOT NULL DEFAULT sysdatetime(), [lucky] INT NULL, [none_set] INT NULL, [tag] NVARCHAR(20) "
             "COLLATE Latin1_General_100_BIN2 NULL, [word] NVARCHAR(20) COLLATE "
             "Latin1_General_100_CS_AS_SC NULL, [plain] NVARCHAR(20) NULL, [twice] INT NULL");
   EXPECT_THAT(pending.LeftOut,

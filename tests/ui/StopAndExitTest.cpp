@@ -123,9 +123,10 @@ TEST_F(StopAndExit, StopInTheMiddleOfATwoMillionRowTableOverASlowLink) {
 }
 
 TEST_F(StopAndExit, ARefusedRowsBoxStopsTheRun) {
-  // SQL Server's DATETIME starts in 1753: every row is refused.
-  mariadb.Execute({"CREATE TABLE t (d DATETIME)",
-                   "INSERT INTO t SELECT '1000-01-01' FROM seq_1_to_50"});
+  // A NO PAD collation keeps 'a', 'a ', 'a  ' ... apart; SQL Server ignores trailing blanks
+  // whatever the collation, so its unique key refuses every row after the first.
+  mariadb.Execute({"CREATE TABLE t (k VARCHAR(80) COLLATE utf8mb4_general_nopad_ci UNIQUE)",
+                   "INSERT INTO t SELECT CONCAT('a', REPEAT(' ', seq)) FROM seq_0_to_49"});
   const auto s = test::SqlServer();
   test::MessageBoxes boxes;
   boxes.Answer(wxID_OK);      // You have selected 1 table(s) to convert.
