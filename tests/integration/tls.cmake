@@ -4,3 +4,13 @@ morvane_test(integration_source_tls
   SOURCES SourceTlsTest.cpp
   LIBS morvane_source morvane_test_mariadb
   FIXTURES MariaDBTls MariaDB)
+
+# The SQL Server connection through FreeTDS against TDS test servers of the test's own, with
+# TLS offered, forced, or absent.
+morvane_test(integration_target_tls
+  SOURCES TargetTlsTest.cpp
+  LIBS morvane_target
+  FIXTURES)
+target_compile_definitions(integration_target_tls PRIVATE
+  MORVANE_TDS_SERVER="$<TARGET_FILE:morvane-tds-server>")
+add_dependencies(integration_target_tls morvane-tds-server)
