@@ -18,7 +18,7 @@ bool UsesLocalSocket(const MySqlServerAddress& address);
 // offers it and leaves out when the server offers none; the certificate is not checked. Over
 // the local socket nothing is asked. Over TCP the [client] group of the MySQL option files is
 // read at connect, so that a user who wants the certificate checked says so there
-// (ssl-verify-server-cert, ssl-ca); a connection that is then not verified fails.
+// (ssl-verify-server-cert=1, ssl-ca); a connection that is then not verified fails.
 void PreferTls(st_mysql* handle, const MySqlServerAddress& address);
 
 // The cipher of an open connection, or "" when it is not encrypted.

@@ -14,3 +14,9 @@ morvane_test(integration_target_tls
 target_compile_definitions(integration_target_tls PRIVATE
   MORVANE_TDS_SERVER="$<TARGET_FILE:morvane-tds-server>")
 add_dependencies(integration_target_tls morvane-tds-server)
+
+# Certificate checks asked for in the [client] group of the MySQL option files.
+morvane_test(integration_source_tls_verify NO_MAIN
+  SOURCES SourceTlsVerifyTest.cpp
+  LIBS morvane_source morvane_test_support
+  FIXTURES MariaDBTls MariaDB)
