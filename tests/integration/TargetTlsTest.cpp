@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,8 @@ struct Case {
   const char* serverSetting;
   const char* expected;  // what the server says of the product's connection
 };
+
+void PrintTo(const Case& c, std::ostream* out) { *out << "--encryption " << c.serverSetting; }
 
 class TargetTls : public testing::TestWithParam<Case> {};
 
