@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "source/MySqlResult.h"
+#include "source/MySqlTls.h"
 #include "source/ServerAddress.h"
 
 namespace morvane {
@@ -99,6 +100,8 @@ MYSQL* Connect(MYSQL* handle, const MySqlHandle::Opened& opened) {
   // work); a run that must end early cancels them instead.
   const unsigned timeout = opened.options.connectTimeoutSeconds;
   mysql_options(handle, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
+  // TLS whenever the server offers it over TCP; the local socket stays as it is.
+  PreferTls(handle, *address);
   const char* hostName = address->host.c_str();
   const char* socket = address->socket.empty() ? nullptr : address->socket.c_str();
   if (socket != nullptr) hostName = "localhost";

@@ -155,6 +155,7 @@ std::string BuildConnectionString(const ConnectionStringRequest& request) {
     // Driver 18 encrypts by default; keep it so, and say it, whatever the driver's defaults.
     if (request.driver == kDriver18) Append(out, "Encrypt", "yes");
   }
+  out += EncryptionKeywords(request.driver, request.encryption);
   if (request.integratedSecurity) {
     Append(out, "Trusted_Connection", "yes");
   } else {

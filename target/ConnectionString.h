@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "target/Encryption.h"
+
 namespace morvane {
 
 inline constexpr char kDriver18[] = "ODBC Driver 18 for SQL Server";
@@ -50,6 +52,9 @@ struct ConnectionStringRequest {
   bool integratedSecurity = false;
   std::string login;     // not used with integrated security
   std::string password;  // not used with integrated security
+  // How the session is encrypted (target/Encryption.h); nothing is written for
+  // DriverSettings.
+  Encryption encryption = Encryption::DriverSettings;
 };
 // Throws TargetError (kInvalidArgument) for a login or password that the driver cannot take.
 std::string BuildConnectionString(const ConnectionStringRequest& request);

@@ -19,6 +19,7 @@
 #include <optional>
 #include <utility>
 
+#include "target/Encryption.h"
 #include "target/OdbcDiagnostics.h"
 #include "target/Utf16.h"
 
@@ -178,6 +179,10 @@ class OdbcLink {
     }
     driver_ = *driver;
 
+    // The whole session over TLS where the driver lets the connection string say so; a second
+    // attempt in clear only when the server has no TLS.
+    Encryption encryption = FirstEncryption(driver_, dataSource.has_value());
+    for (;;) {
     SQLHANDLE raw{};
     if (!Succeeded(SQLAllocHandle(SQL_HANDLE_DBC, environment_.get(), &raw))) {
       throw TargetErrorFromDiagnostics(ReadDiagnostics(environment_), OdbcOperation::Connect,
@@ -191,7 +196,7 @@ class OdbcLink {
 
     auto text = Utf8ToUtf16(BuildConnectionString({dataSource ? std::string() : driver_, serverName, integratedSecurity,
                                                    integratedSecurity ? "" : login,
-                                                   integratedSecurity ? "" : password}));
+                                                   integratedSecurity ? "" : password, encryption}));
     if (!text) {
       throw TargetError(target_code::kInvalidArgument, std::string(kOwnSource),
                         std::string("The server name, login or password is not valid UTF-8 "
@@ -202,6 +207,10 @@ class OdbcLink {
                                            0, &outLength, SQL_DRIVER_NOPROMPT);
     if (!Succeeded(rc)) {
       const auto records = ReadDiagnostics(connection);
+      if (encryption == Encryption::WholeSession && ServerMayHaveNoTls(records)) {
+        encryption = Encryption::Fallback;
+        continue;
+      }
       TargetError error = TargetErrorFromDiagnostics(records, OdbcOperation::Connect, driver_);
       const bool unreachable =
           std::any_of(records.begin(), records.end(),
@@ -216,6 +225,8 @@ class OdbcLink {
     }
     connection_ = std::move(connection);
     connected_ = true;
+    return;
+    }
   }
 
   // From any thread, without `mutex`: the statement running now ends at once (SQLCancel, which

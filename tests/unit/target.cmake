@@ -2,6 +2,7 @@
 morvane_test(unit_target
   SOURCES
     target_connection_string_test.cpp
+    target_encryption_test.cpp
     target_diagnostics_test.cpp
     target_error_test.cpp
     target_login_test.cpp

@@ -83,7 +83,10 @@ Bytes Server::AnswerRpc(const Bytes& payload, Session& session, PreparedStatemen
   }
 }
 
-Server::Server(ServerConfig config) : config_(std::move(config)), listener_(config_.port) {}
+Server::Server(ServerConfig config)
+    : config_(std::move(config)),
+      tls_(config_.encryption == kEncryptNotSup ? nullptr : std::make_unique<TlsContext>()),
+      listener_(config_.port) {}
 
 Server::~Server() {
   std::lock_guard lock(connectionsMutex_);
@@ -132,12 +135,33 @@ void Server::Serve(Connection& connection, std::uint16_t spid) {
   channel.SetSpid(spid);
   auto message = channel.Read();
   if (!message) return;
+  std::unique_ptr<TlsStream> tls;
+  bool loginOnly = false;  // ENCRYPT_OFF: TLS ends after the LOGIN7 message
   if (message->type == kPrelogin) {
-    if (!ParsePrelogin(message->payload)) return;
-    if (!channel.Write(kReply, PreloginReply())) return;
+    auto prelogin = ParsePrelogin(message->payload);
+    if (!prelogin) return;
+    const EncryptionAnswer answer =
+        AnswerEncryption(static_cast<EncryptionValue>(config_.encryption), prelogin->encryption);
+    if (!channel.Write(kReply, WithEncryption(PreloginReply(), answer.value))) return;
+    if (answer.endAfterAnswer) return;
+    if (answer.value != kEncryptNotSup) {
+      tls = std::make_unique<TlsStream>(*tls_);
+      if (!tls->Handshake(channel, connection.socket.Fd())) {
+        std::fprintf(stderr, "connection %u: TLS handshake failed\n", spid);
+        return;
+      }
+      connection.socket.UseTls(tls.get());
+      loginOnly = answer.value == kEncryptOff;
+    }
     message = channel.Read();
     if (!message) return;
   }
+  // What a test can read from the server's side: how this connection is protected.
+  std::fprintf(stderr, "connection %u: %s\n", spid,
+               !tls ? "in clear"
+                    : ((loginOnly ? "login encrypted, session in clear (" : "session encrypted (") +
+                       tls->Description() + ")").c_str());
+  if (loginOnly) connection.socket.UseTls(nullptr);
   if (message->type != kLogin7) return;
   auto login = ParseLogin7(message->payload);
   if (!login) return;

@@ -12,12 +12,15 @@
 
 #include "tests/sqlserver/server/Catalogue.h"
 #include "tests/sqlserver/server/Socket.h"
+#include "tests/sqlserver/server/Tls.h"
 
 namespace morvane::tds {
 
 struct ServerConfig {
   std::uint16_t port = 0;
   std::map<std::string, std::string> logins;  // SQL logins: name -> password
+  // ENCRYPT_NOT_SUP (no TLS), ENCRYPT_OFF (TLS offered) or ENCRYPT_ON (TLS forced).
+  std::uint8_t encryption = 2;
 };
 
 class Server {
@@ -47,6 +50,7 @@ class Server {
   void Reap();
 
   ServerConfig config_;
+  std::unique_ptr<TlsContext> tls_;  // when the server offers TLS
   Listener listener_;
   Catalogue catalogue_;
   std::mutex connectionsMutex_;

@@ -1,5 +1,7 @@
 #include "tests/sqlserver/server/Socket.h"
 
+#include "tests/sqlserver/server/Tls.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -26,6 +28,7 @@ Socket::~Socket() {
 }
 
 bool Socket::ReadExactly(std::uint8_t* data, std::size_t size) {
+  if (tls_ != nullptr) return tls_->Read(data, size);
   while (size > 0) {
     ssize_t n = ::recv(fd_, data, size, 0);
     if (n < 0 && errno == EINTR) continue;
@@ -37,6 +40,7 @@ bool Socket::ReadExactly(std::uint8_t* data, std::size_t size) {
 }
 
 bool Socket::WriteAll(const std::uint8_t* data, std::size_t size) {
+  if (tls_ != nullptr) return tls_->Write(data, size);
   while (size > 0) {
     ssize_t n = ::send(fd_, data, size, MSG_NOSIGNAL);
     if (n < 0 && errno == EINTR) continue;

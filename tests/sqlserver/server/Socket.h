@@ -7,6 +7,8 @@
 
 namespace morvane::tds {
 
+class TlsStream;
+
 class Socket {
  public:
   Socket() = default;
@@ -25,9 +27,12 @@ class Socket {
   bool WriteAll(const std::uint8_t* data, std::size_t size);
   // Ends both directions so that a thread blocked in ReadExactly returns.
   void Shutdown();
+  // From now on reads and writes go through this TLS session (nullptr: in clear again).
+  void UseTls(TlsStream* tls) { tls_ = tls; }
 
  private:
   int fd_ = -1;
+  TlsStream* tls_ = nullptr;
 };
 
 class Listener {

@@ -1,5 +1,6 @@
 // morvane-tds-server: an in-memory SQL Server stand-in for the tests.
-//   morvane-tds-server [--port N] --login NAME:PASSWORD [--login ...]
+//   morvane-tds-server [--port N] [--encryption not-sup|off|on] --login NAME:PASSWORD [--login ...]
+// --encryption: no TLS (not-sup, the default), TLS offered (off) or TLS forced (on).
 // Prints "listening on 127.0.0.1:PORT" once it accepts connections; stops on SIGTERM/SIGINT.
 
 #include <csignal>
@@ -21,6 +22,13 @@ int main(int argc, char** argv) {
     std::string a = argv[i];
     if (a == "--port" && i + 1 < argc) {
       config.port = static_cast<std::uint16_t>(std::stoul(argv[++i]));
+    } else if (a == "--encryption" && i + 1 < argc) {
+      const auto setting = morvane::tds::ParseEncryptionSetting(argv[++i]);
+      if (!setting) {
+        std::fprintf(stderr, "--encryption wants not-sup, off or on\n");
+        return 2;
+      }
+      config.encryption = *setting;
     } else if (a == "--login" && i + 1 < argc) {
       std::string login = argv[++i];
       auto colon = login.find(':');
@@ -30,7 +38,7 @@ int main(int argc, char** argv) {
       }
       config.logins[login.substr(0, colon)] = login.substr(colon + 1);
     } else {
-      std::fprintf(stderr, "usage: %s [--port N] --login NAME:PASSWORD ...\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--port N] [--encryption not-sup|off|on] --login NAME:PASSWORD ...\n", argv[0]);
       return 2;
     }
   }
