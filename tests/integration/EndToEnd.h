@@ -61,7 +61,7 @@ class EndToEnd : public testing::Test {
     ASSERT_TRUE(profiled.has_value()) << table;
     profiles = std::move(*profiled);
     const std::string create = CreateTableStatement(table, GetColumnList(source, table, &profiles),
-                                                    GetKeyClause(source, table, pending));
+                                                    GetKeyClause(source, table, table, pending, &profiles));
     target.TargetDatabase->ExecuteWithResults(create, static_cast<std::int32_t>(create.size()));
     for (const auto& s : pending.IndexStatements) {
       target.TargetDatabase->ExecuteWithResults(

@@ -91,7 +91,7 @@ TEST(TlsConversion, ATableCrossesBothEncryptedConnectionsUnchanged) {
          CreateTableStatement("items", GetColumnList(reader, "items"),
                               GetKeyClause(reader, "items", pending)),
          true);
-  if (pending.IndexPending) Target(target, pending.IndexStatement, true);
+  for (const auto& index : pending.IndexStatements) Target(target, index.IndexStatement, true);
   const CopyResult result =
       CopyTableRows(reader, target, box, "items", {std::chrono::milliseconds(0), nullptr});
   EXPECT_EQ(result.outcome, CopyOutcome::Completed);
