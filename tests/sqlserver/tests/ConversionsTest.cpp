@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/sqlserver/tests/DatabaseSuite.h"
 #include "tests/support/OdbcTestClient.h"
 #include "tests/support/TestServers.h"
 
@@ -23,23 +24,10 @@ struct ConversionCase {
 
 void PrintTo(const ConversionCase& c, std::ostream* os) { *os << c.name; }
 
-class Conversions : public ::testing::TestWithParam<ConversionCase> {
- protected:
-  static void SetUpTestSuite() {
-    client_ = std::make_unique<OdbcTestClient>(SqlServer());
-    database_ = UniqueName("conv");
-    client_->Run("CREATE DATABASE [" + database_ + "]; USE [" + database_ + "]");
-  }
-  static void TearDownTestSuite() {
-    if (!client_) return;
-    client_->Run("USE master; DROP DATABASE [" + database_ + "]");
-    client_.reset();
-  }
-  static std::unique_ptr<OdbcTestClient> client_;
-  static std::string database_;
+class Conversions : public DatabaseSuite<ConversionCase, Conversions> {
+ public:
+  static constexpr const char* kDatabasePrefix = "conv";
 };
-std::unique_ptr<OdbcTestClient> Conversions::client_;
-std::string Conversions::database_;
 
 TEST_P(Conversions, FollowSqlServerRules) {
   const ConversionCase& c = GetParam();
