@@ -32,11 +32,7 @@ class Conversions : public DatabaseSuite<ConversionCase, Conversions> {
 TEST_P(Conversions, FollowSqlServerRules) {
   const ConversionCase& c = GetParam();
   ASSERT_TRUE(client_) << "no connection to the TDS test server";
-  std::string table = UniqueName("t");
-  client_->Run("CREATE TABLE [" + table + "] (v " + c.type + ")");
-  if (!c.before.empty()) client_->Run(c.before);
-  OdbcResult r = client_->Execute("INSERT INTO [" + table + "] (v) VALUES(" + c.literal + ")");
-  if (!c.before.empty()) client_->Run("SET DATEFORMAT mdy; SET LANGUAGE us_english");
+  const auto [table, r] = InsertIntoNewTable(c.type, c.literal, c.before);
   EXPECT_EQ(r.FirstError(), c.error) << (r.errors.empty() ? "" : r.errors.front().message);
   auto rows = client_->Query("SELECT v FROM [" + table + "]");
   if (c.error == 0) {

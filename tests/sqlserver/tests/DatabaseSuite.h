@@ -26,6 +26,24 @@ class DatabaseSuite : public ::testing::TestWithParam<Case> {
     client_->Run("USE master; DROP DATABASE [" + database_ + "]");
     client_.reset();
   }
+
+  struct Inserted {
+    std::string table;
+    OdbcResult result;
+  };
+  // A new table with one column v of `type`, and the INSERT of `literal` into it. `before` (a SET
+  // statement, or empty) runs before the INSERT; the date format and language are set back after.
+  static Inserted InsertIntoNewTable(const std::string& type, const std::string& literal,
+                                     const std::string& before) {
+    Inserted inserted{UniqueName("t"), {}};
+    client_->Run("CREATE TABLE [" + inserted.table + "] (v " + type + ")");
+    if (!before.empty()) client_->Run(before);
+    inserted.result =
+        client_->Execute("INSERT INTO [" + inserted.table + "] (v) VALUES(" + literal + ")");
+    if (!before.empty()) client_->Run("SET DATEFORMAT mdy; SET LANGUAGE us_english");
+    return inserted;
+  }
+
   static inline std::unique_ptr<OdbcTestClient> client_;
   static inline std::string database_;
 };

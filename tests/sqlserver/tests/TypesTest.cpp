@@ -53,11 +53,7 @@ class NewTypes : public DatabaseSuite<TypeCase, NewTypes> {
 TEST_P(NewTypes, RoundTripAtTheirLimits) {
   const TypeCase& c = GetParam();
   ASSERT_TRUE(client_) << "no connection to the TDS test server";
-  std::string table = UniqueName("t");
-  client_->Run("CREATE TABLE [" + table + "] (v " + c.type + ")");
-  if (!c.before.empty()) client_->Run(c.before);
-  OdbcResult r = client_->Execute("INSERT INTO [" + table + "] (v) VALUES(" + c.literal + ")");
-  if (!c.before.empty()) client_->Run("SET DATEFORMAT mdy; SET LANGUAGE us_english");
+  const auto [table, r] = InsertIntoNewTable(c.type, c.literal, c.before);
   ASSERT_TRUE(r.ok) << (r.errors.empty() ? "" : r.errors.front().message);
   auto rows = client_->TypedQuery("SELECT v FROM [" + table + "]");
   ASSERT_EQ(rows.size(), 1u);
