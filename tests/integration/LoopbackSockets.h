@@ -1,6 +1,7 @@
 #pragma once
 // The socket pieces of the tests' stand-in hosts and relays (SilentHost, StopRelay, TdsRelay):
-// a listener on 127.0.0.1, a connection to a server, whole sends.
+// a listener on 127.0.0.1, a relay's listener and wake pipe, a connection to a server, whole
+// sends.
 
 #include <arpa/inet.h>
 #include <netdb.h>
@@ -9,6 +10,7 @@
 #include <unistd.h>
 
 #include <cstddef>
+#include <stdexcept>
 #include <string>
 
 namespace morvane::test {
@@ -55,6 +57,37 @@ inline void CloseFd(int& fd) {
   if (fd >= 0) close(fd);
   fd = -1;
 }
+
+// The fixed ends of a relay thread: its listener on 127.0.0.1 and the pipe that wakes its
+// poll(). Closed when it ends (a closed one is -1).
+struct RelayEnds {
+  RelayEnds() {
+    listener = ListenOnLoopback(port);
+    if (listener < 0) throw std::runtime_error("the relay cannot listen");
+    int wake[2];
+    if (pipe(wake) != 0) {
+      CloseFd(listener);
+      throw std::runtime_error("the relay has no pipe");
+    }
+    wakeRead = wake[0];
+    wakeWrite = wake[1];
+  }
+  ~RelayEnds() {
+    CloseFd(listener);
+    CloseFd(wakeRead);
+    CloseFd(wakeWrite);
+  }
+  RelayEnds(const RelayEnds&) = delete;
+  RelayEnds& operator=(const RelayEnds&) = delete;
+
+  // Wakes the thread's poll() with one byte on the pipe.
+  void Wake(char byte) const { (void)!write(wakeWrite, &byte, 1); }
+
+  int listener = -1;
+  unsigned port = 0;
+  int wakeRead = -1;
+  int wakeWrite = -1;
+};
 
 // Sends all of `data`; false when the peer is gone.
 inline bool SendAll(int fd, const unsigned char* data, std::size_t size) {

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <stdexcept>
 #include <utility>
 
 #include "tests/integration/LoopbackSockets.h"
@@ -19,27 +18,17 @@ constexpr unsigned char kAttention = 0x06;
 
 StopRelay::StopRelay(const std::string& serverHost, unsigned serverPort)
     : serverHost_(serverHost), serverPort_(serverPort) {
-  listener_ = ListenOnLoopback(port_);
-  if (listener_ < 0) throw std::runtime_error("the relay cannot listen");
-  int wake[2];
-  if (pipe(wake) != 0) throw std::runtime_error("the relay has no pipe");
-  wakeRead_ = wake[0];
-  wakeWrite_ = wake[1];
   thread_ = std::thread([this] { Run(); });
 }
 
 StopRelay::~StopRelay() {
   stop_ = true;
-  const char byte = 0;
-  (void)!write(wakeWrite_, &byte, 1);
+  ends_.Wake(0);
   thread_.join();
   for (auto& pair : pairs_) {
     CloseFd(pair.client);
     CloseFd(pair.server);
   }
-  CloseFd(listener_);
-  CloseFd(wakeRead_);
-  CloseFd(wakeWrite_);
 }
 
 void StopRelay::HoldBatch(const std::string& text, int skip) {
@@ -142,7 +131,7 @@ void StopRelay::Run() {
     last = now;
     const bool serverMayPass = rate == 0 || allowance >= 1;
 
-    std::vector<pollfd> polled{{wakeRead_, POLLIN, 0}, {listener_, POLLIN, 0}};
+    std::vector<pollfd> polled{{ends_.wakeRead, POLLIN, 0}, {ends_.listener, POLLIN, 0}};
     for (auto& pair : pairs_) {
       polled.push_back({pair.client, POLLIN, 0});
       polled.push_back({pair.server, static_cast<short>(serverMayPass ? POLLIN : 0), 0});
@@ -150,11 +139,11 @@ void StopRelay::Run() {
     if (poll(polled.data(), polled.size(), rate > 0 ? 5 : -1) < 0) continue;
     if (polled[0].revents != 0) {
       char drained[16];
-      (void)!read(wakeRead_, drained, sizeof drained);
+      (void)!read(ends_.wakeRead, drained, sizeof drained);
       continue;
     }
     if (polled[1].revents != 0) {
-      const int client = accept(listener_, nullptr, nullptr);
+      const int client = accept(ends_.listener, nullptr, nullptr);
       if (client >= 0) {
         const int server = ConnectTo(serverHost_, serverPort_);
         if (server < 0) {
