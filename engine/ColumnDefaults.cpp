@@ -1,16 +1,10 @@
 #include "engine/ColumnDefaults.h"
 
 #include "engine/RowCopy.h"
+#include "source/AsciiText.h"
 
 namespace morvane {
 namespace {
-
-std::string Lower(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
 
 std::string BaseName(const std::string& type) { return type.substr(0, type.find('(')); }
 
@@ -32,7 +26,7 @@ std::string CurrentTimeFunction(const std::string& typeText) {
 }  // namespace
 
 std::string TargetCollation(const std::string& mysqlCollation) {
-  const std::string c = Lower(mysqlCollation);
+  const std::string c = AsciiLowerText(mysqlCollation);
   if (c.empty() || c == "binary") return "";
   const auto ends = [&](const std::string& tail) {
     return c.size() >= tail.size() && c.compare(c.size() - tail.size(), tail.size(), tail) == 0;
@@ -58,7 +52,7 @@ std::string DefaultClause(const std::string& table, const FieldRecord& field,
                       "); its values arrive as a plain column");
     return "";
   }
-  if (Lower(column->extra).find("on update") != std::string::npos)
+  if (AsciiLowerText(column->extra).find("on update") != std::string::npos)
     leftOut.push_back(name + ": ON UPDATE CURRENT_TIMESTAMP was not carried");
 
   switch (column->defaultKind) {

@@ -4,16 +4,10 @@
 #include <cstdlib>
 
 #include "engine/SqlNames.h"
+#include "source/AsciiText.h"
 
 namespace morvane {
 namespace {
-
-std::string Lower(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
 
 // The number in "TYPE(n)" or "TYPE(p, s)" (the first), or `fallback` without parentheses.
 long SizeIn(const std::string& type, long fallback) {
@@ -88,7 +82,7 @@ TableKeys BuildTableKeys(const std::string& table, const std::string& target,
       }
       Member m{column.name, std::nullopt, column.nullable};
       for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (Lower(fields[i].org_name) == Lower(column.name)) {
+        if (AsciiLowerText(fields[i].org_name) == AsciiLowerText(column.name)) {
           m.name = fields[i].org_name;
           m.width = KeyColumnWidth(typeTexts[i]);
           if (!m.width)

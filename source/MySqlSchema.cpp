@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "source/AsciiText.h"
 #include "source/MySqlResult.h"
 #include "source/MySqlSource.h"
 #include "source/SchemaText.h"

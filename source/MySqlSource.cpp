@@ -6,19 +6,13 @@
 #include <cstring>
 #include <string_view>
 
+#include "source/AsciiText.h"
 #include "source/MySqlResult.h"
 #include "source/MySqlTls.h"
 #include "source/ServerAddress.h"
 
 namespace morvane {
 namespace {
-
-std::string AsciiLower(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
 
 // Column 0 of every row of a listing, in the server's order.
 template <typename Add>
@@ -177,7 +171,7 @@ void CloseMySqlConnection(MySqlHandle& MySqlConnection) { MySqlConnection.reset(
 bool IsSystemDatabase(const std::string& name) {
   static constexpr std::array<std::string_view, 4> system{"mysql", "information_schema",
                                                           "performance_schema", "sys"};
-  const std::string lower = AsciiLower(name);
+  const std::string lower = AsciiLowerText(name);
   for (auto s : system) {
     if (lower == s) return true;
   }

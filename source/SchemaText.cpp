@@ -1,5 +1,7 @@
 #include "source/SchemaText.h"
 
+#include "source/AsciiText.h"
+
 namespace morvane {
 namespace {
 
@@ -86,13 +88,6 @@ bool IsCurrentTimestamp(const std::string& lower) {
 }
 
 }  // namespace
-
-std::string AsciiLowerText(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
 
 ColumnDefault ParseColumnDefault(const std::optional<std::string>& columnDefault,
                                  const std::string& extra, bool mariaDbForm) {

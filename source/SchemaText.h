@@ -20,7 +20,4 @@ struct ColumnDefault {
 ColumnDefault ParseColumnDefault(const std::optional<std::string>& columnDefault,
                                  const std::string& extra, bool mariaDbForm);
 
-// The text in lower case (ASCII letters only).
-std::string AsciiLowerText(std::string text);
-
 }  // namespace morvane

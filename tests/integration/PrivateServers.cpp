@@ -1,6 +1,5 @@
 #include "tests/integration/PrivateServers.h"
 
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,7 +8,7 @@
 #include <signal.h>
 #include <stdexcept>
 
-extern "C" char** environ;
+#include "tests/integration/TdsServerProcess.h"
 
 namespace morvane::test {
 namespace {
@@ -47,40 +46,16 @@ PrivateServer::PrivateServer(std::string kind, const std::vector<std::string>& l
 
 // The server started directly, so that logins reach its command line without a shell.
 void PrivateServer::StartTdsServer(const std::vector<std::string>& logins) {
-  int out[2];
-  if (pipe(out) != 0) throw std::runtime_error("pipe failed");
-  std::vector<std::string> args = {MORVANE_TDS_SERVER, "--port", "0"};
+  std::vector<std::string> options = {"--port", "0"};
   for (const auto& login : logins) {
-    args.push_back("--login");
-    args.push_back(login);
+    options.push_back("--login");
+    options.push_back(login);
   }
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  posix_spawn_file_actions_addclose(&actions, out[0]);
-  const int spawned = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(out[1]);
-  if (spawned != 0) throw std::runtime_error("cannot start the TDS test server");
-  std::string text;
-  char buffer[256];
-  while (text.find('\n') == std::string::npos) {
-    const ssize_t n = read(out[0], buffer, sizeof buffer);
-    if (n <= 0) break;
-    text.append(buffer, static_cast<std::size_t>(n));
-  }
-  close(out[0]);
-  const auto colon = text.rfind(':');
-  if (text.rfind("listening on 127.0.0.1:", 0) != 0 || colon == std::string::npos) {
-    throw std::runtime_error("the TDS test server did not start: " + text);
-  }
+  const unsigned port = StartTdsServerProcess(options, "", pid_);
   const auto login = logins.front();
   const auto split = login.find(':');
   settings_ = {{"host", "127.0.0.1"},
-               {"port", std::to_string(std::stoul(text.substr(colon + 1)))},
+               {"port", std::to_string(port)},
                {"user", login.substr(0, split)},
                {"password", login.substr(split + 1)}};
 }

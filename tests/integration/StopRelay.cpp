@@ -1,51 +1,15 @@
 #include "tests/integration/StopRelay.h"
 
-#include <arpa/inet.h>
-#include <netdb.h>
-#include <netinet/in.h>
 #include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <stdexcept>
 #include <utility>
+
+#include "tests/integration/LoopbackSockets.h"
 
 namespace morvane::test {
 namespace {
-
-int ConnectTo(const std::string& host, unsigned port) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) return -1;
-  int fd = -1;
-  for (addrinfo* a = found; a != nullptr; a = a->ai_next) {
-    fd = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
-    if (fd < 0) continue;
-    if (connect(fd, a->ai_addr, a->ai_addrlen) == 0) break;
-    close(fd);
-    fd = -1;
-  }
-  freeaddrinfo(found);
-  return fd;
-}
-
-void CloseFd(int& fd) {
-  if (fd >= 0) close(fd);
-  fd = -1;
-}
-
-bool SendAll(int fd, const unsigned char* data, std::size_t size) {
-  std::size_t sent = 0;
-  while (sent < size) {
-    const ssize_t n = send(fd, data + sent, size - sent, MSG_NOSIGNAL);
-    if (n <= 0) return false;
-    sent += static_cast<std::size_t>(n);
-  }
-  return true;
-}
 
 constexpr unsigned char kSqlBatch = 0x01;
 constexpr unsigned char kAttention = 0x06;
@@ -54,36 +18,17 @@ constexpr unsigned char kAttention = 0x06;
 
 StopRelay::StopRelay(const std::string& serverHost, unsigned serverPort)
     : serverHost_(serverHost), serverPort_(serverPort) {
-  listener_ = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (listener_ < 0 || bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      listen(listener_, 8) != 0) {
-    throw std::runtime_error("the relay cannot listen");
-  }
-  socklen_t length = sizeof address;
-  getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-  port_ = ntohs(address.sin_port);
-  int wake[2];
-  if (pipe(wake) != 0) throw std::runtime_error("the relay has no pipe");
-  wakeRead_ = wake[0];
-  wakeWrite_ = wake[1];
   thread_ = std::thread([this] { Run(); });
 }
 
 StopRelay::~StopRelay() {
   stop_ = true;
-  const char byte = 0;
-  (void)!write(wakeWrite_, &byte, 1);
+  ends_.Wake(0);
   thread_.join();
   for (auto& pair : pairs_) {
     CloseFd(pair.client);
     CloseFd(pair.server);
   }
-  CloseFd(listener_);
-  CloseFd(wakeRead_);
-  CloseFd(wakeWrite_);
 }
 
 void StopRelay::HoldBatch(const std::string& text, int skip) {
@@ -186,7 +131,7 @@ void StopRelay::Run() {
     last = now;
     const bool serverMayPass = rate == 0 || allowance >= 1;
 
-    std::vector<pollfd> polled{{wakeRead_, POLLIN, 0}, {listener_, POLLIN, 0}};
+    std::vector<pollfd> polled{{ends_.wakeRead, POLLIN, 0}, {ends_.listener, POLLIN, 0}};
     for (auto& pair : pairs_) {
       polled.push_back({pair.client, POLLIN, 0});
       polled.push_back({pair.server, static_cast<short>(serverMayPass ? POLLIN : 0), 0});
@@ -194,11 +139,11 @@ void StopRelay::Run() {
     if (poll(polled.data(), polled.size(), rate > 0 ? 5 : -1) < 0) continue;
     if (polled[0].revents != 0) {
       char drained[16];
-      (void)!read(wakeRead_, drained, sizeof drained);
+      (void)!read(ends_.wakeRead, drained, sizeof drained);
       continue;
     }
     if (polled[1].revents != 0) {
-      const int client = accept(listener_, nullptr, nullptr);
+      const int client = accept(ends_.listener, nullptr, nullptr);
       if (client >= 0) {
         const int server = ConnectTo(serverHost_, serverPort_);
         if (server < 0) {

@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/integration/LoopbackSockets.h"
+
 namespace morvane::test {
 
 class StopRelay {
@@ -23,7 +25,7 @@ class StopRelay {
   StopRelay& operator=(const StopRelay&) = delete;
 
   // Where clients connect: 127.0.0.1 and this port.
-  unsigned Port() const { return port_; }
+  unsigned Port() const { return ends_.port; }
 
   // Server-to-client bytes per second; 0 (the default) means no limit.
   void LimitTo(std::uint64_t bytesPerSecond) { rate_ = bytesPerSecond; }
@@ -54,9 +56,7 @@ class StopRelay {
 
   std::string serverHost_;
   unsigned serverPort_;
-  int listener_ = -1;
-  unsigned port_ = 0;
-  int wakeRead_ = -1, wakeWrite_ = -1;
+  RelayEnds ends_;
   std::atomic<std::uint64_t> rate_{0};
   std::atomic<std::uint64_t> bytesToClient_{0};
   std::atomic<bool> stop_{false};

@@ -3,9 +3,7 @@
 // encryption setting and its log of how each connection is protected, and the MariaDB server
 // of the fixture MariaDBTls.
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,9 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/integration/TdsServerProcess.h"
 #include "tests/support/TestServers.h"
-
-extern char** environ;
 
 namespace morvane::test {
 
@@ -32,36 +29,9 @@ class TdsServer {
     if (mkdtemp(folder) == nullptr) throw std::runtime_error("mkdtemp failed");
     dir_ = folder;
     log_ = dir_ + "/server.log";
-    int out[2];
-    if (pipe(out) != 0) throw std::runtime_error("pipe failed");
-    std::vector<std::string> args = {MORVANE_TDS_SERVER, "--port", "0", "--encryption",
-                                     encryption, "--login",
-                                     std::string(kTlsLogin) + ":" + kTlsPassword};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    posix_spawn_file_actions_addopen(&actions, 2, log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    const int spawned = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
-    std::string text;
-    char buffer[256];
-    while (spawned == 0 && text.find('\n') == std::string::npos) {
-      const ssize_t n = read(out[0], buffer, sizeof buffer);
-      if (n <= 0) break;
-      text.append(buffer, static_cast<std::size_t>(n));
-    }
-    close(out[0]);
-    const auto colon = text.rfind(':');
-    if (spawned != 0 || text.rfind("listening on 127.0.0.1:", 0) != 0) {
-      throw std::runtime_error("the TDS test server did not start: " + text);
-    }
-    port_ = static_cast<unsigned>(std::stoul(text.substr(colon + 1)));
+    port_ = StartTdsServerProcess({"--port", "0", "--encryption", encryption, "--login",
+                                   std::string(kTlsLogin) + ":" + kTlsPassword},
+                                  log_, pid_);
   }
   ~TdsServer() {
     kill(pid_, SIGTERM);

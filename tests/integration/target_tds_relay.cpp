@@ -1,82 +1,31 @@
 #include "tests/integration/target_tds_relay.h"
 
-#include <arpa/inet.h>
-#include <netdb.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <stdexcept>
+#include "tests/integration/LoopbackSockets.h"
 
 namespace morvane::test {
 
-namespace {
-
-int ConnectTo(const std::string& host, unsigned port) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) return -1;
-  int fd = -1;
-  for (addrinfo* a = found; a != nullptr; a = a->ai_next) {
-    fd = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
-    if (fd < 0) continue;
-    if (connect(fd, a->ai_addr, a->ai_addrlen) == 0) break;
-    close(fd);
-    fd = -1;
-  }
-  freeaddrinfo(found);
-  return fd;
-}
-
-void CloseFd(int& fd) {
-  if (fd >= 0) close(fd);
-  fd = -1;
-}
-
-}  // namespace
-
 TdsRelay::TdsRelay(const std::string& serverHost, unsigned serverPort)
     : serverHost_(serverHost), serverPort_(serverPort) {
-  listener_ = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (listener_ < 0 ||
-      bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      listen(listener_, 8) != 0) {
-    throw std::runtime_error("the relay cannot listen");
-  }
-  socklen_t length = sizeof address;
-  getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-  port_ = ntohs(address.sin_port);
-  int wake[2];
-  if (pipe(wake) != 0) throw std::runtime_error("the relay has no pipe");
-  wakeRead_ = wake[0];
-  wakeWrite_ = wake[1];
   thread_ = std::thread([this] { Run(); });
 }
 
 TdsRelay::~TdsRelay() {
   stop_ = true;
-  const char byte = 0;
-  (void)!write(wakeWrite_, &byte, 1);
+  ends_.Wake(0);
   thread_.join();
   for (auto& pair : pairs_) {
     CloseFd(pair.client);
     CloseFd(pair.server);
   }
-  CloseFd(listener_);
-  CloseFd(wakeRead_);
-  CloseFd(wakeWrite_);
 }
 
 void TdsRelay::Cut() {
   cut_ = true;
-  const char byte = 1;
-  (void)!write(wakeWrite_, &byte, 1);
+  ends_.Wake(1);
   // Wait until the relay thread has closed the connections.
   while (cut_.load()) std::this_thread::yield();
 }
@@ -103,7 +52,7 @@ void TdsRelay::CountPackets(Pair& pair, const unsigned char* data, std::size_t s
 void TdsRelay::Run() {
   std::vector<unsigned char> buffer(65536);
   while (!stop_) {
-    std::vector<pollfd> polled{{wakeRead_, POLLIN, 0}, {listener_, POLLIN, 0}};
+    std::vector<pollfd> polled{{ends_.wakeRead, POLLIN, 0}, {ends_.listener, POLLIN, 0}};
     for (auto& pair : pairs_) {
       polled.push_back({pair.client, POLLIN, 0});
       polled.push_back({pair.server, POLLIN, 0});
@@ -111,7 +60,7 @@ void TdsRelay::Run() {
     if (poll(polled.data(), polled.size(), -1) < 0) continue;
     if (polled[0].revents != 0) {
       char drained[16];
-      (void)!read(wakeRead_, drained, sizeof drained);
+      (void)!read(ends_.wakeRead, drained, sizeof drained);
       if (cut_) {
         for (auto& pair : pairs_) {
           shutdown(pair.client, SHUT_RDWR);
@@ -119,20 +68,20 @@ void TdsRelay::Run() {
           CloseFd(pair.server);
         }
         pairs_.clear();
-        CloseFd(listener_);
+        CloseFd(ends_.listener);
         cut_ = false;
         // Nothing listens any more: wait for the end.
         while (!stop_) {
-          pollfd wake{wakeRead_, POLLIN, 0};
+          pollfd wake{ends_.wakeRead, POLLIN, 0};
           poll(&wake, 1, -1);
-          (void)!read(wakeRead_, drained, sizeof drained);
+          (void)!read(ends_.wakeRead, drained, sizeof drained);
         }
         return;
       }
       continue;
     }
     if (polled[1].revents != 0) {
-      const int client = accept(listener_, nullptr, nullptr);
+      const int client = accept(ends_.listener, nullptr, nullptr);
       if (client >= 0) {
         const int server = ConnectTo(serverHost_, serverPort_);
         if (server < 0) {
@@ -160,16 +109,7 @@ void TdsRelay::Run() {
           break;
         }
         if (side == 0) CountPackets(pair, buffer.data(), static_cast<std::size_t>(got));
-        std::size_t sent = 0;
-        while (sent < static_cast<std::size_t>(got)) {
-          const ssize_t n =
-              send(to, buffer.data() + sent, static_cast<std::size_t>(got) - sent, MSG_NOSIGNAL);
-          if (n <= 0) {
-            closed = true;
-            break;
-          }
-          sent += static_cast<std::size_t>(n);
-        }
+        closed = !SendAll(to, buffer.data(), static_cast<std::size_t>(got));
       }
       if (closed) {
         CloseFd(pair.client);

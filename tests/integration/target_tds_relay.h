@@ -8,6 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/integration/LoopbackSockets.h"
+
 namespace morvane::test {
 
 class TdsRelay {
@@ -18,7 +20,7 @@ class TdsRelay {
   TdsRelay& operator=(const TdsRelay&) = delete;
 
   // Where clients connect: 127.0.0.1 and this port.
-  unsigned Port() const { return port_; }
+  unsigned Port() const { return ends_.port; }
 
   // The SQL batch messages (TDS packet type 1, end of message) sent by clients so far.
   int SqlBatches() const { return batches_.load(); }
@@ -40,10 +42,7 @@ class TdsRelay {
 
   std::string serverHost_;
   unsigned serverPort_;
-  int listener_ = -1;
-  unsigned port_ = 0;
-  int wakeRead_ = -1;
-  int wakeWrite_ = -1;
+  RelayEnds ends_;
   std::atomic<int> batches_{0};
   std::atomic<bool> cut_{false};
   std::atomic<bool> stop_{false};

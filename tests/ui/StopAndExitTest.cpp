@@ -48,19 +48,6 @@ class StopAndExit : public test::MainWindowTest {
   std::string Status() const {
     return dialog->ControlAs<wxStaticText>(kStatusLineId)->GetLabel().utf8_string();
   }
-  void Press(int id) {
-    wxWindow* control = dialog->Control(id);
-    if (id == 1010) {
-      wxCommandEvent click(wxEVT_RADIOBUTTON, id);
-      click.SetEventObject(control);
-      click.SetInt(1);
-      control->ProcessWindowEvent(click);
-      return;
-    }
-    wxCommandEvent click(wxEVT_BUTTON, id);
-    click.SetEventObject(control);
-    control->ProcessWindowEvent(click);
-  }
 
   // Page one with the given servers, Next, the source database and its one table chosen, Convert.
   void StartRun(const std::string& mysqlServer, const std::string& sqlServer) {
@@ -70,7 +57,6 @@ class StopAndExit : public test::MainWindowTest {
     Edit(1004)->ChangeValue(wxString::FromUTF8(m.user));
     Edit(1005)->ChangeValue(wxString::FromUTF8(m.password));
     Edit(1000)->ChangeValue(wxString::FromUTF8(sqlServer));
-    dialog->ControlAs<wxRadioButton>(1010)->SetValue(true);
     Press(1010);
     Edit(1001)->ChangeValue(wxString::FromUTF8(s.user));
     Edit(1002)->ChangeValue(wxString::FromUTF8(s.password));

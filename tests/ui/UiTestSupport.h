@@ -9,6 +9,7 @@
 
 #include <wx/image.h>
 #include <wx/modalhook.h>
+#include <wx/radiobut.h>
 #include <wx/toplevel.h>
 #include <wx/window.h>
 
@@ -49,6 +50,22 @@ class MainWindowTest : public testing::Test {
   void TearDown() override {
     dialog->Destroy();
     Pump(50);
+  }
+
+  // A click on a button or radio button, as its event.
+  void Press(int id) {
+    wxWindow* control = dialog->Control(id);
+    if (auto* radio = dynamic_cast<wxRadioButton*>(control)) {
+      radio->SetValue(true);
+      wxCommandEvent click(wxEVT_RADIOBUTTON, id);
+      click.SetEventObject(radio);
+      click.SetInt(1);
+      radio->ProcessWindowEvent(click);
+      return;
+    }
+    wxCommandEvent click(wxEVT_BUTTON, id);
+    click.SetEventObject(control);
+    control->ProcessWindowEvent(click);
   }
 
   ui::CMorvaneDlg* dialog = nullptr;

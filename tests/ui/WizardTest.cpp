@@ -92,22 +92,6 @@ class Wizard : public test::MainWindowTest {
     Edit(1002)->ChangeValue(wxString::FromUTF8(p.sqlServerPassword));
   }
 
-  // A click on a button or radio button, as its event.
-  void Press(int id) {
-    wxWindow* control = dialog->Control(id);
-    if (auto* radio = dynamic_cast<wxRadioButton*>(control)) {
-      radio->SetValue(true);
-      wxCommandEvent click(wxEVT_RADIOBUTTON, id);
-      click.SetEventObject(radio);
-      click.SetInt(1);
-      radio->ProcessWindowEvent(click);
-      return;
-    }
-    wxCommandEvent click(wxEVT_BUTTON, id);
-    click.SetEventObject(control);
-    control->ProcessWindowEvent(click);
-  }
-
   // A real click at a point of a control (client coordinates of the control); the caller
   // waits for its effect.
   void ClickAt(wxWindow& control, const wxPoint& point) {

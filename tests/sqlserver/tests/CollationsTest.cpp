@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/sqlserver/tests/DatabaseSuite.h"
 #include "tests/support/OdbcTestClient.h"
 #include "tests/support/TestServers.h"
 
@@ -24,23 +25,10 @@ struct CollationCase {
 
 void PrintTo(const CollationCase& c, std::ostream* os) { *os << c.name; }
 
-class UniqueKeys : public ::testing::TestWithParam<CollationCase> {
- protected:
-  static void SetUpTestSuite() {
-    client_ = std::make_unique<OdbcTestClient>(SqlServer());
-    database_ = UniqueName("coll");
-    client_->Run("CREATE DATABASE [" + database_ + "]; USE [" + database_ + "]");
-  }
-  static void TearDownTestSuite() {
-    if (!client_) return;
-    client_->Run("USE master; DROP DATABASE [" + database_ + "]");
-    client_.reset();
-  }
-  static std::unique_ptr<OdbcTestClient> client_;
-  static std::string database_;
+class UniqueKeys : public DatabaseSuite<CollationCase, UniqueKeys> {
+ public:
+  static constexpr const char* kDatabasePrefix = "coll";
 };
-std::unique_ptr<OdbcTestClient> UniqueKeys::client_;
-std::string UniqueKeys::database_;
 
 TEST_P(UniqueKeys, CompareUnderTheColumnsCollation) {
   const CollationCase& c = GetParam();

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/sqlserver/tests/DatabaseSuite.h"
 #include "tests/support/OdbcTestClient.h"
 #include "tests/support/TestServers.h"
 
@@ -23,32 +24,15 @@ struct ConversionCase {
 
 void PrintTo(const ConversionCase& c, std::ostream* os) { *os << c.name; }
 
-class Conversions : public ::testing::TestWithParam<ConversionCase> {
- protected:
-  static void SetUpTestSuite() {
-    client_ = std::make_unique<OdbcTestClient>(SqlServer());
-    database_ = UniqueName("conv");
-    client_->Run("CREATE DATABASE [" + database_ + "]; USE [" + database_ + "]");
-  }
-  static void TearDownTestSuite() {
-    if (!client_) return;
-    client_->Run("USE master; DROP DATABASE [" + database_ + "]");
-    client_.reset();
-  }
-  static std::unique_ptr<OdbcTestClient> client_;
-  static std::string database_;
+class Conversions : public DatabaseSuite<ConversionCase, Conversions> {
+ public:
+  static constexpr const char* kDatabasePrefix = "conv";
 };
-std::unique_ptr<OdbcTestClient> Conversions::client_;
-std::string Conversions::database_;
 
 TEST_P(Conversions, FollowSqlServerRules) {
   const ConversionCase& c = GetParam();
   ASSERT_TRUE(client_) << "no connection to the TDS test server";
-  std::string table = UniqueName("t");
-  client_->Run("CREATE TABLE [" + table + "] (v " + c.type + ")");
-  if (!c.before.empty()) client_->Run(c.before);
-  OdbcResult r = client_->Execute("INSERT INTO [" + table + "] (v) VALUES(" + c.literal + ")");
-  if (!c.before.empty()) client_->Run("SET DATEFORMAT mdy; SET LANGUAGE us_english");
+  const auto [table, r] = InsertIntoNewTable(c.type, c.literal, c.before);
   EXPECT_EQ(r.FirstError(), c.error) << (r.errors.empty() ? "" : r.errors.front().message);
   auto rows = client_->Query("SELECT v FROM [" + table + "]");
   if (c.error == 0) {

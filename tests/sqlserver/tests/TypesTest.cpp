@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "tests/sqlserver/tests/DatabaseSuite.h"
 #include "tests/support/OdbcTestClient.h"
 #include "tests/support/TestServers.h"
 
@@ -44,32 +45,15 @@ struct TypeCase {
 
 void PrintTo(const TypeCase& c, std::ostream* os) { *os << c.name; }
 
-class NewTypes : public ::testing::TestWithParam<TypeCase> {
- protected:
-  static void SetUpTestSuite() {
-    client_ = std::make_unique<OdbcTestClient>(SqlServer());
-    database_ = UniqueName("types");
-    client_->Run("CREATE DATABASE [" + database_ + "]; USE [" + database_ + "]");
-  }
-  static void TearDownTestSuite() {
-    if (!client_) return;
-    client_->Run("USE master; DROP DATABASE [" + database_ + "]");
-    client_.reset();
-  }
-  static std::unique_ptr<OdbcTestClient> client_;
-  static std::string database_;
+class NewTypes : public DatabaseSuite<TypeCase, NewTypes> {
+ public:
+  static constexpr const char* kDatabasePrefix = "types";
 };
-std::unique_ptr<OdbcTestClient> NewTypes::client_;
-std::string NewTypes::database_;
 
 TEST_P(NewTypes, RoundTripAtTheirLimits) {
   const TypeCase& c = GetParam();
   ASSERT_TRUE(client_) << "no connection to the TDS test server";
-  std::string table = UniqueName("t");
-  client_->Run("CREATE TABLE [" + table + "] (v " + c.type + ")");
-  if (!c.before.empty()) client_->Run(c.before);
-  OdbcResult r = client_->Execute("INSERT INTO [" + table + "] (v) VALUES(" + c.literal + ")");
-  if (!c.before.empty()) client_->Run("SET DATEFORMAT mdy; SET LANGUAGE us_english");
+  const auto [table, r] = InsertIntoNewTable(c.type, c.literal, c.before);
   ASSERT_TRUE(r.ok) << (r.errors.empty() ? "" : r.errors.front().message);
   auto rows = client_->TypedQuery("SELECT v FROM [" + table + "]");
   ASSERT_EQ(rows.size(), 1u);
