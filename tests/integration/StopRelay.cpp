@@ -53,8 +53,9 @@ std::vector<std::string> StopRelay::BatchesAfterTheHeldOne() const {
 std::string StopRelay::BatchText(const std::vector<unsigned char>& message) {
   std::size_t at = 0;
   if (message.size() >= 4) {
-    const std::size_t headers = message[0] | (message[1] << 8) | (message[2] << 16) |
-                                (static_cast<std::size_t>(message[3]) << 24);
+    const std::size_t headers =
+        std::size_t{message[0]} | (std::size_t{message[1]} << 8) |
+        (std::size_t{message[2]} << 16) | (std::size_t{message[3]} << 24);
     if (headers <= message.size()) at = headers;
   }
   std::string text;
