@@ -56,7 +56,7 @@ std::string DefaultClause(const std::string& table, const FieldRecord& field,
     leftOut.push_back(name + ": ON UPDATE CURRENT_TIMESTAMP was not carried");
 
   switch (column->defaultKind) {
-    case DefaultKind::None: return "";
+    case DefaultKind::Absent: return "";
     case DefaultKind::Expression:
       leftOut.push_back(name + ": DEFAULT " + column->defaultValue +
                         " was not carried (an expression SQL Server has no equivalent for)");

@@ -10,7 +10,7 @@
 namespace morvane {
 
 struct ColumnDefault {
-  DefaultKind kind = DefaultKind::None;
+  DefaultKind kind = DefaultKind::Absent;
   std::string value;  // a literal unquoted (a bit value b'101' as its number), or the expression
 };
 

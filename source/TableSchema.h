@@ -37,7 +37,7 @@ struct ForeignKeyInfo {
 };
 
 enum class DefaultKind {
-  None,              // no DEFAULT clause (or DEFAULT NULL)
+  Absent,            // no DEFAULT clause (or DEFAULT NULL); not "None", which X11 defines as a macro
   Literal,           // a number, text or date: `value` holds it unquoted
   CurrentTimestamp,  // CURRENT_TIMESTAMP / now(), with or without a precision
   Expression,        // anything else: `value` holds the expression
@@ -45,7 +45,7 @@ enum class DefaultKind {
 
 struct ColumnInfo {
   std::string name;
-  DefaultKind defaultKind = DefaultKind::None;
+  DefaultKind defaultKind = DefaultKind::Absent;
   std::string defaultValue;
   std::string collation;             // COLLATION_NAME; empty for non-text columns
   std::string extra;                 // EXTRA, e.g. "on update current_timestamp()"

@@ -33,7 +33,7 @@ inline TableSchema SchemaFromFlags(const std::vector<FieldRecord>& fields) {
   std::vector<IndexInfo> others;
   for (const auto& f : fields) {
     const bool nullable = !f.Has(NotNull);
-    schema.columns.push_back({f.org_name, DefaultKind::None, "", "", "", "", nullable});
+    schema.columns.push_back({f.org_name, DefaultKind::Absent, "", "", "", "", nullable});
     if (f.Has(PriKey)) primary.columns.push_back({f.org_name, std::nullopt, false});
     else if (f.Has(UniqueKey)) others.push_back({f.org_name, true, "BTREE", {{f.org_name, std::nullopt, nullable}}});
     else if (f.Has(MultipleKey)) others.push_back({f.org_name, false, "BTREE", {{f.org_name, std::nullopt, nullable}}});

@@ -35,8 +35,8 @@ TEST_P(DefaultText, ReadsAsTheServerWroteIt) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, DefaultText,
     testing::Values(
-        DefaultCase{"no default", std::nullopt, "", true, DefaultKind::None, ""},
-        DefaultCase{"MariaDB DEFAULT NULL", "NULL", "", true, DefaultKind::None, ""},
+        DefaultCase{"no default", std::nullopt, "", true, DefaultKind::Absent, ""},
+        DefaultCase{"MariaDB DEFAULT NULL", "NULL", "", true, DefaultKind::Absent, ""},
         DefaultCase{"MariaDB quoted text", "'pending'", "", true, DefaultKind::Literal, "pending"},
         DefaultCase{"MariaDB quoted text with a quote", "'it''s'", "", true, DefaultKind::Literal, "it's"},
         DefaultCase{"MariaDB text NULL", "'NULL'", "", true, DefaultKind::Literal, "NULL"},
@@ -145,7 +145,7 @@ TEST(ColumnDefaults, Collations) {
   EXPECT_EQ(TargetCollation("utf8mb4_general_ci"), "");
   EXPECT_EQ(TargetCollation("utf8mb4_0900_ai_ci"), "");
   EXPECT_EQ(TargetCollation(""), "");
-  ColumnInfo binary{"c", DefaultKind::None, "", "utf8mb4_bin", "", "", true};
+  ColumnInfo binary{"c", DefaultKind::Absent, "", "utf8mb4_bin", "", "", true};
   EXPECT_EQ(CollateClause("NVARCHAR(20)", &binary), " COLLATE Latin1_General_100_BIN2");
   EXPECT_EQ(CollateClause("INT", &binary), "");
   EXPECT_EQ(CollateClause("NVARCHAR(20)", nullptr), "");

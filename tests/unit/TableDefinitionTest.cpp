@@ -303,12 +303,12 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         ColumnCase{"case-insensitive text keeps the database's collation",
                    Field("c", t::VarString, 40, 0, Utf8mb4, 0),
-                   Info(DefaultKind::None, "", "utf8mb4_general_ci"), "[c] NVARCHAR(20) NULL", nullptr},
+                   Info(DefaultKind::Absent, "", "utf8mb4_general_ci"), "[c] NVARCHAR(20) NULL", nullptr},
         ColumnCase{"binary collation", Field("c", t::VarString, 40, 0, Utf8mb4, 0),
-                   Info(DefaultKind::None, "", "utf8mb4_bin"),
+                   Info(DefaultKind::Absent, "", "utf8mb4_bin"),
                    "[c] NVARCHAR(20) COLLATE Latin1_General_100_BIN2 NULL", nullptr},
         ColumnCase{"case-sensitive collation", Field("c", t::String, 10, 0, Latin1, 0),
-                   Info(DefaultKind::None, "", "latin1_general_cs"),
+                   Info(DefaultKind::Absent, "", "latin1_general_cs"),
                    "[c] NCHAR(10) COLLATE Latin1_General_100_CS_AS_SC NULL", nullptr},
         ColumnCase{"text literal", Field("c", t::VarString, 40, 0, Utf8mb4, NotNull),
                    Info(DefaultKind::Literal, "it's"), "[c] NVARCHAR(20) NOT NULL DEFAULT N'it''s'",
@@ -338,7 +338,7 @@ INSTANTIATE_TEST_SUITE_P(
                    Info(DefaultKind::Expression, "(floor(rand() * 10))"), "[c] INT NULL",
                    "t: column c: DEFAULT (floor(rand() * 10)) was not carried"},
         ColumnCase{"generated column is named", Field("c", t::Long, 11, 0, Bin, 0),
-                   Info(DefaultKind::None, "", "", "VIRTUAL GENERATED", "`a` + 1"), "[c] INT NULL",
+                   Info(DefaultKind::Absent, "", "", "VIRTUAL GENERATED", "`a` + 1"), "[c] INT NULL",
                    "t: column c is generated (`a` + 1); its values arrive as a plain column"}));
 
 
