@@ -165,6 +165,29 @@ std::string ConstraintName(const std::string& prefix, const std::string& table, 
   return prefix + "__" + Utf16ToUtf8(t) + "__" + hex;
 }
 
+// The index that a PRIMARY KEY or UNIQUE constraint makes on a table: clustered for a primary
+// key unless told otherwise or the table has a clustered index already; named by the server
+// when the statement does not name it. A primary key's columns must be NOT NULL (8111).
+Index KeyConstraintIndex(const Table& t, const KeyConstraint& k, int serial) {
+  if (k.primaryKey) {
+    for (const auto& col : k.columns) {
+      auto at = t.ColumnIndex(col);
+      if (at && t.columns[*at].nullable) {
+        throw Err(8111, "Cannot define PRIMARY KEY constraint on nullable column in table '" + t.name + "'.");
+      }
+    }
+  }
+  Index index;
+  index.primaryKey = k.primaryKey;
+  index.uniqueConstraint = !k.primaryKey;
+  index.unique = true;
+  bool clusteredTaken = false;
+  for (const auto& other : t.indexes) clusteredTaken = clusteredTaken || other.clustered;
+  index.clustered = k.clustered.value_or(k.primaryKey && !clusteredTaken);
+  index.name = k.name.empty() ? ConstraintName(k.primaryKey ? "PK" : "UQ", t.name, t.objectId, serial) : k.name;
+  return index;
+}
+
 // Checks and adds an index over `columns` to a table (rows are indexed when unique).
 void AddIndex(Table& table, Index index, const std::vector<std::string>& columns,
               const std::string& qualifiedTable, std::vector<SqlMessage>& warnings) {
@@ -420,23 +443,8 @@ Session::Outcome Session::MakeTable(const CreateTable& s) {
         throw Err(8110, "Cannot add multiple PRIMARY KEY constraints to table '" + t.name + "'.");
       }
       primarySeen = true;
-      for (const auto& col : k.columns) {
-        auto at = t.ColumnIndex(col);
-        if (at && t.columns[*at].nullable) {
-          throw Err(8111, "Cannot define PRIMARY KEY constraint on nullable column in table '" +
-                              t.name + "'.");
-        }
-      }
     }
-    Index index;
-    index.primaryKey = k.primaryKey;
-    index.uniqueConstraint = !k.primaryKey;
-    index.unique = true;
-    bool clusteredTaken = false;
-    for (const auto& other : t.indexes) clusteredTaken = clusteredTaken || other.clustered;
-    index.clustered = k.clustered.value_or(k.primaryKey && !clusteredTaken);
-    index.name = k.name.empty() ? ConstraintName(k.primaryKey ? "PK" : "UQ", t.name, t.objectId, ++serial)
-                                : k.name;
+    Index index = KeyConstraintIndex(t, k, ++serial);
     if (db.objectNames.count(index.name) || names.count(index.name)) {
       throw Err(2714, "There is already an object named '" + index.name + "' in the database.");
     }
@@ -491,23 +499,8 @@ Session::Outcome Session::AddKey(Database& db, Table& t, const KeyConstraint& k)
     for (const auto& index : t.indexes) {
       if (index.primaryKey) throw Err(1779, "Table '" + t.name + "' already has a primary key defined on it.");
     }
-    for (const auto& col : k.columns) {
-      auto at = t.ColumnIndex(col);
-      if (at && t.columns[*at].nullable) {
-        throw Err(8111, "Cannot define PRIMARY KEY constraint on nullable column in table '" + t.name + "'.");
-      }
-    }
   }
-  Index index;
-  index.primaryKey = k.primaryKey;
-  index.uniqueConstraint = !k.primaryKey;
-  index.unique = true;
-  bool clusteredTaken = false;
-  for (const auto& other : t.indexes) clusteredTaken = clusteredTaken || other.clustered;
-  index.clustered = k.clustered.value_or(k.primaryKey && !clusteredTaken);
-  index.name = k.name.empty() ? ConstraintName(k.primaryKey ? "PK" : "UQ", t.name, t.objectId,
-                                               static_cast<int>(t.indexes.size()) + 1)
-                              : k.name;
+  Index index = KeyConstraintIndex(t, k, static_cast<int>(t.indexes.size()) + 1);
   if (db.objectNames.count(index.name)) {
     throw Err(2714, "There is already an object named '" + index.name + "' in the database.");
   }
