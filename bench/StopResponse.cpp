@@ -16,6 +16,7 @@
 #include "tests/integration/StopRelay.h"
 #include "tests/support/MariaDbTestClient.h"
 #include "tests/ui/UiTestSupport.h"
+#include "tests/ui/WizardDriving.h"
 #include "ui/MorvaneDlg.h"
 #include "ui/Templates.h"
 
@@ -25,53 +26,31 @@ using Clock = std::chrono::steady_clock;
 using morvane::ui::CMorvaneDlg;
 namespace test = morvane::test;
 
-void Command(CMorvaneDlg& dialog, int id, wxEventType type, int value = 0) {
-  wxWindow* control = dialog.Control(id);
-  wxCommandEvent event(type, id);
-  event.SetEventObject(control);
-  event.SetInt(value);
-  control->ProcessWindowEvent(event);
-}
-
 // One run stopped in the middle; the milliseconds from Stop to page two, or a negative number
 // when the run could not be stopped as planned.
 double StopOnce(const std::string& db, const std::string& mysqlServer, const std::string& link) {
   auto* dialog = new CMorvaneDlg;
   test::ShowAndSettle(*dialog);
   test::MessageBoxes boxes;
-  const auto m = test::MariaDb();
-  const auto s = test::SqlServer();
-  auto edit = [&](int id, const std::string& text) {
-    dialog->ControlAs<wxTextCtrl>(id)->ChangeValue(wxString::FromUTF8(text));
-  };
-  edit(1003, mysqlServer);
-  edit(1004, m.user);
-  edit(1005, m.password);
-  edit(1000, s.host + "," + std::to_string(s.port));
-  dialog->ControlAs<wxRadioButton>(1010)->SetValue(true);
-  Command(*dialog, 1010, wxEVT_RADIOBUTTON, 1);
-  edit(1001, s.user);
-  edit(1002, s.password);
-  Command(*dialog, morvane::ui::kNextButton, wxEVT_BUTTON);
-  auto* databases = dialog->ControlAs<wxComboBox>(1011);
-  const int index = databases->FindString(wxString::FromUTF8(db), true);
-  if (index == wxNOT_FOUND) {
+  test::PageOne logins = test::GoodLogins();
+  logins.mysqlServer = mysqlServer;
+  test::TypePageOne(*dialog, logins);
+  test::Press(*dialog, morvane::ui::kNextButton);
+  if (!test::ChooseDatabase(*dialog, db)) {
     std::cerr << "bench-stop-response: page two did not list " << db << "\n";
     dialog->Destroy();
     return -1;
   }
-  databases->SetSelection(index);
-  Command(*dialog, 1011, wxEVT_COMBOBOX, index);
   dialog->ControlAs<wxListBox>(1015)->SetSelection(0);
-  edit(1007, test::UniqueName("stopcopy"));
+  dialog->ControlAs<wxTextCtrl>(1007)->ChangeValue(wxString::FromUTF8(test::UniqueName("stopcopy")));
 
   auto* status = dialog->ControlAs<wxStaticText>(1037);
-  Command(*dialog, morvane::ui::kConvertButton, wxEVT_BUTTON);
+  test::Press(*dialog, morvane::ui::kConvertButton);
   const bool copying = test::PumpUntil(
       [&] { return status->GetLabel().StartsWith("Converting Table: t"); }, 120000);
   test::Pump(1000);  // rows flow for a second: the stream is well under way
   const auto pressed = Clock::now();
-  Command(*dialog, 1048, wxEVT_BUTTON);
+  test::Press(*dialog, 1048);
   const bool back = test::PumpUntil(
       [&] {
         return !dialog->ConversionRunning() && dialog->Control(morvane::ui::kConvertButton)->IsShown();

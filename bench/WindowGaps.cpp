@@ -15,6 +15,7 @@
 #include "bench/BenchSupport.h"
 #include "tests/support/MariaDbTestClient.h"
 #include "tests/ui/UiTestSupport.h"
+#include "tests/ui/WizardDriving.h"
 #include "ui/MorvaneDlg.h"
 #include "ui/WindowLook.h"
 
@@ -22,14 +23,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using morvane::ui::CMorvaneDlg;
-
-void Command(CMorvaneDlg& dialog, int id, wxEventType type, int value = 0) {
-  wxWindow* control = dialog.Control(id);
-  wxCommandEvent event(type, id);
-  event.SetEventObject(control);
-  event.SetInt(value);
-  control->ProcessWindowEvent(event);
-}
 
 int Measure(int rows) {
   namespace test = morvane::test;
@@ -43,30 +36,14 @@ int Measure(int rows) {
   auto* dialog = new CMorvaneDlg;
   test::ShowAndSettle(*dialog);
   test::MessageBoxes boxes;
-  const auto m = test::MariaDb();
-  const auto s = test::SqlServer();
-  auto edit = [&](int id, const std::string& text) {
-    dialog->ControlAs<wxTextCtrl>(id)->ChangeValue(wxString::FromUTF8(text));
-  };
-  edit(1003, test::MariaDbAddress());
-  edit(1004, m.user);
-  edit(1005, m.password);
-  edit(1000, s.host + "," + std::to_string(s.port));
-  dialog->ControlAs<wxRadioButton>(1010)->SetValue(true);
-  Command(*dialog, 1010, wxEVT_RADIOBUTTON, 1);
-  edit(1001, s.user);
-  edit(1002, s.password);
-  Command(*dialog, morvane::ui::kNextButton, wxEVT_BUTTON);
-  auto* databases = dialog->ControlAs<wxComboBox>(1011);
-  const int index = databases->FindString(wxString::FromUTF8(db), true);
-  if (index == wxNOT_FOUND) {
+  test::TypePageOne(*dialog, test::GoodLogins());
+  test::Press(*dialog, morvane::ui::kNextButton);
+  if (!test::ChooseDatabase(*dialog, db)) {
     std::cerr << "bench-window-gaps: page two did not list " << db << "\n";
     return 1;
   }
-  databases->SetSelection(index);
-  Command(*dialog, 1011, wxEVT_COMBOBOX, index);
   dialog->ControlAs<wxListBox>(1015)->SetSelection(0);
-  edit(1007, test::UniqueName("gapscopy"));
+  dialog->ControlAs<wxTextCtrl>(1007)->ChangeValue(wxString::FromUTF8(test::UniqueName("gapscopy")));
 
   Clock::duration longest{};
   Clock::time_point last = Clock::now();
@@ -82,7 +59,7 @@ int Measure(int rows) {
   });
   timer.Start(5);
   const auto start = Clock::now();
-  Command(*dialog, morvane::ui::kConvertButton, wxEVT_BUTTON);
+  test::Press(*dialog, morvane::ui::kConvertButton);
   test::PumpUntil([&] { return !dialog->ConversionRunning(); }, 120000);
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   timer.Stop();

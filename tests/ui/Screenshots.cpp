@@ -20,6 +20,7 @@
 #include "tests/support/MariaDbTestClient.h"
 #include "tests/support/TestServers.h"
 #include "tests/ui/UiTestSupport.h"
+#include "tests/ui/WizardDriving.h"
 #include "ui/AboutDlg.h"
 #include "ui/MorvaneDlg.h"
 #include "ui/WindowLook.h"
@@ -81,29 +82,10 @@ class Driven : public testing::Test {
 
     dialog = new CMorvaneDlg;
     test::ShowAndSettle(*dialog);
-    const auto m = test::MariaDb();
-    const auto s = test::SqlServer();
-    Edit(1003)->ChangeValue(wxString::FromUTF8(test::MariaDbAddress()));
-    Edit(1004)->ChangeValue(wxString::FromUTF8(m.user));
-    Edit(1005)->ChangeValue(wxString::FromUTF8(m.password));
-    Edit(1000)->ChangeValue(wxString::FromUTF8(s.host + "," + std::to_string(s.port)));
-    auto* sqlLogin = dialog->ControlAs<wxRadioButton>(1010);
-    sqlLogin->SetValue(true);
-    wxCommandEvent chosen(wxEVT_RADIOBUTTON, 1010);
-    chosen.SetEventObject(sqlLogin);
-    sqlLogin->ProcessWindowEvent(chosen);
-    Edit(1001)->ChangeValue(wxString::FromUTF8(s.user));
-    Edit(1002)->ChangeValue(wxString::FromUTF8(s.password));
+    test::TypePageOne(*dialog, test::GoodLogins());
     Press(kNextButton);
     ASSERT_TRUE(dialog->Control(1015)->IsShown()) << "page two did not appear";
-    auto* databases = dialog->ControlAs<wxComboBox>(1011);
-    const int shop = databases->FindString("shop", true);
-    ASSERT_NE(shop, wxNOT_FOUND);
-    databases->SetSelection(shop);
-    wxCommandEvent changed(wxEVT_COMBOBOX, 1011);
-    changed.SetEventObject(databases);
-    changed.SetInt(shop);
-    databases->ProcessWindowEvent(changed);
+    ASSERT_TRUE(test::ChooseDatabase(*dialog, "shop"));
   }
   void TearDown() override {
     if (dialog->ConversionRunning()) Press(1048);
@@ -113,12 +95,7 @@ class Driven : public testing::Test {
   }
 
   wxTextCtrl* Edit(int id) const { return dialog->ControlAs<wxTextCtrl>(id); }
-  void Press(int id) {
-    wxWindow* control = dialog->Control(id);
-    wxCommandEvent click(wxEVT_BUTTON, id);
-    click.SetEventObject(control);
-    control->ProcessWindowEvent(click);
-  }
+  void Press(int id) { test::Press(*dialog, id); }
   // Ticks Select All as a click does.
   void SelectAllTables() {
     auto* all = dialog->ControlAs<wxCheckBox>(1017);

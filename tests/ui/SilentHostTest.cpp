@@ -11,6 +11,7 @@
 #include "tests/integration/SilentHost.h"
 #include "tests/support/MariaDbTestClient.h"
 #include "tests/ui/UiTestSupport.h"
+#include "tests/ui/WizardDriving.h"
 #include "ui/MorvaneDlg.h"
 #include "ui/Templates.h"
 
@@ -20,22 +21,11 @@ namespace {
 class SilentHostNext : public test::MainWindowTest {
  protected:
   void Next(const std::string& mysqlServer, const std::string& sqlServer) {
-    const auto m = test::MariaDb();
-    auto edit = [&](int id, const std::string& text) {
-      dialog->ControlAs<wxTextCtrl>(id)->ChangeValue(wxString::FromUTF8(text));
-    };
-    edit(1003, mysqlServer);
-    edit(1004, m.user);
-    edit(1005, m.password);
-    edit(1000, sqlServer);
-    dialog->ControlAs<wxRadioButton>(1010)->SetValue(true);
-    wxCommandEvent radio(wxEVT_RADIOBUTTON, 1010);
-    radio.SetInt(1);
-    dialog->Control(1010)->ProcessWindowEvent(radio);
-    edit(1001, "sa");
-    edit(1002, "secret");
-    wxCommandEvent next(wxEVT_BUTTON, kNextButton);
-    dialog->Control(kNextButton)->ProcessWindowEvent(next);
+    test::PageOne logins = test::GoodLogins();
+    logins.mysqlServer = mysqlServer;
+    logins.sqlServerName = sqlServer;
+    test::TypePageOne(*dialog, logins);
+    Press(kNextButton);
   }
   test::SilentHost silent;
   test::MessageBoxes boxes;

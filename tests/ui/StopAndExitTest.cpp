@@ -20,6 +20,7 @@
 #include "tests/support/MariaDbTestClient.h"
 #include "tests/support/OdbcTestClient.h"
 #include "tests/ui/UiTestSupport.h"
+#include "tests/ui/WizardDriving.h"
 #include "ui/MorvaneDlg.h"
 #include "ui/Templates.h"
 
@@ -51,25 +52,13 @@ class StopAndExit : public test::MainWindowTest {
 
   // Page one with the given servers, Next, the source database and its one table chosen, Convert.
   void StartRun(const std::string& mysqlServer, const std::string& sqlServer) {
-    const auto m = test::MariaDb();
-    const auto s = test::SqlServer();
-    Edit(1003)->ChangeValue(wxString::FromUTF8(mysqlServer));
-    Edit(1004)->ChangeValue(wxString::FromUTF8(m.user));
-    Edit(1005)->ChangeValue(wxString::FromUTF8(m.password));
-    Edit(1000)->ChangeValue(wxString::FromUTF8(sqlServer));
-    Press(1010);
-    Edit(1001)->ChangeValue(wxString::FromUTF8(s.user));
-    Edit(1002)->ChangeValue(wxString::FromUTF8(s.password));
+    test::PageOne logins = test::GoodLogins();
+    logins.mysqlServer = mysqlServer;
+    logins.sqlServerName = sqlServer;
+    test::TypePageOne(*dialog, logins);
     Press(kNextButton);
     ASSERT_TRUE(Shown(1015)) << "page two did not appear";
-    auto* databases = dialog->ControlAs<wxComboBox>(1011);
-    const int index = databases->FindString(wxString::FromUTF8(sourceName), true);
-    ASSERT_NE(index, wxNOT_FOUND);
-    databases->SetSelection(index);
-    wxCommandEvent changed(wxEVT_COMBOBOX, 1011);
-    changed.SetEventObject(databases);
-    changed.SetInt(index);
-    databases->ProcessWindowEvent(changed);
+    ASSERT_TRUE(test::ChooseDatabase(*dialog, sourceName));
     dialog->ControlAs<wxListBox>(1015)->SetSelection(0);
     Edit(1007)->ChangeValue(wxString::FromUTF8(targetName));
     Press(kConvertButton);

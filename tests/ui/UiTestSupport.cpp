@@ -22,6 +22,21 @@
 
 namespace morvane::test {
 
+void Press(ui::CMorvaneDlg& dialog, int id) {
+  wxWindow* control = dialog.Control(id);
+  if (auto* radio = dynamic_cast<wxRadioButton*>(control)) {
+    radio->SetValue(true);
+    wxCommandEvent click(wxEVT_RADIOBUTTON, id);
+    click.SetEventObject(radio);
+    click.SetInt(1);
+    radio->ProcessWindowEvent(click);
+    return;
+  }
+  wxCommandEvent click(wxEVT_BUTTON, id);
+  click.SetEventObject(control);
+  control->ProcessWindowEvent(click);
+}
+
 void Pump(int milliseconds) {
   PumpUntil([] { return false; }, milliseconds);
 }

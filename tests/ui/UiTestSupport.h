@@ -40,6 +40,10 @@ bool Activate(wxTopLevelWindow& window);
 // Shows a top-level window (keyboard following the pointer) and waits until it is drawn.
 void ShowAndSettle(wxWindow& window);
 
+// A click on a button or radio button of the main window, as its event (a radio button is set
+// first, as a click sets it).
+void Press(ui::CMorvaneDlg& dialog, int id);
+
 // Tests of the main window: a new one shown for each test, and destroyed after it.
 class MainWindowTest : public testing::Test {
  protected:
@@ -53,20 +57,7 @@ class MainWindowTest : public testing::Test {
   }
 
   // A click on a button or radio button, as its event.
-  void Press(int id) {
-    wxWindow* control = dialog->Control(id);
-    if (auto* radio = dynamic_cast<wxRadioButton*>(control)) {
-      radio->SetValue(true);
-      wxCommandEvent click(wxEVT_RADIOBUTTON, id);
-      click.SetEventObject(radio);
-      click.SetInt(1);
-      radio->ProcessWindowEvent(click);
-      return;
-    }
-    wxCommandEvent click(wxEVT_BUTTON, id);
-    click.SetEventObject(control);
-    control->ProcessWindowEvent(click);
-  }
+  void Press(int id) { test::Press(*dialog, id); }
 
   ui::CMorvaneDlg* dialog = nullptr;
 };

@@ -25,6 +25,7 @@
 #include "tests/support/MariaDbTestClient.h"
 #include "tests/support/OdbcTestClient.h"
 #include "tests/ui/UiTestSupport.h"
+#include "tests/ui/WizardDriving.h"
 #include "ui/MorvaneDlg.h"
 #include "ui/Templates.h"
 #include "ui/WindowLook.h"
@@ -49,18 +50,6 @@ const std::vector<int> kPageOne = {1003, 1004, 1005, 1000, 1009, 1010, 1001, 100
 const std::vector<int> kPageTwo = {1011, 1007, 1015, 1017, 1027, 1028, 1029, 1030, 1040};
 const std::vector<int> kProgressArea = {1037, 1013, 1048, 1049};
 
-struct PageOne {
-  std::string mysqlServer, mysqlLogin, mysqlPassword;
-  std::string sqlServerName, sqlServerLogin, sqlServerPassword;
-};
-
-PageOne GoodLogins() {
-  const auto m = test::MariaDb();
-  const auto s = test::SqlServer();
-  return {test::MariaDbAddress(), m.user, m.password,
-          s.host + "," + std::to_string(s.port), s.user, s.password};
-}
-
 // Statements that make a table of `rows` rows.
 std::vector<std::string> ManyRows(const std::string& table, int rows) {
   std::vector<std::string> statements = {"CREATE TABLE " + table +
@@ -82,15 +71,7 @@ class Wizard : public test::MainWindowTest {
   wxCheckBox* SelectAll() const { return dialog->ControlAs<wxCheckBox>(1017); }
   bool Shown(int id) const { return dialog->Control(id)->IsShown(); }
 
-  void Type(const PageOne& p) {
-    Edit(1003)->ChangeValue(wxString::FromUTF8(p.mysqlServer));
-    Edit(1004)->ChangeValue(wxString::FromUTF8(p.mysqlLogin));
-    Edit(1005)->ChangeValue(wxString::FromUTF8(p.mysqlPassword));
-    Edit(1000)->ChangeValue(wxString::FromUTF8(p.sqlServerName));
-    Press(1010);
-    Edit(1001)->ChangeValue(wxString::FromUTF8(p.sqlServerLogin));
-    Edit(1002)->ChangeValue(wxString::FromUTF8(p.sqlServerPassword));
-  }
+  void Type(const test::PageOne& p) { test::TypePageOne(*dialog, p); }
 
   // A real click at a point of a control (client coordinates of the control); the caller
   // waits for its effect.
@@ -150,20 +131,14 @@ class Wizard : public test::MainWindowTest {
 
   // Logs in with good logins and lands on page two.
   void LogIn() {
-    Type(GoodLogins());
+    Type(test::GoodLogins());
     Press(kNextButton);
     ASSERT_TRUE(Shown(1015)) << "page two did not appear";
   }
 
   // Chooses a database in the combo box, as the user does.
   void Choose(const std::string& database) {
-    const int index = DatabaseIndex(database);
-    ASSERT_NE(index, wxNOT_FOUND) << database;
-    Databases()->SetSelection(index);
-    wxCommandEvent changed(wxEVT_COMBOBOX, 1011);
-    changed.SetEventObject(Databases());
-    changed.SetInt(index);
-    Databases()->ProcessWindowEvent(changed);
+    ASSERT_TRUE(test::ChooseDatabase(*dialog, database)) << database << " is not listed";
   }
 
   // Waits until the run has ended.
@@ -189,7 +164,7 @@ class FailedNext : public Wizard, public testing::WithParamInterface<FailedLogin
 
 TEST_P(FailedNext, ShowsTheMessageAndStaysOnPageOneWithTheFieldsAsTyped) {
   mariadb.CreateDatabase("failed");
-  PageOne typed = GoodLogins();
+  test::PageOne typed = test::GoodLogins();
   if (GetParam().wrongMySqlPassword) typed.mysqlPassword += "-wrong";
   if (GetParam().wrongSqlServerPassword) typed.sqlServerPassword += "-wrong";
   Type(typed);
@@ -221,7 +196,7 @@ TEST_P(FailedNext, ShowsTheMessageAndStaysOnPageOneWithTheFieldsAsTyped) {
   EXPECT_EQ(dialog->Settings().authentication, Authentication::SqlServerAuthentication);
 
   // The user corrects the password and goes on.
-  Type(GoodLogins());
+  Type(test::GoodLogins());
   Press(kNextButton);
   EXPECT_TRUE(Shown(1015));
 }
@@ -237,7 +212,7 @@ TEST_F(Wizard, NextWithOnlySystemDatabasesStaysOnPageOne) {
   const std::string user = test::UniqueName("nodb");
   mariadb.Execute({"CREATE USER '" + user + "'@'%' IDENTIFIED BY 'pw'",
                    "CREATE USER '" + user + "'@'localhost' IDENTIFIED BY 'pw'"});
-  PageOne typed = GoodLogins();
+  test::PageOne typed = test::GoodLogins();
   typed.mysqlLogin = user;
   typed.mysqlPassword = "pw";
   Type(typed);

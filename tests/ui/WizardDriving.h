@@ -1,0 +1,28 @@
+#pragma once
+// Driving the main window as a user does: page one's logins typed, a source database chosen on
+// page two. Shared by the window tests, the screenshots and the
+// window benchmarks.
+
+#include <string>
+
+#include "ui/MorvaneDlg.h"
+
+namespace morvane::test {
+
+// What page one asks for; the SQL Server side with SQL Server authentication.
+struct PageOne {
+  std::string mysqlServer, mysqlLogin, mysqlPassword;
+  std::string sqlServerName, sqlServerLogin, sqlServerPassword;
+};
+
+// The logins of this run's test servers (the SQL Server as "host,port").
+PageOne GoodLogins();
+
+// Types p into page one and chooses SQL Server authentication; Next is left to the caller.
+void TypePageOne(ui::CMorvaneDlg& dialog, const PageOne& p);
+
+// Chooses a database in page two's combo box as the user does (the selection and its event).
+// False when the box does not list it.
+bool ChooseDatabase(ui::CMorvaneDlg& dialog, const std::string& name);
+
+}  // namespace morvane::test
