@@ -3,10 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "engine/ConversionRun.h"
-#include "tests/support/FakeSource.h"
-#include "tests/support/FakeTarget.h"
-#include "tests/support/FakeWizardWindow.h"
+#include "tests/support/FakeRun.h"
 
 namespace morvane {
 namespace {
@@ -18,19 +15,8 @@ using testing::HasSubstr;
 using testing::Not;
 namespace t = mysql_type;
 
-class RunSchema : public testing::Test {
+class RunSchema : public test::FakeRunTest {
  protected:
-  void SetUp() override {
-    target.TargetServer = std::make_shared<test::FakeTargetServer>(journal);
-    journal.refuse = [this](const std::string& s) -> std::optional<TargetError> {
-      if (s == "USE [shop]" && !created) return test::ServerError(911, "Database 'shop' does not exist.");
-      if (s == "CREATE DATABASE [shop] COLLATE Latin1_General_100_CI_AS_SC") created = true;
-      if (refuseAlso) return refuseAlso(s);
-      return std::nullopt;
-    };
-    window.targetName = "shop";
-  }
-
   void AddTable(const std::string& name, std::vector<ForeignKeyInfo> keys = {}) {
     auto& table = source.tables[name];
     table.fields = {Field("id", t::Long, 11, 0, 63, NotNull | PriKey),
@@ -43,25 +29,11 @@ class RunSchema : public testing::Test {
     window.tables.push_back(name);
   }
 
-  RunSummary Convert() {
-    ConversionContext context{window, source, target, pending, stop, std::chrono::milliseconds(0)};
-    return ConvertDatabase(context);
-  }
-
   std::ptrdiff_t First(const std::string& piece) const {
     for (std::size_t i = 0; i < journal.sent.size(); ++i)
       if (journal.sent[i].find(piece) != std::string::npos) return static_cast<std::ptrdiff_t>(i);
     return -1;
   }
-
-  test::TargetJournal journal;
-  test::FakeWizardWindow window{journal};
-  test::FakeSource source;
-  TargetConnection target;
-  PendingIndex pending;
-  StopSignal stop;
-  bool created = false;
-  std::function<std::optional<TargetError>(const std::string&)> refuseAlso;
 };
 
 ForeignKeyInfo Key(std::string name, std::string referenced, std::string onDelete = "RESTRICT") {

@@ -4,10 +4,7 @@
 #include <algorithm>
 #include <future>
 
-#include "engine/ConversionRun.h"
-#include "tests/support/FakeSource.h"
-#include "tests/support/FakeTarget.h"
-#include "tests/support/FakeWizardWindow.h"
+#include "tests/support/FakeRun.h"
 
 namespace morvane {
 namespace {
@@ -20,27 +17,14 @@ namespace t = mysql_type;
 
 const char* const Completed = "MySQL to MS SQL Database Conversion successfully completed.";
 
-class ConversionRun : public testing::Test {
+class ConversionRun : public test::FakeRunTest {
  protected:
   void SetUp() override {
-    target.TargetServer = std::make_shared<test::FakeTargetServer>(journal);
+    FakeRunTest::SetUp();
     source.tables["customers"] = {{Field("id", t::Long, 11, 0, 63, NotNull | PriKey)}, {{"1"}}};
     source.tables["orders"] = {test::OrdersFields(), {{"7", "O'Brien", "A1", "19.90", std::nullopt}}};
     source.tables["zeta"] = {{Field("z", t::Long, 11, 0, 63, 0)}, {{"5"}, {"6"}}};
     window.tables = {"customers", "orders", "zeta"};
-    window.targetName = "shop";
-    // The probe of a database that does not exist fails, like on a real server.
-    journal.refuse = [this](const std::string& s) -> std::optional<TargetError> {
-      if (s == "USE [shop]" && !created) return test::ServerError(911, "Database 'shop' does not exist.");
-      if (s == "CREATE DATABASE [shop] COLLATE Latin1_General_100_CI_AS_SC") created = true;
-      if (refuseAlso) return refuseAlso(s);
-      return std::nullopt;
-    };
-  }
-
-  RunSummary Convert() {
-    ConversionContext context{window, source, target, pending, stop, std::chrono::milliseconds(0)};
-    return ConvertDatabase(context);
   }
 
   // The journal without the rows, for a view of the run's own steps.
@@ -61,14 +45,7 @@ class ConversionRun : public testing::Test {
     return false;
   }
 
-  test::TargetJournal journal;
-  test::FakeWizardWindow window{journal};
-  test::FakeSource source;
-  TargetConnection target;
-  PendingIndex pending;
-  StopSignal stop;
-  bool created = false, lost = false;
-  std::function<std::optional<TargetError>(const std::string&)> refuseAlso;
+  bool lost = false;
 };
 
 TEST_F(ConversionRun, WorkedExampleStatementByStatement) {
