@@ -2,9 +2,7 @@
 // (the run ended, Convert shown again), for a 2 000 000-row table read over loopback and over a
 // link slowed to 1 MB/s by a relay. The real main window, driven as the window tests drive it.
 #include <wx/app.h>
-#include <wx/combobox.h>
 #include <wx/listbox.h>
-#include <wx/radiobut.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 

@@ -2,9 +2,7 @@
 // events while the real main window converts a table through its worker (the product's 50 ms
 // pause per row). A 5 ms timer of the user-interface thread records the gaps between its ticks.
 #include <wx/app.h>
-#include <wx/combobox.h>
 #include <wx/listbox.h>
-#include <wx/radiobut.h>
 #include <wx/textctrl.h>
 #include <wx/timer.h>
 

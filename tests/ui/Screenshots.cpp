@@ -11,14 +11,11 @@
 #include <gtest/gtest.h>
 
 #include <wx/checkbox.h>
-#include <wx/combobox.h>
 #include <wx/gauge.h>
 #include <wx/listbox.h>
-#include <wx/radiobut.h>
 #include <wx/textctrl.h>
 
 #include "tests/support/MariaDbTestClient.h"
-#include "tests/support/TestServers.h"
 #include "tests/ui/UiTestSupport.h"
 #include "tests/ui/WizardDriving.h"
 #include "ui/AboutDlg.h"

@@ -2,8 +2,6 @@
 // message once the login's time-out (15 s) has passed, for either server.
 
 #include <gtest/gtest.h>
-#include <wx/radiobut.h>
-#include <wx/textctrl.h>
 
 #include <string>
 #include <vector>

@@ -5,8 +5,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <wx/button.h>
-#include <wx/combobox.h>
-#include <wx/radiobut.h>
 #include <wx/listbox.h>
 #include <wx/msgdlg.h>
 #include <wx/stattext.h>

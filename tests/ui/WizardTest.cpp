@@ -16,7 +16,6 @@
 #include <wx/gauge.h>
 #include <wx/listbox.h>
 #include <wx/msgdlg.h>
-#include <wx/radiobut.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/timer.h>
