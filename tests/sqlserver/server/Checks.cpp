@@ -41,7 +41,7 @@ CheckConstraint Session::MakeCheck(Database& db, const Table& t, const CheckDefi
     }
   });
   CheckFunctions(d.condition, ExpressionScope());
-  c.definition = "(" + DefinitionText(d.condition) + ")";
+  c.definition = DefinitionText(d.condition);
   if (db.objectNames.count(c.name)) {
     throw Err(2714, "There is already an object named '" + c.name + "' in the database.");
   }
@@ -65,7 +65,7 @@ void Session::ResolveComputed(Table& t) {
     c.type = v.type;
     if (v.guid) throw NotModelled("computed columns of type uniqueidentifier");
     c.deterministic = IsDeterministic(*c.computed, typing);
-    c.computedDefinition = "(" + DefinitionText(*c.computed) + ")";
+    c.computedDefinition = DefinitionText(*c.computed);
     if (c.persisted && !c.deterministic) {
       throw Err(4936, "Computed column '" + c.name + "' in table '" + t.name +
                           "' cannot be persisted because the column is non-deterministic.");

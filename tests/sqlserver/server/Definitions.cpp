@@ -187,6 +187,11 @@ Index KeyConstraintIndex(const Table& t, const KeyConstraint& k, int serial) {
   if (k.primaryKey) {
     for (const auto& col : k.columns) {
       auto at = t.ColumnIndex(col);
+      if (at && t.columns[*at].computed && (!t.columns[*at].persisted || t.columns[*at].nullable)) {
+        // "Indexes on computed columns": a PRIMARY KEY's computed column is PERSISTED NOT NULL.
+        throw Err(1711, "Cannot define PRIMARY KEY constraint on column '" + t.columns[*at].name + "' in table '" +
+                            t.name + "'. The computed column has to be persisted and not nullable.");
+      }
       if (at && t.columns[*at].nullable) {
         throw Err(8111, "Cannot define PRIMARY KEY constraint on nullable column in table '" + t.name + "'.");
       }
@@ -217,8 +222,7 @@ void AddIndex(Table& table, Index index, const std::vector<std::string>& columns
     }
     const Column& column = table.columns[*at];
     if (column.computed) {
-      // "Indexes on computed columns": deterministic, and persisted when imprecise; a PRIMARY
-      // KEY's computed column persisted and NOT NULL.
+      // "Indexes on computed columns": deterministic, and persisted when imprecise.
       if (!column.deterministic) {
         throw Err(2729, "Column '" + column.name + "' in table '" + table.name +
                             "' cannot be used in an index or statistics or as a partition key because it is "
@@ -229,10 +233,6 @@ void AddIndex(Table& table, Index index, const std::vector<std::string>& columns
                             "' because the computed column '" + column.name +
                             "' is imprecise and not persisted. Consider removing column from index or "
                             "statistics key or marking computed column persisted.");
-      }
-      if (index.primaryKey && (!column.persisted || column.nullable)) {
-        throw Err(1711, "Cannot define PRIMARY KEY constraint on column '" + column.name + "' in table '" +
-                            table.name + "'. The computed column has to be persisted and not nullable.");
       }
     }
     if (IsLargeValue(table.columns[*at].type)) {

@@ -1003,12 +1003,14 @@ void ForEachColumn(const Expression& e, const std::function<void(const std::stri
   for (std::size_t i = datePart ? 1 : 0; i < e.arguments.size(); ++i) ForEachColumn(e.arguments[i], f);
 }
 
-std::string DefinitionText(const Expression& e) {
+namespace {
+
+std::string Render(const Expression& e) {
   auto join = [&](const char* separator, std::size_t from) {
     std::string out;
     for (std::size_t i = from; i < e.arguments.size(); ++i) {
       if (i > from) out += separator;
-      out += DefinitionText(e.arguments[i]);
+      out += Render(e.arguments[i]);
     }
     return out;
   };
@@ -1042,7 +1044,7 @@ std::string DefinitionText(const Expression& e) {
       std::string args;
       for (std::size_t i = 0; i < e.arguments.size(); ++i) {
         if (i > 0) args += ",";
-        args += datePart && i == 0 ? LowerAscii(e.arguments[0].name) : DefinitionText(e.arguments[i]);
+        args += datePart && i == 0 ? LowerAscii(e.arguments[0].name) : Render(e.arguments[i]);
       }
       return name + "(" + args + ")";
     }
@@ -1056,42 +1058,53 @@ std::string DefinitionText(const Expression& e) {
         if (e.typeArguments.size() > 1) type += "," + std::to_string(e.typeArguments[1]);
         type += ")";
       }
-      if (e.kind == Expression::Kind::Cast) return "CONVERT(" + type + "," + DefinitionText(e.arguments[0]) + ")";
+      if (e.kind == Expression::Kind::Cast) return "CONVERT(" + type + "," + Render(e.arguments[0]) + ")";
       return "CONVERT(" + type + "," + join(",", 0) + ")";
     }
-    case Expression::Kind::Negate: return "(-" + DefinitionText(e.arguments[0]) + ")";
+    case Expression::Kind::Negate: return "(-" + Render(e.arguments[0]) + ")";
     case Expression::Kind::Arithmetic:
-      return "(" + DefinitionText(e.arguments[0]) + e.name + DefinitionText(e.arguments[1]) + ")";
+      return "(" + Render(e.arguments[0]) + e.name + Render(e.arguments[1]) + ")";
     case Expression::Kind::Case: {
       std::string out = "case";
       std::size_t i = 0;
-      if (e.hasOperand) out += " " + DefinitionText(e.arguments[i++]);
+      if (e.hasOperand) out += " " + Render(e.arguments[i++]);
       const std::size_t end = e.arguments.size() - (e.hasElse ? 1 : 0);
       for (; i + 1 < end; i += 2) {
-        out += " when " + DefinitionText(e.arguments[i]) + " then " + DefinitionText(e.arguments[i + 1]);
+        out += " when " + Render(e.arguments[i]) + " then " + Render(e.arguments[i + 1]);
       }
-      if (e.hasElse) out += " else " + DefinitionText(e.arguments.back());
+      if (e.hasElse) out += " else " + Render(e.arguments.back());
       return out + " end";
     }
     case Expression::Kind::Compare:
-      return DefinitionText(e.arguments[0]) + e.name + DefinitionText(e.arguments[1]);
-    case Expression::Kind::And: return DefinitionText(e.arguments[0]) + " AND " + DefinitionText(e.arguments[1]);
+      return Render(e.arguments[0]) + e.name + Render(e.arguments[1]);
+    case Expression::Kind::And: return Render(e.arguments[0]) + " AND " + Render(e.arguments[1]);
     case Expression::Kind::Or:
-      return "(" + DefinitionText(e.arguments[0]) + " OR " + DefinitionText(e.arguments[1]) + ")";
-    case Expression::Kind::Not: return "NOT " + DefinitionText(e.arguments[0]);
+      return "(" + Render(e.arguments[0]) + " OR " + Render(e.arguments[1]) + ")";
+    case Expression::Kind::Not: return "NOT " + Render(e.arguments[0]);
     case Expression::Kind::IsNull:
-      return DefinitionText(e.arguments[0]) + (e.negated ? " IS NOT NULL" : " IS NULL");
+      return Render(e.arguments[0]) + (e.negated ? " IS NOT NULL" : " IS NULL");
     case Expression::Kind::In:
-      return DefinitionText(e.arguments[0]) + (e.negated ? " NOT IN (" : " IN (") + join(",", 1) + ")";
+      return Render(e.arguments[0]) + (e.negated ? " NOT IN (" : " IN (") + join(",", 1) + ")";
     case Expression::Kind::Between:
-      return DefinitionText(e.arguments[0]) + (e.negated ? " NOT BETWEEN " : " BETWEEN ") +
-             DefinitionText(e.arguments[1]) + " AND " + DefinitionText(e.arguments[2]);
+      return Render(e.arguments[0]) + (e.negated ? " NOT BETWEEN " : " BETWEEN ") +
+             Render(e.arguments[1]) + " AND " + Render(e.arguments[2]);
     case Expression::Kind::Like:
-      return DefinitionText(e.arguments[0]) + (e.negated ? " NOT LIKE " : " LIKE ") + DefinitionText(e.arguments[1]) +
-             (e.arguments.size() > 2 ? " ESCAPE " + DefinitionText(e.arguments[2]) : "");
+      return Render(e.arguments[0]) + (e.negated ? " NOT LIKE " : " LIKE ") + Render(e.arguments[1]) +
+             (e.arguments.size() > 2 ? " ESCAPE " + Render(e.arguments[2]) : "");
   }
   return e.written;
 }
+
+}  // namespace
+
+std::string DefinitionText(const Expression& e) {
+  // Operators over values are already in parentheses; the rest get a pair around them.
+  std::string text = Render(e);
+  const bool wrapped = e.kind == Expression::Kind::Arithmetic || e.kind == Expression::Kind::Negate ||
+                       e.kind == Expression::Kind::Concat || e.kind == Expression::Kind::Or;
+  return wrapped ? text : "(" + text + ")";
+}
+
 
 // ---- the built-in functions, one entry each ----
 
@@ -1133,7 +1146,7 @@ Typed NewId(Call&) {
 // A text argument: texts as they are, other values converted to NVARCHAR.
 const Typed& TextArg(Call& c, std::size_t i) {
   const Typed& v = c.Arg(i);
-  if (IsText(v.type.kind) || IsNull(v.value)) return v;
+  if (IsText(v.type.kind)) return v;
   c.values[i] = TextOperand(v, c.scope);
   return *c.values[i];
 }

@@ -68,9 +68,9 @@ ColumnType CommonType(const ColumnType& a, const ColumnType& b);
 bool IsDeterministic(const Expression& e, const Scope& scope);
 // Calls `f` with every column name the expression refers to.
 void ForEachColumn(const Expression& e, const std::function<void(const std::string&)>& f);
-// The text sys.check_constraints, sys.computed_columns and sys.default_constraints show: names
-// in brackets, constants in parentheses, function names in lower case (this server's form; the
-// documentation does not give SQL Server's).
+// The text sys.check_constraints, sys.computed_columns and sys.default_constraints show: the
+// whole in parentheses, names in brackets, constants in parentheses, function names in lower
+// case (this server's form; the documentation does not give SQL Server's).
 std::string DefinitionText(const Expression& e);
 
 // The type CAST and CONVERT name, with SQL Server's checks (Definitions.cpp).

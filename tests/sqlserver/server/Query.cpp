@@ -1,6 +1,7 @@
 // SELECT over one table or system view (sys.databases, sysdatabases, INFORMATION_SCHEMA.COLUMNS
 // and TABLES, sys.tables, sys.columns, sys.types, sys.indexes, sys.index_columns,
-// sys.foreign_keys, sys.foreign_key_columns, sys.default_constraints), the values of expressions,
+// sys.foreign_keys, sys.foreign_key_columns, sys.default_constraints, sys.check_constraints,
+// sys.computed_columns), the values of expressions,
 // IF [NOT] EXISTS, and EXEC sp_helpindex.
 
 #include <algorithm>
@@ -302,7 +303,8 @@ Relation Session::Resolve(const ObjectName& name) {
                  Col("max_length", Of(Kind::SmallInt)), Col("precision", Of(Kind::TinyInt)),
                  Col("scale", Of(Kind::TinyInt)), Col("is_nullable", Of(Kind::Bit), true),
                  Col("is_identity", Of(Kind::Bit)), Col("user_type_id", IntType()),
-                 Col("collation_name", NVarChar(128), true), Col("default_object_id", IntType())};
+                 Col("collation_name", NVarChar(128), true), Col("default_object_id", IntType()),
+                 Col("is_computed", Of(Kind::Bit))};
     for (const auto& [n, t] : db.tables) {
       for (std::size_t i = 0; i < t.columns.size(); ++i) {
         const Column& c = t.columns[i];
@@ -315,7 +317,8 @@ Relation Session::Resolve(const ObjectName& name) {
                            Int(SystemTypeId(k)), Int(MaxLength(c.type)), Int(precision), Int(scale),
                            Int(c.nullable), Int(c.identity), Int(UserTypeId(k)),
                            NullIf(!text, Text(c.type.collation)),
-                           Int(c.defaultConstraint ? c.defaultConstraint->objectId : 0)});
+                           Int(c.defaultConstraint ? c.defaultConstraint->objectId : 0),
+                           Int(c.computed.has_value())});
       }
     }
   } else if (schema == "SYS" && table == "INDEXES") {
@@ -404,6 +407,33 @@ Relation Session::Resolve(const ObjectName& name) {
         if (!d) continue;
         r.owned.push_back({Text(d->name), Int(d->objectId), Int(1), Int(t.objectId), Text("D "),
                            Int(static_cast<std::int64_t>(i + 1)), Text(d->definition)});
+      }
+    }
+  } else if (schema == "SYS" && table == "CHECK_CONSTRAINTS") {
+    // "sys.check_constraints" (the columns this server keeps; definition in this server's form).
+    Database& db = databaseFor();
+    r.columns = {Col("name", NVarChar(128)), Col("object_id", IntType()), Col("schema_id", IntType()),
+                 Col("parent_object_id", IntType()), Col("type", ColumnType(Kind::Char, 2), true),
+                 Col("parent_column_id", IntType()), Col("definition", NVarCharMax(), true),
+                 Col("is_disabled", Of(Kind::Bit)), Col("is_not_trusted", Of(Kind::Bit))};
+    r.columns[4].type.collation = kDefaultCollation;
+    for (const auto& [n, t] : db.tables) {
+      for (const CheckConstraint& c : t.checks) {
+        r.owned.push_back({Text(c.name), Int(c.objectId), Int(1), Int(t.objectId), Text("C "), Int(c.parentColumn),
+                           Text(c.definition), Int(0), Int(c.notTrusted)});
+      }
+    }
+  } else if (schema == "SYS" && table == "COMPUTED_COLUMNS") {
+    // "sys.computed_columns": the computed columns of sys.columns with their definitions.
+    Database& db = databaseFor();
+    r.columns = {Col("object_id", IntType()), Col("name", NVarChar(128), true), Col("column_id", IntType()),
+                 Col("definition", NVarCharMax(), true), Col("is_persisted", Of(Kind::Bit))};
+    for (const auto& [n, t] : db.tables) {
+      for (std::size_t i = 0; i < t.columns.size(); ++i) {
+        const Column& c = t.columns[i];
+        if (!c.computed) continue;
+        r.owned.push_back({Int(t.objectId), Text(c.name), Int(static_cast<std::int64_t>(i + 1)),
+                           Text(c.computedDefinition), Int(c.persisted)});
       }
     }
   } else if (schema == "SYS" && table == "TYPES") {

@@ -147,7 +147,7 @@ DefaultConstraint Session::MakeDefault(Database& db, const Table& t, const Colum
                    ErrorScope::Batch);
   });
   CheckFunctions(value, ExpressionScope());
-  d.definition = "(" + DefinitionText(value) + ")";
+  d.definition = DefinitionText(value);
   if (db.objectNames.count(d.name)) {
     throw Err(2714, "There is already an object named '" + d.name + "' in the database.");
   }
@@ -157,7 +157,8 @@ DefaultConstraint Session::MakeDefault(Database& db, const Table& t, const Colum
 Value Session::DefaultOf(const Column& c, const std::string& qualifiedTable) {
   if (!c.defaultConstraint) return Value{};
   const ConversionTarget target{qualifiedTable, c.name};
-  return ConvertLiteral(Evaluate(c.defaultConstraint->value), c.type, options_.dates, Purpose::Store, &target);
+  return ConvertTyped(tds::Evaluate(c.defaultConstraint->value, ExpressionScope()), c.type, options_.dates,
+                      Purpose::Store, &target);
 }
 
 void Session::CheckParents(Database& db, const Table& t, const std::vector<Row>& newRows, const char* statement) {

@@ -133,7 +133,7 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     Functions, Values,
     ::testing::Values(
-        ValueCase{"UPPER(b)", "nvarchar(10) ABC"}, ValueCase{"LOWER('ÀB')", "varchar(2) àb"},
+        ValueCase{"UPPER(b)", "nvarchar(10) ABC"}, ValueCase{"CONCAT(N'n', a)", "nvarchar(12) n5"}, ValueCase{"LOWER('ÀB')", "varchar(2) àb"},
         ValueCase{"LEN('ab  ')", "int 2"}, ValueCase{"LEN(N'  ab')", "int 4"},
         ValueCase{"DATALENGTH(N'ab  ')", "int 8"}, ValueCase{"DATALENGTH('ab')", "int 2"},
         ValueCase{"DATALENGTH(a)", "int 4"},
@@ -143,7 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{"LTRIM('  a  ')", "varchar(5) a  "}, ValueCase{"RTRIM('  a  ')", "varchar(5)   a"},
         ValueCase{"TRIM('  a  ')", "varchar(5) a"},
         ValueCase{"REPLACE('aXbx', 'x', '-')", "varchar(8000) a-b-"},
-        ValueCase{"CONCAT('a', NULL, 1, N'b')", "nvarchar(13) a1b"}, ValueCase{"CONCAT('a')", "", 189},
+        ValueCase{"CONCAT('a', NULL, 1, N'b')", "nvarchar(24) a1b"}, ValueCase{"CONCAT('a')", "", 189},
         ValueCase{"COALESCE(NULL, n, 2)", "int 2"}, ValueCase{"COALESCE(NULL, 1.5, 2)", "numeric(11,1) 1.5"},
         ValueCase{"COALESCE(NULL, NULL)", "", 4127},
         ValueCase{"ISNULL(n, 7)", "int 7"}, ValueCase{"ISNULL(CAST(NULL AS VARCHAR(2)), 'abc')", "varchar(2) ab"},
