@@ -633,6 +633,18 @@ Truth Like(const Expression& e, const Scope& scope) {
                       .Match());
 }
 
+// The type of a CASE branch or COALESCE argument that may not be the one taken: a branch
+// that fails on this row (a guarded division by zero) takes no part in the type.
+std::optional<ColumnType> TypeOf(const Expression& e, const Scope& scope) {
+  Scope typing = scope;
+  typing.typing = true;
+  try {
+    return Evaluate(e, typing).type;
+  } catch (const SqlError&) {
+    return std::nullopt;
+  }
+}
+
 Typed CaseValue(const Expression& e, const Scope& scope) {
   // The result type: the highest of every THEN and ELSE ("CASE": the highest precedence type).
   std::vector<const Expression*> results;
@@ -645,16 +657,7 @@ Typed CaseValue(const Expression& e, const Scope& scope) {
   for (const Expression* r : results) {
     if (r->kind == Expression::Kind::Literal && r->literal.kind == Literal::Kind::Null) continue;
     allNull = false;
-    Scope typingScope = scope;
-    typingScope.typing = true;
-    ColumnType t;
-    try {
-      t = Evaluate(*r, typingScope).type;
-    } catch (const SqlError&) {
-      if (scope.typing) continue;
-      throw;
-    }
-    type = type ? CommonType(*type, t) : t;
+    if (std::optional<ColumnType> t = TypeOf(*r, scope)) type = type ? CommonType(*type, *t) : *t;
   }
   if (allNull) {
     throw Err(8133, "At least one of the result expressions in a CASE specification must be an expression "
@@ -1327,22 +1330,21 @@ Typed ConcatFn(Call& c) {
 // COALESCE: the first value that is not NULL, typed as the highest of all arguments.
 Typed CoalesceFn(Call& c) {
   std::optional<ColumnType> type;
+  bool typed = false;
   for (std::size_t i = 0; i < c.Count(); ++i) {
     const Expression& a = c.e.arguments[i];
     if (a.kind == Expression::Kind::Literal && a.literal.kind == Literal::Kind::Null) continue;
-    Scope typing = c.scope;
-    typing.typing = true;
-    ColumnType t = Evaluate(a, typing).type;
-    type = type ? CommonType(*type, t) : t;
+    if (std::optional<ColumnType> t = TypeOf(a, c.scope)) type = type ? CommonType(*type, *t) : *t;
+    typed = true;
   }
-  if (!type) {
+  if (!typed) {
     throw Err(4127, "At least one of the arguments to COALESCE must be an expression that is not the NULL constant.");
   }
   for (std::size_t i = 0; i < c.Count(); ++i) {
     const Typed& v = c.Arg(i);
-    if (!IsNull(v.value)) return {*type, ConvertTyped(v, *type, c.scope.dates, Purpose::Compare)};
+    if (!IsNull(v.value)) return {type.value_or(v.type), ConvertTyped(v, type.value_or(v.type), c.scope.dates, Purpose::Compare)};
   }
-  return Null(*type);
+  return Null(type.value_or(ColumnType(Kind::Int)));
 }
 
 // ISNULL: the first argument's type; the replacement converted to it (texts cut to its length).

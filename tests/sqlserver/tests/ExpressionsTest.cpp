@@ -182,7 +182,9 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{"CASE WHEN a > 9 THEN 1 WHEN a > 4 THEN 2.5 END", "numeric(11,1) 2.5"},
         ValueCase{"CASE WHEN n = 1 THEN 1 END", "int <NULL>"},
         ValueCase{"CASE WHEN a = 5 THEN 'x' ELSE 1 END", "", 245},
-        ValueCase{"CASE WHEN a = 5 THEN NULL END", "", 8133}));
+        ValueCase{"CASE WHEN a = 5 THEN NULL END", "", 8133},
+        ValueCase{"CASE WHEN a <> 5 THEN 1 / (a - 5) ELSE 0 END", "int 0"},
+        ValueCase{"COALESCE(a, 1 / 0)", "int 5"}));
 
 struct TruthCase {
   const char* condition;
