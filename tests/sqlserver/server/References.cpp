@@ -342,6 +342,12 @@ Session::Outcome Session::DeleteRows(const Delete& s) {
             cascaded.push_back(row);
             continue;
           }
+          bool computed = false;
+          for (const Column& col : child.columns) computed = computed || col.computed;
+          if (computed || !child.checks.empty()) {
+            // The changed row would need its computed columns and CHECK constraints again.
+            throw NotModelled("ON DELETE SET NULL / SET DEFAULT on a table with computed columns or CHECK constraints");
+          }
           for (std::size_t c : fk.columns) {
             const Column& col = child.columns[c];
             row[c] = fk.onDelete == "SET_NULL" ? Value{} : DefaultOf(col, db->name + ".dbo." + child.name);
