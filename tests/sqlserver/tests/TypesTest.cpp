@@ -266,8 +266,9 @@ TEST(Concatenation, CarriesZeroCharactersAndCutsAt8000Bytes) {
   client.Run("INSERT INTO k VALUES(N'ab', N'ab')");
   EXPECT_EQ(client.Execute("INSERT INTO k (ci) VALUES(CAST(N'a' AS NVARCHAR(MAX)) + NCHAR(0) + N'b')").FirstError(), 2627);
   EXPECT_EQ(client.Execute("INSERT INTO k (bin) VALUES(CAST(N'a' AS NVARCHAR(MAX)) + NCHAR(0) + N'b')").FirstError(), 0);
-  EXPECT_EQ(client.Execute("INSERT INTO t (id) VALUES(1 + 2)").FirstError(), 50000);
-  EXPECT_EQ(client.Execute("INSERT INTO t (id) VALUES(5 * 2)").FirstError(), 50000);
+  // + over numbers adds them (the expression evaluator's own tests cover arithmetic).
+  EXPECT_EQ(client.Execute("INSERT INTO t (id) VALUES(7 * 2 + 1)").FirstError(), 0);
+  EXPECT_EQ(client.Scalar("SELECT COUNT(*) FROM t WHERE id = 15").value_or(""), "1");
   client.Run("USE master; DROP DATABASE [" + db + "]");
 }
 
