@@ -262,7 +262,13 @@ std::string OdbcValue::DateText() const {
     std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%09ld", year, month, day, hour,
                   minute, second, nanoseconds);
   }
-  return buf;
+  std::string written = buf;
+  if (kind == Kind::TimestampOffset) {
+    const int m = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
+    std::snprintf(buf, sizeof buf, " %c%02d:%02d", offsetMinutes < 0 ? '-' : '+', m / 60, m % 60);
+    written += buf;
+  }
+  return written;
 }
 
 namespace {
@@ -356,6 +362,33 @@ OdbcValue ReadTyped(SQLHSTMT st, SQLUSMALLINT column, SQLSMALLINT sqlType) {
     }
     case SQL_BINARY: case SQL_VARBINARY: case SQL_LONGVARBINARY: {
       if (ReadLong(st, column, SQL_C_BINARY, v.bytes)) v.kind = OdbcValue::Kind::Binary;
+      return v;
+    }
+    case -155: {  // SQL_SS_TIMESTAMPOFFSET: the driver's text "yyyy-mm-dd hh:mm:ss[.f...] +hh:mm"
+      std::vector<std::uint8_t> bytes;
+      if (!ReadLong(st, column, SQL_C_WCHAR, bytes)) return v;
+      const std::string text = Utf16BytesToUtf8(bytes);
+      char sign = 0, fraction[16] = {0};
+      int offsetHours = 0, offsetMinutes = 0, read = 0;
+      const bool withFraction = std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d.%15[0-9] %c%d:%d%n", &v.year, &v.month,
+                                            &v.day, &v.hour, &v.minute, &v.second, fraction, &sign, &offsetHours,
+                                            &offsetMinutes, &read) == 10;
+      if (!withFraction) {
+        fraction[0] = 0;
+        read = 0;
+        if (std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d %c%d:%d%n", &v.year, &v.month, &v.day, &v.hour, &v.minute,
+                        &v.second, &sign, &offsetHours, &offsetMinutes, &read) != 9) {
+          read = 0;
+        }
+      }
+      if (read != static_cast<int>(text.size()) || (sign != '+' && sign != '-')) {
+        throw OdbcError("unexpected datetimeoffset text: " + text, {});
+      }
+      std::string nine = fraction;
+      nine.resize(9, '0');
+      v.nanoseconds = std::stol(nine);
+      v.offsetMinutes = (sign == '-' ? -1 : 1) * (offsetHours * 60 + offsetMinutes);
+      v.kind = OdbcValue::Kind::TimestampOffset;
       return v;
     }
     default: {

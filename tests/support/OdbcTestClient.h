@@ -19,9 +19,11 @@ using OdbcRow = std::vector<OdbcCell>;
 // SQL_C_SBIGINT, REAL and FLOAT as SQL_C_DOUBLE, DECIMAL/NUMERIC as the driver's exact text,
 // binary types as SQL_C_BINARY (any length), DATE as SQL_C_TYPE_DATE, DATETIME, SMALLDATETIME and
 // DATETIME2 as SQL_C_TYPE_TIMESTAMP, TIME as the driver's text "hh:mm:ss[.fffffff]" (SQL_C_TYPE_TIME
-// has no fraction), everything else as text (SQL_C_WCHAR, any length).
+// has no fraction), DATETIMEOFFSET (SQL_SS_TIMESTAMPOFFSET) as its date, time and offset parsed
+// from the driver's text (unixODBC refuses the C type SQL_C_SS_TIMESTAMPOFFSET), everything else
+// as text (SQL_C_WCHAR, any length).
 struct OdbcValue {
-  enum class Kind { Null, Integer, Real, Decimal, Text, Binary, Date, Time, Timestamp };
+  enum class Kind { Null, Integer, Real, Decimal, Text, Binary, Date, Time, Timestamp, TimestampOffset };
   Kind kind = Kind::Null;
   std::int64_t integer = 0;
   double real = 0;
@@ -29,10 +31,12 @@ struct OdbcValue {
   std::vector<std::uint8_t> bytes;  // Binary
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;  // Date, Timestamp
   long nanoseconds = 0;                                                 // Timestamp
+  int offsetMinutes = 0;                                                // TimestampOffset
   short sqlType = 0;  // the column's SQL type as SQLDescribeCol gives it
 
   bool IsNull() const { return kind == Kind::Null; }
-  // "yyyy-mm-dd" (Date) or "yyyy-mm-dd hh:mm:ss.fffffffff" (Timestamp, nine fraction digits).
+  // "yyyy-mm-dd" (Date), "yyyy-mm-dd hh:mm:ss.fffffffff" (Timestamp, nine fraction digits) or
+  // that and " {+|-}hh:mm" (TimestampOffset).
   std::string DateText() const;
 };
 using OdbcTypedRow = std::vector<OdbcValue>;

@@ -77,6 +77,7 @@ int MaxKeyBytes(const ColumnType& t) {
     case Kind::Date: return 3;
     case Kind::Time: return TimeBytes(t.scale);
     case Kind::DateTime2: return TimeBytes(t.scale) + 3;
+    case Kind::DateTimeOffset: return DateTimeOffsetBytes(t.scale);
     default: return t.length;
   }
 }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <utility>
 
 #include "tests/sqlserver/server/Collation.h"
 #include "tests/sqlserver/server/SqlError.h"
@@ -279,6 +280,7 @@ Value FromString(const Literal& l, const ColumnType& type, const DateSettings& d
     return ParseDateTime(text, k == Kind::SmallDateTime, dates, source);
   }
   if (IsDate2(k)) return ParseDate2(text, type, dates);
+  if (k == Kind::DateTimeOffset) return ParseDateTimeOffset(text, type.scale, dates);
   throw NotModelled("the conversion of " + source + " to " + TypeName(k));
 }
 
@@ -305,7 +307,7 @@ Value FromNumber(const Literal& l, const ColumnType& type, Purpose purpose) {
   if (k == Kind::Decimal) return DecimalFrom(isFloat ? DecimalOfDouble(asDouble) : *exact, type, source);
   if (k == Kind::Float || k == Kind::Real) return FloatFrom(asDouble, type, source);
   if (k == Kind::DateTime || k == Kind::SmallDateTime) return DateFromNumber(asDouble, type);
-  if (IsLarge(k) || IsDate2(k)) {
+  if (IsLarge(k) || IsDate2(k) || k == Kind::DateTimeOffset) {
     // The conversion chart: numbers never convert to these types.
     throw Conversion(206, "Operand type clash: " + source + " is incompatible with " + TypeName(k));
   }
@@ -508,6 +510,64 @@ DateParts ParseDateText(const std::string& raw, const DateSettings& dates, bool 
   return p;
 }
 
+const std::int32_t kDate2MaxDays = DaysFromCivil(9999, 12, 31) + kDaysTo1900;
+
+// A local date and time rounded half up to the fractional digits of `type`: DATETIME2 and
+// DATETIMEOFFSET go on to the next day past midnight (as DATETIME does). A TIME rounded past
+// midnight and anything past 9999-12-31 are 242: the documentation does not say; this server
+// refuses rather than guess.
+Date2Value Rounded(Date2Value v, const ColumnType& type, const std::string& source) {
+  if (type.kind == Kind::Date) return {v.days, 0};
+  const std::int64_t unit = static_cast<std::int64_t>(Pow10(7 - type.scale));
+  v.time = (v.time + unit / 2) / unit * unit;
+  if (v.time >= kTimeUnitsPerDay) {
+    ++v.days;
+    v.time -= kTimeUnitsPerDay;
+    if (type.kind == Kind::Time || v.days > kDate2MaxDays) {
+      throw Conversion(242, "The conversion of a " + source + " data type to a " + TypeName(type.kind) +
+                                " data type resulted in an out-of-range value.");
+    }
+  }
+  if (type.kind == Kind::Time) v.days = 0;
+  return v;
+}
+
+// A text's time zone offset at its end: "+hh:mm" or "-hh:mm" (two digits each), or "Z" after an
+// ISO 8601 time. The text before it and the offset in minutes (none without one); DateError for
+// an offset that is not two and two digits or lies beyond -14:00..+14:00.
+std::pair<std::string, std::optional<int>> SplitOffset(const std::string& raw) {
+  const std::string s = Trim(raw);
+  if (s.size() > 1 && (s.back() == 'Z' || s.back() == 'z') && s.find_first_of("Tt") != std::string::npos) {
+    return {s.substr(0, s.size() - 1), 0};
+  }
+  const auto sign = s.find_last_of("+-");
+  if (sign == std::string::npos || sign == 0) return {s, std::nullopt};
+  const std::string tail = s.substr(sign + 1);
+  if (tail.find(':') == std::string::npos || tail.find_first_not_of("0123456789:") != std::string::npos) {
+    return {s, std::nullopt};
+  }
+  if (tail.size() != 5 || tail[2] != ':' || !AllDigits(tail.substr(0, 2)) || !AllDigits(tail.substr(3))) {
+    throw DateError(false);
+  }
+  const int minutes = std::stoi(tail.substr(3));
+  const int total = std::stoi(tail.substr(0, 2)) * 60 + minutes;
+  if (minutes > 59 || total > kMaxOffsetMinutes) throw DateError(false);
+  return {Trim(s.substr(0, sign)), s[sign] == '-' ? -total : total};
+}
+
+// A DATETIMEOFFSET from its local date and time and offset; 242 when its instant in UTC falls
+// outside 0001-01-01..9999-12-31.
+DateTimeOffsetValue OffsetFromLocal(const Date2Value& local, int offset, const std::string& source) {
+  const std::int64_t units = static_cast<std::int64_t>(local.days) * kTimeUnitsPerDay + local.time -
+                             static_cast<std::int64_t>(offset) * 600000000LL;
+  if (units < 0 || units >= (static_cast<std::int64_t>(kDate2MaxDays) + 1) * kTimeUnitsPerDay) {
+    throw Conversion(242, "The conversion of a " + source +
+                              " data type to a datetimeoffset data type resulted in an out-of-range value.");
+  }
+  return {static_cast<std::int32_t>(units / kTimeUnitsPerDay), units % kTimeUnitsPerDay,
+          static_cast<std::int16_t>(offset)};
+}
+
 }  // namespace
 
 DateTimeValue ParseDateTime(const std::string& text, bool small, const DateSettings& dates,
@@ -546,7 +606,8 @@ DateTimeValue ParseDateTime(const std::string& text, bool small, const DateSetti
 Date2Value ParseDate2(const std::string& text, const ColumnType& type, const DateSettings& dates) {
   DateParts p;
   try {
-    p = ParseDateText(text, dates, true);
+    // DATE, TIME and DATETIME2 take the text of a DATETIMEOFFSET and drop its offset.
+    p = ParseDateText(SplitOffset(text).first, dates, true);
   } catch (const DateError&) {
     // An impossible date or time in a string is a conversion failure for these types.
     throw Conversion(241, "Conversion failed when converting date and/or time from character string.");
@@ -554,48 +615,50 @@ Date2Value ParseDate2(const std::string& text, const ColumnType& type, const Dat
   if (p.year < 1 || p.year > 9999) {
     throw Conversion(241, "Conversion failed when converting date and/or time from character string.");
   }
-  std::int64_t days = DaysFromCivil(p.year, p.month, p.day) + kDaysTo1900;
-  std::int64_t time = ((static_cast<std::int64_t>(p.hour) * 60 + p.minute) * 60 + p.second) * 10000000LL +
-                      p.fraction;
-  if (type.kind == Kind::Date) return {static_cast<std::int32_t>(days), 0};
-  // Rounded half up to the column's fractional digits.
-  const std::int64_t unit = static_cast<std::int64_t>(Pow10(7 - type.scale));
-  time = (time + unit / 2) / unit * unit;
-  if (time >= kTimeUnitsPerDay) {
-    // Rounded past midnight: DATETIME2 goes on to the next day (as DATETIME does). For TIME and
-    // past 9999-12-31 the documentation does not say; this server refuses rather than guess.
-    ++days;
-    time -= kTimeUnitsPerDay;
-    if (type.kind == Kind::Time || days > DaysFromCivil(9999, 12, 31) + kDaysTo1900) {
-      throw Conversion(242, "The conversion of a varchar data type to a " + TypeName(type.kind) +
-                                " data type resulted in an out-of-range value.");
-    }
+  const std::int32_t days = DaysFromCivil(p.year, p.month, p.day) + kDaysTo1900;
+  const std::int64_t time = ((static_cast<std::int64_t>(p.hour) * 60 + p.minute) * 60 + p.second) * 10000000LL +
+                            p.fraction;
+  return Rounded({days, time}, type, "varchar");
+}
+
+DateTimeOffsetValue ParseDateTimeOffset(const std::string& text, int scale, const DateSettings& dates) {
+  std::pair<std::string, std::optional<int>> parts;
+  try {
+    parts = SplitOffset(text);
+  } catch (const DateError&) {
+    throw Conversion(241, "Conversion failed when converting date and/or time from character string.");
   }
-  if (type.kind == Kind::Time) return {0, time};
-  return {static_cast<std::int32_t>(days), time};
+  const ColumnType type(Kind::DateTimeOffset, 0, 0, scale);
+  return OffsetFromLocal(ParseDate2(parts.first, type, dates), parts.second.value_or(0), "varchar");
 }
 
 namespace {
+
+// A local date and time (100 ns units) as DATETIME or SMALLDATETIME: rounded to 1/300 s or to the
+// minute; 242 outside their ranges.
+DateTimeValue DateTimeFromLocal(const Date2Value& v, Kind k, const std::string& source) {
+  std::int64_t days = v.days - kDaysTo1900;
+  std::int64_t ticks = k == Kind::DateTime ? (v.time * 3 + 50000) / 100000
+                                           : (v.time + 300000000) / 600000000 * 18000;
+  if (ticks >= kTicksPerDay) {
+    ++days;
+    ticks -= kTicksPerDay;
+  }
+  if (days < (k == Kind::DateTime ? kDateTimeMinDays : 0) ||
+      days > (k == Kind::DateTime ? kDateTimeMaxDays : kSmallMaxDays)) {
+    throw Conversion(242, "The conversion of a " + source + " data type to a " + TypeName(k) +
+                              " data type resulted in an out-of-range value.");
+  }
+  return DateTimeValue{static_cast<std::int32_t>(days), static_cast<std::int32_t>(ticks)};
+}
 
 // The value of GETDATE() or SYSDATETIME() into a column: rounded to what the column keeps.
 Value FromDateTime(const Literal& l, const ColumnType& type, const DateSettings& dates) {
   const Kind k = type.kind;
   if (IsDate2(k)) return ParseDate2(l.text, type, dates);
+  if (k == Kind::DateTimeOffset) return ParseDateTimeOffset(l.text, type.scale, dates);
   if (k == Kind::DateTime || k == Kind::SmallDateTime) {
-    Date2Value v = ParseDate2(l.text, ColumnType(Kind::DateTime2, 0, 0, 7), dates);
-    std::int64_t days = v.days - kDaysTo1900;
-    std::int64_t ticks = k == Kind::DateTime ? (v.time * 3 + 50000) / 100000
-                                             : (v.time + 300000000) / 600000000 * 18000;
-    if (ticks >= kTicksPerDay) {
-      ++days;
-      ticks -= kTicksPerDay;
-    }
-    if (days < (k == Kind::DateTime ? kDateTimeMinDays : 0) ||
-        days > (k == Kind::DateTime ? kDateTimeMaxDays : kSmallMaxDays)) {
-      throw Conversion(242, "The conversion of a " + SourceName(l) + " data type to a " + TypeName(k) +
-                                " data type resulted in an out-of-range value.");
-    }
-    return DateTimeValue{static_cast<std::int32_t>(days), static_cast<std::int32_t>(ticks)};
+    return DateTimeFromLocal(ParseDate2(l.text, ColumnType(Kind::DateTime2, 0, 0, 7), dates), k, SourceName(l));
   }
   throw NotModelled("the conversion of " + SourceName(l) + " to " + TypeName(k));
 }
@@ -628,6 +691,48 @@ Value ConvertLiteral(const Literal& l, const ColumnType& type, const DateSetting
                        (target ? target->column : std::string()) + "'. Truncated value: '" + t.kept +
                        "'.");
   }
+}
+
+Value ConvertDateValue(const Value& value, const ColumnType& from, const ColumnType& to,
+                       const DateSettings& dates) {
+  if (IsNull(value)) return value;
+  const Kind k = to.kind;
+  const std::string source = TypeName(from.kind);
+  const bool toText = IsCharacter(k) || IsNCharacter(k);
+  if (const auto* text = std::get_if<std::string>(&value)) {
+    if (k == Kind::DateTimeOffset) return ParseDateTimeOffset(*text, to.scale, dates);
+    if (IsDate2(k)) return ParseDate2(*text, to, dates);
+    if (k == Kind::DateTime || k == Kind::SmallDateTime) {
+      return ParseDateTime(*text, k == Kind::SmallDateTime, dates, source);
+    }
+    throw NotModelled("the conversion of " + source + " to " + TypeName(k));
+  }
+  // The source's local date and time (a TIME on 1900-01-01) and its offset.
+  Date2Value local;
+  int offset = 0;
+  if (const auto* o = std::get_if<DateTimeOffsetValue>(&value)) {
+    if (toText) {
+      std::string written = DateTimeOffsetText(from.scale, *o);
+      if (!IsLargeValue(to) && Utf16Length(written) > static_cast<std::size_t>(to.length)) {
+        throw NotModelled("a text shorter than the datetimeoffset it receives");
+      }
+      if (k == Kind::Char || k == Kind::NChar) written.resize(static_cast<std::size_t>(to.length), ' ');
+      return written;
+    }
+    local = LocalOf(*o);
+    offset = o->offset;
+  } else if (const auto* d = std::get_if<Date2Value>(&value)) {
+    local = *d;
+    if (from.kind == Kind::Time) local.days = kDaysTo1900;
+  } else if (const auto* dt = std::get_if<DateTimeValue>(&value)) {
+    local = {dt->days + kDaysTo1900, (static_cast<std::int64_t>(dt->ticks) * 100000 + 1) / 3};
+  } else {
+    throw NotModelled("the conversion of " + source + " to " + TypeName(k));
+  }
+  if (k == Kind::DateTimeOffset) return OffsetFromLocal(Rounded(local, to, source), offset, source);
+  if (IsDate2(k)) return Rounded(local, to, source);
+  if (k == Kind::DateTime || k == Kind::SmallDateTime) return DateTimeFromLocal(local, k, source);
+  throw NotModelled("the conversion of " + source + " to " + TypeName(k));
 }
 
 int CompareValues(const Value& a, const Value& b, const std::string& collation) {
@@ -663,12 +768,21 @@ int CompareValues(const Value& a, const Value& b, const std::string& collation) 
       return cmp(std::pair(x->days, x->time), std::pair(y->days, y->time));
     }
   }
+  if (auto* x = std::get_if<DateTimeOffsetValue>(&a)) {
+    // By the instant: the same moment written with two offsets is equal.
+    if (auto* y = std::get_if<DateTimeOffsetValue>(&b)) {
+      return cmp(std::pair(x->days, x->time), std::pair(y->days, y->time));
+    }
+  }
   return cmp(a.index(), b.index());
 }
 
 std::string KeyOf(const Value& v, const std::string& collation) {
   if (IsNull(v)) return std::string("N");
   if (auto* s = std::get_if<std::string>(&v)) return "S" + CollationKey(*s, collation);
+  if (auto* o = std::get_if<DateTimeOffsetValue>(&v)) {
+    return "O" + Date2Text(Kind::DateTime2, 7, Date2Value{o->days, o->time});  // the instant in UTC
+  }
   if (auto* d = std::get_if<DecimalValue>(&v)) return "D" + DecimalText(Rescale(*d, 38 - DigitCount(d->units / Pow10(d->scale)) > 0 ? d->scale : d->scale));
   return std::string(1, static_cast<char>('0' + v.index())) + DisplayValue(v);
 }

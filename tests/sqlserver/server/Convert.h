@@ -31,6 +31,19 @@ Value ConvertLiteral(const Literal& literal, const ColumnType& type, const DateS
 // DATE, TIME or DATETIME2 (the type's kind and scale) from a string; throws 241 or 242.
 Date2Value ParseDate2(const std::string& text, const ColumnType& type, const DateSettings& dates);
 
+// DATETIMEOFFSET(scale) from a string: 'yyyy-mm-dd hh:mm:ss[.fffffff] [{+|-}hh:mm]', the ISO 8601
+// 'yyyy-mm-ddThh:mm:ss[.fffffff]{{+|-}hh:mm|Z}' and the other forms of DATETIME2 with an offset
+// after them (none: +00:00). Throws 241 (no such value, an offset beyond +-14:00) or 242.
+DateTimeOffsetValue ParseDateTimeOffset(const std::string& text, int scale, const DateSettings& dates);
+
+// A value of a date and time type (DATE, TIME, DATETIME2, DATETIME, SMALLDATETIME,
+// DATETIMEOFFSET) or a text, converted to another date and time type or to text, as CAST and
+// CONVERT (without a style) do: DATETIMEOFFSET to the others keeps its local date and time, the
+// others to DATETIMEOFFSET get +00:00 (a TIME on 1900-01-01), its text is
+// "yyyy-mm-dd hh:mm:ss[.fffffff] {+|-}hh:mm". Throws 241, 242 or 50000 for the pairs not modelled.
+Value ConvertDateValue(const Value& value, const ColumnType& from, const ColumnType& to,
+                       const DateSettings& dates);
+
 // DATETIME (or SMALLDATETIME) from a string; throws 241 or 242.
 DateTimeValue ParseDateTime(const std::string& text, bool smalldatetime, const DateSettings& dates,
                             const std::string& sourceType);

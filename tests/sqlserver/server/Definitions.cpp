@@ -76,14 +76,15 @@ ColumnType ResolveType(const ColumnDefinition& c, int ordinal) {
     return {n <= 24 ? Kind::Real : Kind::Float, 0, 0, 0};
   }
   if (name == "DATE") return noArguments(Kind::Date);
-  if (name == "TIME" || name == "DATETIME2") {
+  if (name == "TIME" || name == "DATETIME2" || name == "DATETIMEOFFSET") {
     if (a.size() > 1 || c.typeMax) throw SyntaxError(a.size() > 1 ? "," : "MAX", false, 1);
     std::int64_t scale = a.empty() ? 7 : a[0];
     if (scale > 7) {
       throw SqlError(1002, 16, "Line 1: Specified scale " + std::to_string(scale) + " is invalid.",
                      ErrorScope::Batch);
     }
-    return {name == "TIME" ? Kind::Time : Kind::DateTime2, 0, 0, static_cast<int>(scale)};
+    return {name == "TIME" ? Kind::Time : name == "DATETIME2" ? Kind::DateTime2 : Kind::DateTimeOffset, 0, 0,
+            static_cast<int>(scale)};
   }
   struct Sized {
     const char* name;
@@ -119,7 +120,7 @@ ColumnType ResolveType(const ColumnDefinition& c, int ordinal) {
     }
     return {sized.kind, static_cast<int>(n), 0, 0};
   }
-  static const char* kUnmodelled[] = {"DATETIMEOFFSET", "MONEY",
+  static const char* kUnmodelled[] = {"MONEY",
                                       "SMALLMONEY", "UNIQUEIDENTIFIER", "XML", "SQL_VARIANT",
                                       "GEOGRAPHY", "GEOMETRY", "HIERARCHYID", "SYSNAME"};
   for (const char* u : kUnmodelled) {
@@ -166,6 +167,7 @@ int FixedBytes(const ColumnType& t) {
     case Kind::Date: return 3;
     case Kind::Time: return TimeBytes(t.scale);
     case Kind::DateTime2: return TimeBytes(t.scale) + 3;
+    case Kind::DateTimeOffset: return DateTimeOffsetBytes(t.scale);
     default: return 0;  // BIT is counted apart; variable-length types may be empty
   }
 }

@@ -708,6 +708,7 @@ void CheckFunctions(const Expression& e, const Scope& scope) {
 int Precedence(const ColumnType& t, bool guid) {
   if (guid) return 9;
   switch (t.kind) {
+    case Kind::DateTimeOffset: return 41;
     case Kind::DateTime2: return 40;
     case Kind::DateTime: return 39;
     case Kind::SmallDateTime: return 38;

@@ -57,6 +57,7 @@ std::int64_t SystemTypeId(Kind k) {
     case Kind::Date: return 40;
     case Kind::Time: return 41;
     case Kind::DateTime2: return 42;
+    case Kind::DateTimeOffset: return 43;
   }
   return 0;
 }
@@ -67,6 +68,7 @@ std::int64_t MaxLength(const ColumnType& t) {
     case Kind::Date: return 3;
     case Kind::Time: return TimeBytes(t.scale);
     case Kind::DateTime2: return TimeBytes(t.scale) + 3;
+    case Kind::DateTimeOffset: return DateTimeOffsetBytes(t.scale);
     case Kind::TinyInt: case Kind::Bit: return 1;
     case Kind::SmallInt: return 2;
     case Kind::Int: case Kind::Real: case Kind::SmallDateTime: return 4;
@@ -102,6 +104,7 @@ std::int64_t TypePrecision(const ColumnType& t) {
          : k == Kind::Date ? 10
          : k == Kind::Time ? 8 + t.scale + (t.scale > 0)
          : k == Kind::DateTime2 ? 19 + t.scale + (t.scale > 0)
+         : k == Kind::DateTimeOffset ? 26 + t.scale + (t.scale > 0)
          : t.precision;
 }
 
@@ -146,8 +149,9 @@ void InformationSchemaColumns(const Database& db, Relation& r) {
       row.push_back(NullIf(!numeric, Int(precision)));
       row.push_back(NullIf(!numeric, Int(k == Kind::Float || k == Kind::Real ? 2 : 10)));
       row.push_back(NullIf(!(IsInteger(k) || k == Kind::Decimal), Int(k == Kind::Decimal ? c.type.scale : 0)));
-      bool date = k == Kind::DateTime || k == Kind::SmallDateTime || IsDate2(k);
-      row.push_back(NullIf(!date, Int(k == Kind::DateTime ? 3 : IsDate2(k) ? c.type.scale : 0)));
+      const bool offset = k == Kind::DateTimeOffset;
+      bool date = k == Kind::DateTime || k == Kind::SmallDateTime || IsDate2(k) || offset;
+      row.push_back(NullIf(!date, Int(k == Kind::DateTime ? 3 : IsDate2(k) || offset ? c.type.scale : 0)));
       bool text = IsCharacter(k) || IsNCharacter(k);
       row.push_back(NullIf(!text, Text(IsNCharacter(k) ? "UNICODE" : "iso_1")));
       row.push_back(NullIf(!text, Text(c.type.collation)));
@@ -210,6 +214,7 @@ std::optional<Literal> Session::SessionValue(const Expression& e) {
       }
       return l;
     }
+    if (e.name == "IDENT_CURRENT" && e.arguments.size() == 1) return IdentCurrent(Evaluate(e.arguments[0]));
     if (e.name == "NCHAR" && e.arguments.size() == 1) {
       // NCHAR(code): the UTF-16 code unit of that number, NULL outside 0..65535.
       Literal code = Evaluate(e.arguments[0]);
@@ -310,7 +315,9 @@ Relation Session::Resolve(const ObjectName& name) {
         const Column& c = t.columns[i];
         const Kind k = c.type.kind;
         const std::int64_t precision = TypePrecision(c.type);
-        std::int64_t scale = k == Kind::Decimal || k == Kind::Time || k == Kind::DateTime2 ? c.type.scale
+        std::int64_t scale = k == Kind::Decimal || k == Kind::Time || k == Kind::DateTime2 ||
+                                     k == Kind::DateTimeOffset
+                                 ? c.type.scale
                              : k == Kind::DateTime ? 3 : 0;
         const bool text = IsCharacter(k) || IsNCharacter(k);
         r.owned.push_back({Int(t.objectId), Text(c.name), Int(static_cast<std::int64_t>(i + 1)),
@@ -441,14 +448,14 @@ Relation Session::Resolve(const ObjectName& name) {
                  Col("user_type_id", IntType()), Col("max_length", Of(Kind::SmallInt)),
                  Col("precision", Of(Kind::TinyInt)), Col("scale", Of(Kind::TinyInt)),
                  Col("collation_name", NVarChar(128), true), Col("is_nullable", Of(Kind::Bit), true)};
-    static const Kind kAll[] = {Kind::Image, Kind::Text, Kind::Date, Kind::Time, Kind::DateTime2,
+    static const Kind kAll[] = {Kind::Image, Kind::Text, Kind::Date, Kind::Time, Kind::DateTime2, Kind::DateTimeOffset,
                                 Kind::TinyInt, Kind::SmallInt, Kind::Int, Kind::SmallDateTime, Kind::Real,
                                 Kind::DateTime, Kind::Float, Kind::NText, Kind::Bit, Kind::Decimal,
                                 Kind::BigInt, Kind::VarBinary, Kind::VarChar, Kind::Binary, Kind::Char,
                                 Kind::Timestamp, Kind::NVarChar, Kind::NChar};
     for (Kind k : kAll) {
       ColumnType t(k, k == Kind::NVarChar || k == Kind::NChar ? 4000 : 8000,
-                   k == Kind::Decimal ? 38 : 0, k == Kind::Decimal ? 38 : (k == Kind::Time || k == Kind::DateTime2) ? 7 : 0);
+                   k == Kind::Decimal ? 38 : 0, k == Kind::Decimal ? 38 : (k == Kind::Time || k == Kind::DateTime2 || k == Kind::DateTimeOffset) ? 7 : 0);
       const bool text = IsCharacter(k) || IsNCharacter(k);
       r.owned.push_back({Text(TypeName(k)), Int(SystemTypeId(k)), Int(UserTypeId(k)), Int(MaxLength(t)),
                          Int(TypePrecision(t)), Int(t.scale), NullIf(!text, Text(kDefaultCollation)), Int(1)});

@@ -79,6 +79,7 @@ class Session {
   Outcome Alter(const AlterTable& s);
   Outcome AddKey(Database& db, Table& t, const KeyConstraint& k);
   Outcome DeleteRows(const Delete& s);
+  Outcome Dbcc(const DbccCheckIdent& s);
   // A DEFAULT of a column: the constraint with its name and the text SQL Server stores.
   DefaultConstraint MakeDefault(Database& db, const Table& t, const Column& c, const std::string& name,
                                 const Expression& value);
@@ -101,6 +102,9 @@ class Session {
   void ComputeColumns(const Table& t, Row& row);
   void CheckRow(const Database& db, const Table& t, const Row& row, const char* statement);
   Outcome AddCheck(Database& db, Table& t, const CheckDefinition& d, bool noCheck);
+  // IDENT_CURRENT(name): the table's current identity value (its seed while it has none), NULL
+  // for a missing table or one without an identity column. The caller holds the catalogue.
+  Literal IdentCurrent(const Literal& name);
   std::string QualifiedName(const Database& db, const Table& t) const;
 
   Catalogue& catalogue_;

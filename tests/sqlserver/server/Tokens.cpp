@@ -160,10 +160,11 @@ void TokenWriter::ReturnValueInt(const std::string& name, std::int32_t value) {
 }
 
 ColumnType TokenWriter::WireType(const ColumnType& t) const {
-  // Clients before TDS 7.3 get DATE, TIME and DATETIME2 as NVARCHAR text, and clients before 7.2
-  // the (MAX) types as NTEXT, TEXT and IMAGE ("Backward Compatibility for Down-level Clients").
-  if (version_ < kTds73 && IsDate2(t.kind)) {
-    int n = t.kind == Kind::Date ? 10 : t.kind == Kind::Time ? 16 : 27;
+  // Clients before TDS 7.3 get DATE, TIME, DATETIME2 and DATETIMEOFFSET as NVARCHAR text, and
+  // clients before 7.2 the (MAX) types as NTEXT, TEXT and IMAGE ("Backward Compatibility for
+  // Down-level Clients").
+  if (version_ < kTds73 && (IsDate2(t.kind) || t.kind == Kind::DateTimeOffset)) {
+    int n = t.kind == Kind::Date ? 10 : t.kind == Kind::Time ? 16 : t.kind == Kind::DateTime2 ? 27 : 34;
     return {Kind::NVarChar, n, 0, 0};
   }
   if (version_ < kTds72 && t.max) {
@@ -231,8 +232,8 @@ void TokenWriter::ColumnMetadata(const std::vector<ResultColumn>& columns) {
       case Kind::Date:
         U8(0x28);
         break;
-      case Kind::Time: case Kind::DateTime2:
-        U8(k == Kind::Time ? 0x29 : 0x2A);
+      case Kind::Time: case Kind::DateTime2: case Kind::DateTimeOffset:
+        U8(k == Kind::Time ? 0x29 : k == Kind::DateTime2 ? 0x2A : 0x2B);
         U8(static_cast<std::uint8_t>(c.type.scale));
         break;
       case Kind::Text: case Kind::NText: case Kind::Image:
@@ -256,6 +257,9 @@ void TokenWriter::Row(const std::vector<ResultColumn>& columns, const std::vecto
     Value v = row[i];
     if (IsDate2(columns[i].type.kind) && !IsDate2(type.kind) && !IsNull(v)) {
       v = Date2Text(columns[i].type.kind, columns[i].type.scale, std::get<Date2Value>(v));
+    }
+    if (columns[i].type.kind == Kind::DateTimeOffset && type.kind != Kind::DateTimeOffset && !IsNull(v)) {
+      v = DateTimeOffsetText(columns[i].type.scale, std::get<DateTimeOffsetValue>(v));
     }
     const Kind k = type.kind;
     const bool null = IsNull(v);
@@ -359,6 +363,21 @@ void TokenWriter::Row(const std::vector<ResultColumn>& columns, const std::vecto
         if (k != Kind::Time) {
           for (int b = 0; b < 3; ++b) U8(static_cast<std::uint8_t>(static_cast<std::uint32_t>(d.days) >> (8 * b)));
         }
+        break;
+      }
+      case Kind::DateTimeOffset: {
+        // DATETIMEOFFSETN: the time and the date of the instant in UTC, then the offset in minutes.
+        if (null) {
+          U8(0);
+          break;
+        }
+        const auto& o = std::get<DateTimeOffsetValue>(v);
+        const int timeBytes = TimeBytes(type.scale);
+        U8(static_cast<std::uint8_t>(DateTimeOffsetBytes(type.scale)));
+        auto units = static_cast<std::uint64_t>(o.time / static_cast<std::int64_t>(Pow10(7 - type.scale)));
+        for (int b = 0; b < timeBytes; ++b) U8(static_cast<std::uint8_t>(units >> (8 * b)));
+        for (int b = 0; b < 3; ++b) U8(static_cast<std::uint8_t>(static_cast<std::uint32_t>(o.days) >> (8 * b)));
+        U16(static_cast<std::uint16_t>(o.offset));
         break;
       }
       case Kind::Text: case Kind::NText: case Kind::Image: {

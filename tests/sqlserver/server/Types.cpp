@@ -43,6 +43,7 @@ std::string TypeName(Kind kind) {
     case Kind::Date: return "date";
     case Kind::Time: return "time";
     case Kind::DateTime2: return "datetime2";
+    case Kind::DateTimeOffset: return "datetimeoffset";
   }
   return "?";
 }
@@ -170,6 +171,7 @@ std::string DisplayValue(const Value& v) {
     }
     return out;
   }
+  if (auto* o = std::get_if<DateTimeOffsetValue>(&v)) return DateTimeOffsetText(7, *o);
   if (auto* d2 = std::get_if<Date2Value>(&v)) {
     return Date2Text(d2->time == 0 ? Kind::Date : Kind::DateTime2, 7, *d2);
   }
@@ -181,6 +183,19 @@ std::string DisplayValue(const Value& v) {
   std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02lld:%02lld:%02lld.%03lld", y, m, d, ms / 3600000,
                 ms / 60000 % 60, ms / 1000 % 60, ms % 1000);
   return buf;
+}
+
+Date2Value LocalOf(const DateTimeOffsetValue& v) {
+  const std::int64_t units = static_cast<std::int64_t>(v.days) * kTimeUnitsPerDay + v.time +
+                             static_cast<std::int64_t>(v.offset) * 600000000LL;
+  return {static_cast<std::int32_t>(units / kTimeUnitsPerDay), units % kTimeUnitsPerDay};
+}
+
+std::string DateTimeOffsetText(int scale, const DateTimeOffsetValue& v) {
+  const int minutes = v.offset < 0 ? -v.offset : v.offset;
+  char buf[16];
+  std::snprintf(buf, sizeof buf, " %c%02d:%02d", v.offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
+  return Date2Text(Kind::DateTime2, scale, LocalOf(v)) + buf;
 }
 
 std::string Date2Text(Kind kind, int scale, const Date2Value& v) {

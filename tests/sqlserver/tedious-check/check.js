@@ -46,11 +46,13 @@ async function main() {
       console.log(`${col.metadata.colName}=${JSON.stringify(v)}`);
     }
   });
-  // The types of SQL Server 2008 and later: TDS 7.3 date types and PLP streams.
+  // The types of SQL Server 2008 and later: TDS 7.3 date types (DATETIMEOFFSET as the Date of its
+  // instant in UTC) and PLP streams.
   await run(c, 'CREATE TABLE w (dt2 DATETIME2(3), dd DATE, tm TIME(7), nm NVARCHAR(MAX), ' +
-               'bm VARBINARY(MAX), nmnull NVARCHAR(MAX))');
+               'bm VARBINARY(MAX), nmnull NVARCHAR(MAX), dto DATETIMEOFFSET(3), dtow DATETIMEOFFSET(7))');
   await run(c, "INSERT INTO w VALUES('2004-05-06 12:34:56.789', '0001-01-01', '23:59:59.9999999', " +
-               `N'${'ab'.repeat(4500)}😀', 0x${'c0ffee'.repeat(5000)}, NULL)`);
+               `N'${'ab'.repeat(4500)}😀', 0x${'c0ffee'.repeat(5000)}, NULL, ` +
+               "'2024-10-27 02:30:00.123 +02:00', '2024-10-27T23:30:00.5-05:30')");
   await run(c, 'SELECT * FROM w', (columns) => {
     for (const col of columns) {
       let v = col.value;

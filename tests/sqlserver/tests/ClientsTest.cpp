@@ -173,7 +173,8 @@ TEST(Tedious, LogsInAndReadsEveryResultType) {
       "v=\"00ff10\"", "t=\"2004-05-06T12:34:56.123Z\"", "x=true", "nul=null", "c=\"Größe €\"", "nt=\"lang 😀\"", "im=\"cafe\"",
       "sd=\"2004-05-06T12:35:00.000Z\"", "r=0.5", "ti=255",
       "dt2=\"2004-05-06T12:34:56.789Z\"", "dd=\"0001-01-01T00:00:00.000Z\"",
-      "tm=\"1970-01-01T23:59:59.999Z\"", "nm=\"9002:abab😀\"", "bm=\"30000:c0ffee\"", "nmnull=null", "rpc=1", "rpcerror=208",
+      "tm=\"1970-01-01T23:59:59.999Z\"", "nm=\"9002:abab😀\"", "bm=\"30000:c0ffee\"", "nmnull=null",
+      "dto=\"2024-10-27T00:30:00.123Z\"", "dtow=\"2024-10-28T05:00:00.500Z\"", "rpc=1", "rpcerror=208",
       "badlogin=ELOGIN Login failed for user '" + server.user + "'.", "done"};
   for (const std::string& expected : lines) {
     EXPECT_NE(output.find("\n" + expected + "\n"), std::string::npos)
