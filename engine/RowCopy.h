@@ -48,6 +48,13 @@ CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCo
                          const std::string& table, const CopyOptions& options = {},
                          const std::string& targetTable = {});
 
+// The same for the columns a plan has already read and typed: `fields` as the listing gave
+// them, `types` the SQL Server type of each. No listing is taken again.
+CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCopyWindow& window,
+                         const std::string& table, const std::vector<FieldRecord>& fields,
+                         const std::vector<std::string>& types, const CopyOptions& options,
+                         const std::string& targetTable);
+
 // How the cells of a column are written, chosen once per column.
 enum class LiteralForm {
   Bit, Integer, BitValue, Float, Decimal, Binary, Date, DateTime, Time, TimeSpan, Text
