@@ -76,9 +76,15 @@ struct Table {
   std::vector<Index> indexes;
   std::vector<ForeignKey> foreignKeys;
   std::vector<Row> rows;
+  // The current identity value: the last one given or inserted, or set by DBCC CHECKIDENT RESEED
+  // once the table has had one; none for a table that never had a row.
   std::optional<std::int64_t> lastIdentity;
+  // DBCC CHECKIDENT RESEED on a table that never had a row: the value its first row gets.
+  std::optional<std::int64_t> reseed;
 
   std::optional<std::size_t> ColumnIndex(const std::string& column) const;
+  // The identity value of the table's first row: a RESEED value, else the column's seed.
+  std::int64_t FirstIdentity(const Column& identity) const { return reseed.value_or(identity.seed); }
   const Index* IndexById(int indexId) const;
   // Recomputes the keys of the unique indexes from the rows (after rows went or changed).
   void RebuildKeys();

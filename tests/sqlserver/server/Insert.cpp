@@ -109,7 +109,7 @@ Session::Outcome Session::InsertRows(const Insert& s) {
       const Column& col = t->columns[c];
       if (!given[c] && !col.identity && col.type.kind != Kind::Timestamp) row[c] = DefaultOf(col, qualified);
       if (col.identity && !given[c]) {
-        std::int64_t next = identity ? *identity + col.increment : col.seed;
+        std::int64_t next = identity ? *identity + col.increment : t->FirstIdentity(col);
         Int128 max = col.type.kind == Kind::Decimal ? Pow10(col.type.precision) - 1
                                                     : *IntegerRangeMax(col.type.kind);
         if (next > max || next < (col.type.kind == Kind::Decimal ? -max : IntegerRangeMin(col.type.kind))) {

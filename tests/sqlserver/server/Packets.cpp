@@ -21,6 +21,10 @@ std::optional<TdsMessage> PacketChannel::Read() {
       message.payload.clear();
     }
     std::size_t at = message.payload.size();
+    if (message.type == kSqlBatch && at + length - 8 > batchLimit_) {
+      batchTooLong_ = true;
+      return std::nullopt;
+    }
     message.payload.resize(at + length - 8);
     if (!socket_.ReadExactly(message.payload.data() + at, length - 8)) return std::nullopt;
     if (header[1] & 0x01) return message;

@@ -29,17 +29,23 @@ class PacketChannel {
  public:
   explicit PacketChannel(Socket& socket) : socket_(socket) {}
 
-  // The next whole message; nullopt when the client went away (also in the middle of one).
+  // The next whole message; nullopt when the client went away (also in the middle of one) or
+  // when a SQL batch grew longer than the batch limit (BatchTooLong() tells which).
   std::optional<TdsMessage> Read();
   // Sends a reply message split into packets of the negotiated size.
   bool Write(std::uint8_t type, const Bytes& payload);
 
   void SetPacketSize(std::size_t size) { packetSize_ = size; }
+  // The most bytes a SQL batch message may carry (its ALL_HEADERS and text).
+  void SetBatchLimit(std::size_t bytes) { batchLimit_ = bytes; }
+  bool BatchTooLong() const { return batchTooLong_; }
   void SetSpid(std::uint16_t spid) { spid_ = spid; }
 
  private:
   Socket& socket_;
   std::size_t packetSize_ = 4096;
+  std::size_t batchLimit_ = SIZE_MAX;
+  bool batchTooLong_ = false;
   std::uint16_t spid_ = 0;
 };
 

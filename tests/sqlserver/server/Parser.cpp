@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "tests/sqlserver/server/Dbcc.h"
 #include "tests/sqlserver/server/Lexer.h"
 #include "tests/sqlserver/server/SqlError.h"
 #include "tests/sqlserver/server/Text.h"
@@ -152,6 +153,9 @@ class Parser {
         if (IsWord("OR")) throw NotModelled("OR in WHERE");
       }
       st.body = d;
+    } else if (word == "DBCC") {
+      ++pos_;
+      st.body = ParseDbcc(tokens_, pos_);
     } else if (word == "UPDATE" || word == "TRUNCATE" ||
                word == "MERGE" || word == "DECLARE" || word == "PRINT" || word == "WHILE") {
       throw NotModelled("the " + word + " statement");
@@ -237,7 +241,7 @@ class Parser {
   static bool StartsStatement(const Token& t) {
     if (t.kind != TokenKind::Word) return false;
     static const char* kStarts[] = {"USE", "CREATE", "DROP", "SET", "INSERT", "SELECT", "IF", "ALTER", "DELETE",
-                                    "EXEC", "EXECUTE", "ELSE", "BEGIN", "COMMIT", "ROLLBACK"};
+                                    "EXEC", "EXECUTE", "ELSE", "BEGIN", "COMMIT", "ROLLBACK", "DBCC"};
     std::string w = UpperAscii(t.text);
     for (const char* s : kStarts) {
       if (w == s) return true;

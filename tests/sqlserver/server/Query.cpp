@@ -270,6 +270,7 @@ Literal Session::Evaluate(const Expression& e) {
         l.text = Utf16ToUtf8(unit);
         return l;
       }
+      if (e.name == "IDENT_CURRENT" && e.arguments.size() == 1) return IdentCurrent(Evaluate(e.arguments[0]));
       if (e.name == "DB_NAME" && e.arguments.empty()) {
         l.kind = Literal::Kind::String;
         l.unicode = true;

@@ -188,7 +188,9 @@ void Server::Serve(Connection& connection, std::uint16_t spid) {
     channel.Write(kReply, w.Take());
     return;
   }
-  std::uint32_t packetSize = std::clamp<std::uint32_t>(login->packetSize == 0 ? 4096 : login->packetSize, 512, 32767);
+  const std::uint32_t packetSize =
+      config_.packetSize != 0 ? config_.packetSize
+                              : std::clamp<std::uint32_t>(login->packetSize == 0 ? 4096 : login->packetSize, 512, 32767);
   TokenWriter w(version);
   w.EnvChange(1, session.CurrentDatabase(), "master");
   w.Message(false, SqlMessage{5701, 0, 2, "Changed database context to '" + session.CurrentDatabase() + "'.", 1},
@@ -201,6 +203,7 @@ void Server::Serve(Connection& connection, std::uint16_t spid) {
   w.Done(kDoneFinal, 0, 0);
   if (!channel.Write(kReply, w.Take())) return;
   channel.SetPacketSize(packetSize);
+  channel.SetBatchLimit(BatchLimit(packetSize));
 
   PreparedStatements prepared;
   while (auto request = channel.Read()) {
@@ -238,6 +241,11 @@ void Server::Serve(Connection& connection, std::uint16_t spid) {
       }
     }
     if (!channel.Write(kReply, reply)) return;
+  }
+  if (channel.BatchTooLong()) {
+    // What SQL Server does with a longer batch is not documented: this server ends the connection.
+    std::fprintf(stderr, "connection %u: batch longer than %zu bytes (65536 x packet size %u): connection ended\n",
+                 spid, BatchLimit(packetSize), packetSize);
   }
 }
 

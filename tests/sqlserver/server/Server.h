@@ -21,7 +21,13 @@ struct ServerConfig {
   std::map<std::string, std::string> logins;  // SQL logins: name -> password
   // ENCRYPT_NOT_SUP (no TLS), ENCRYPT_OFF (TLS offered) or ENCRYPT_ON (TLS forced).
   std::uint8_t encryption = 2;
+  // --packet-size: the network packet size granted to every client, whatever it asked for
+  // (0: the client's own, within 512..32767).
+  std::uint32_t packetSize = 0;
 };
+
+// SQL Server's longest batch: 65,536 times the network packet size, in bytes.
+constexpr std::size_t BatchLimit(std::uint32_t packetSize) { return std::size_t{65536} * packetSize; }
 
 class Server {
  public:

@@ -105,6 +105,7 @@ Session::Outcome Session::Run(const Statement& statement, TokenWriter& out) {
         else if constexpr (std::is_same_v<T, Execute>) return Exec(s, out);
         else if constexpr (std::is_same_v<T, AlterTable>) return Alter(s);
         else if constexpr (std::is_same_v<T, Delete>) return DeleteRows(s);
+        else if constexpr (std::is_same_v<T, DbccCheckIdent>) return Dbcc(s);
         else return If(s, out);
       },
       statement.body);

@@ -78,6 +78,7 @@ class Session {
   Outcome Alter(const AlterTable& s);
   Outcome AddKey(Database& db, Table& t, const KeyConstraint& k);
   Outcome DeleteRows(const Delete& s);
+  Outcome Dbcc(const DbccCheckIdent& s);
   // A DEFAULT of a column: the constraint with its name and the text SQL Server stores.
   DefaultConstraint MakeDefault(Database& db, const Table& t, const Column& c, const std::string& name,
                                 const Expression& value);
@@ -91,6 +92,9 @@ class Session {
   Table* FindTable(const ObjectName& name, Database** db = nullptr);
   Relation Resolve(const ObjectName& name);
   Literal Evaluate(const Expression& e);
+  // IDENT_CURRENT(name): the table's current identity value (its seed while it has none), NULL
+  // for a missing table or one without an identity column. The caller holds the catalogue.
+  Literal IdentCurrent(const Literal& name);
   std::string QualifiedName(const Database& db, const Table& t) const;
 
   Catalogue& catalogue_;

@@ -165,6 +165,14 @@ struct Delete {
   std::vector<Condition> where;
 };
 
+// DBCC CHECKIDENT (table [, NORESEED | RESEED [, value]]) [WITH NO_INFOMSGS] (parsed in Dbcc.cpp).
+struct DbccCheckIdent {
+  std::string table;                   // the name, as a string or an identifier gives it
+  bool noReseed = false;
+  std::optional<std::int64_t> reseed;  // RESEED with a value
+  bool noInfoMessages = false;
+};
+
 struct Statement;
 struct IfStatement {
   bool negate = false;
@@ -176,7 +184,7 @@ struct IfStatement {
 struct Statement {
   using Body = std::variant<UseStatement, CreateDatabase, DropDatabase, CreateTable, DropTable,
                             CreateIndex, SetOption, SetIdentityInsert, Insert, Select, Execute,
-                            IfStatement, AlterTable, Delete>;
+                            IfStatement, AlterTable, Delete, DbccCheckIdent>;
   Body body;
   int line = 1;
 };

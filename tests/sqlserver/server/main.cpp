@@ -1,6 +1,8 @@
 // morvane-tds-server: an in-memory SQL Server stand-in for the tests.
-//   morvane-tds-server [--port N] [--encryption not-sup|off|on] --login NAME:PASSWORD [--login ...]
+//   morvane-tds-server [--port N] [--encryption not-sup|off|on] [--packet-size N]
+//                      --login NAME:PASSWORD [--login ...]
 // --encryption: no TLS (not-sup, the default), TLS offered (off) or TLS forced (on).
+// --packet-size: the network packet size (512..32767) every client gets, whatever it asks for.
 // Prints "listening on 127.0.0.1:PORT" once it accepts connections; stops on SIGTERM/SIGINT.
 
 #include <csignal>
@@ -29,6 +31,15 @@ int main(int argc, char** argv) {
         return 2;
       }
       config.encryption = *setting;
+    } else if (a == "--packet-size" && i + 1 < argc) {
+      const std::string n = argv[++i];
+      const bool digits = !n.empty() && n.size() <= 5 && n.find_first_not_of("0123456789") == std::string::npos;
+      const unsigned long size = digits ? std::stoul(n) : 0;
+      if (size < 512 || size > 32767) {
+        std::fprintf(stderr, "--packet-size wants a number of bytes from 512 to 32767\n");
+        return 2;
+      }
+      config.packetSize = static_cast<std::uint32_t>(size);
     } else if (a == "--login" && i + 1 < argc) {
       std::string login = argv[++i];
       auto colon = login.find(':');
@@ -38,7 +49,7 @@ int main(int argc, char** argv) {
       }
       config.logins[login.substr(0, colon)] = login.substr(colon + 1);
     } else {
-      std::fprintf(stderr, "usage: %s [--port N] [--encryption not-sup|off|on] --login NAME:PASSWORD ...\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--port N] [--encryption not-sup|off|on] [--packet-size N] --login NAME:PASSWORD ...\n", argv[0]);
       return 2;
     }
   }
