@@ -170,6 +170,12 @@ ColumnLiteral ColumnLiteralOf(std::string_view typeText, int mysqlType) {
     return form(LiteralForm::Time);
   }
   if (StartsWith(typeText, "NCHAR(")) ReadNumbers(typeText, column.maxUnits, nullptr);
+  // A CHAR(n) created NVARCHAR(n) so that its table's row fits holds as many units as NCHAR(n).
+  if (mysqlType == mysql_type::String && StartsWith(typeText, "NVARCHAR(") &&
+      typeText != "NVARCHAR(MAX)") {
+    ReadNumbers(typeText, column.maxUnits, nullptr);
+    column.varying = true;
+  }
   return form(LiteralForm::Text);
 }
 
@@ -278,7 +284,8 @@ std::optional<std::string> AppendValueLiteral(std::string& out, const Cell& cell
         while (!trimmed.empty() && trimmed.back() == ' ') trimmed.remove_suffix(1);
         if (Utf16Units(trimmed) > column.maxUnits)
           return "needs more than the " + std::to_string(column.maxUnits) +
-                 " UTF-16 code units of NCHAR(" + std::to_string(column.maxUnits) + ")";
+                 " UTF-16 code units of " + (column.varying ? "NVARCHAR(" : "NCHAR(") +
+                 std::to_string(column.maxUnits) + ")";
       }
       AppendText(out, text);
       return std::nullopt;

@@ -66,6 +66,7 @@ struct ColumnLiteral {
   std::uint32_t scale = 0;      // DECIMAL(p, s): s; DATETIME2(p), TIME(p): p
   std::uint32_t maxUnits = 0;   // NCHAR(n): n UTF-16 code units; 0 when no width is checked
   bool keepsNotNull = false;    // a zero date cannot become NULL here (primary key member)
+  bool varying = false;         // maxUnits is of NVARCHAR(n): a CHAR(n) made variable
 };
 
 // The form for a column of that SQL Server type text and MySQL type code.
