@@ -57,12 +57,20 @@ std::string CharacterType(bool fixed, std::uint32_t length, int charsetnr) {
   return Sized("NVARCHAR", static_cast<std::uint32_t>(units));
 }
 
-// DECIMAL(M, D). Up to 38 digits SQL Server holds it as declared. Wider columns get the
-// precision 38: the integer digits the data uses, the rest for the fraction (at most D).
+// DECIMAL(M, D). Up to 38 digits SQL Server holds it as declared. Wider columns whose values
+// fit 38 digits get the precision 38: the integer digits the data uses, the rest for the
+// fraction (at most D). Wider values keep their exact text: sign, M digits, point, and the "0"
+// before the point of a column without integer digits.
 std::string DecimalType(std::uint32_t length, std::uint32_t decimals, bool isUnsigned,
                         const ColumnProfile& profile) {
   long precision = static_cast<long>(length) - (decimals > 0 ? 1 : 0) - (isUnsigned ? 0 : 1);
   long scale = static_cast<long>(decimals);
+  if (precision > static_cast<long>(MaxSqlServerPrecision) &&
+      profile.integerDigits + profile.fractionDigits > MaxSqlServerPrecision) {
+    const long units = precision + (isUnsigned ? 0 : 1) + (scale > 0 ? 1 : 0) +
+                       (scale >= precision ? 1 : 0);
+    return Sized("NVARCHAR", static_cast<std::uint32_t>(units));
+  }
   if (precision > static_cast<long>(MaxSqlServerPrecision)) {
     precision = MaxSqlServerPrecision;
     const long integer = std::min(static_cast<long>(profile.integerDigits), precision);
@@ -87,6 +95,34 @@ std::uint32_t MaxBytesPerCharacter(int charsetnr) {
 
 std::string GetColumnType(const FieldRecord& f, const ColumnProfile& profile) {
   return GetColumnType(f.type, f.length, f.decimals, f.charsetnr, f.flags, profile);
+}
+
+bool HoldsSupplementaryCharacters(const std::string& characterSet) {
+  return characterSet == "utf8mb4" || characterSet == "utf16" || characterSet == "utf16le" ||
+         characterSet == "utf32" || characterSet == "gb18030";
+}
+
+bool DecimalAsText(const FieldRecord& f, const ColumnProfile& profile) {
+  return (f.type == mysql_type::Decimal || f.type == mysql_type::NewDecimal) &&
+         DecimalPrecision(f) > static_cast<long>(MaxSqlServerPrecision) &&
+         profile.integerDigits + profile.fractionDigits > MaxSqlServerPrecision;
+}
+
+std::string GetColumnType(const FieldRecord& f, const ColumnProfile& profile,
+                          const ColumnInfo* column) {
+  namespace t = mysql_type;
+  const bool varying = f.type == t::VarString || f.type == t::VarChar;
+  const bool enumOrSet = f.Has(mysql_flag::Enum) || f.Has(mysql_flag::Set);
+  if (column == nullptr || column->characterSet.empty() || !column->maxCharacters ||
+      f.charsetnr == BinaryCharset || !varying || enumOrSet) {
+    return GetColumnType(f, profile);
+  }
+  // A character beyond the Basic Multilingual Plane (an emoji) takes two UTF-16 code units;
+  // only the sets that hold such characters need room for them.
+  const std::uint64_t units =
+      *column->maxCharacters * (HoldsSupplementaryCharacters(column->characterSet) ? 2 : 1);
+  if (units > MaxSizedUnits) return "NVARCHAR(MAX)";
+  return Sized("NVARCHAR", static_cast<std::uint32_t>(units));
 }
 
 std::string GetColumnType(int type, std::uint32_t length, std::uint32_t decimals, int charsetnr,

@@ -1,10 +1,9 @@
 #include "engine/ConversionRun.h"
 
 #include <cstdio>
-#include <map>
 
 #include "engine/ColumnDefaults.h"
-#include "engine/ColumnType.h"
+#include "engine/ConversionPlan.h"
 #include "engine/RunReport.h"
 #include "engine/SourceProfiles.h"
 #include "engine/SqlNames.h"
@@ -54,29 +53,6 @@ class SourceSnapshot {
   SourceDatabase& source_;
   bool open_ = false;
 };
-
-// What the report says of a column created differently from the source.
-void ReportChangedColumn(RunReport& report, const std::string& table, const FieldRecord& f,
-                         const ColumnProfile& profile) {
-  const std::string column = table + ", column " + f.org_name + ": ";
-  if (RelaxedForZeroDates(f, profile)) {
-    report.Add(ReportTopic::ColumnChanged, table,
-               column + "created NULL although NOT NULL in MySQL; its " +
-                   std::to_string(profile.zeroDates) +
-                   " zero or partial date(s) arrive as NULL");
-  }
-  if (f.type == mysql_type::Time && profile.timeBeyondDay) {
-    report.Add(ReportTopic::ColumnChanged, table,
-               column + "TIME values beyond one day; created " + GetColumnType(f, profile) +
-                   ", each value the moment that far from 1900-01-01 00:00:00 "
-                   "(25:00:00 is 1900-01-02 01:00:00, -01:00:00 is 1899-12-31 23:00:00)");
-  }
-  if (f.type == mysql_type::Geometry) {
-    report.Add(ReportTopic::ColumnChanged, table,
-               column + "GEOMETRY created VARBINARY(MAX), holding MySQL's own bytes "
-                        "(a 4-byte SRID, then the WKB)");
-  }
-}
 
 class Run {
  public:
@@ -147,21 +123,21 @@ class Run {
                       "); each table was read as it was at its turn");
     }
 
-    // Tables whose names differ only in case would collide in the target database: the
-    // later one is created under a name of its own.
+    // Read every table once, plan the whole conversion, then carry the plan out. Tables whose
+    // names differ only in case would collide in the target database: the plan creates the
+    // later one under a name of its own.
     c_.pendingIndex = PendingIndex{};
     std::vector<std::string> tables;
     for (int index : indices) tables.push_back(window_.TableText(index));
-    const std::vector<std::string> targets = c_.pendingIndex.Names.ClaimTables(tables);
+    plan_ = PlanConversion(ReadSource(tables), c_.pendingIndex.Names);
 
     for (int i = 0; i < n; ++i) {
       if (c_.stop.Requested()) return Stopped(n);
-      const auto k = static_cast<std::size_t>(i);
-      currentTable_ = tables[k];
-      const auto outcome = ConvertTable(tables[k], targets[k], n);
+      const TablePlan& table = plan_.tables[static_cast<std::size_t>(i)];
+      currentTable_ = table.table;
+      const auto outcome = ConvertTable(table, n);
       if (outcome == RunOutcome::Stopped) return Stopped(n);
       if (outcome != RunOutcome::Completed) return Failed();
-      converted_[tables[k]] = targets[k];
       currentTable_.clear();
       window_.StepProgress();
     }
@@ -201,11 +177,38 @@ class Run {
     }
   }
 
-  RunOutcome ConvertTable(const std::string& table, const std::string& target, int n) {
-    if (target != table)
-      report_.Add(ReportTopic::TableRenamed, table,
-                  "table " + table + " was created as " + target +
-                      ", since its name differs from another table's only in letter case");
+  // What the plan needs of the source, each read once, inside the snapshot: every table's
+  // field listing, schema, per-column queries and row count, then the uniqueness of the
+  // columns that foreign keys reference without a key SQL Server can use.
+  SourceRead ReadSource(const std::vector<std::string>& tables) {
+    SourceRead read;
+    for (const auto& table : tables) {
+      if (c_.stop.Requested()) throw StopRequested{};
+      window_.SetStatusText("Reading Table: " + table + "  ....");
+      TableRead r;
+      r.table = table;
+      r.fields = c_.source.FieldListing(table);
+      if (r.fields) {
+        r.schema = c_.source.Schema(table);
+        r.profiles = ProfileColumns(c_.source, table, *r.fields);
+        r.rowCount = c_.source.CountRows(table);
+      }
+      read.tables.push_back(std::move(r));
+    }
+    for (const auto& question : UniqueQuestions(read.tables)) {
+      if (c_.stop.Requested()) throw StopRequested{};
+      window_.SetStatusText("Reading Table: " + question.table + "  ....");
+      if (const auto unique = c_.source.ValuesUnique(question.table, question.columns))
+        read.uniqueValues[question] = *unique;
+    }
+    if (c_.stop.Requested()) throw StopRequested{};
+    return read;
+  }
+
+  RunOutcome ConvertTable(const TablePlan& plan, int n) {
+    const std::string& table = plan.table;
+    for (const auto& item : plan.items) report_.Add(item.topic, item.table, item.text);
+    if (!plan.leftOut.empty()) return RunOutcome::Completed;  // named; the run goes on
     try {
       ExecuteOnServer(use_);
     } catch (const TargetError& error) {
@@ -213,22 +216,10 @@ class Run {
       return RunOutcome::TableFailed;
     }
     PendingIndex& pending = c_.pendingIndex;
-    pending.IndexStatements.clear();  // statements of an earlier, failed table are not this one's
+    pending.IndexStatements.clear();
     pending.LeftOut.clear();
-    // What the field records cannot tell: one query per column that needs it.
-    const auto fields = c_.source.FieldListing(table);
-    std::vector<ColumnProfile> profiles;
-    bool profiled = false;
-    if (fields) {
-      if (auto p = ProfileColumns(c_.source, table, *fields)) {
-        profiles = std::move(*p);
-        profiled = true;
-      }
-    }
-    const std::string columns =
-        profiled ? GetColumnList(c_.source, table, pending, &profiles) : "";
     if (c_.stop.Requested()) return RunOutcome::Stopped;
-    if (columns.empty()) {
+    if (!plan.readable) {
       window_.ShowMessage("The columns of table " + table + " could not be read from MySQL.",
                           MessageButtons::Ok);
       return RunOutcome::TableFailed;
@@ -236,15 +227,13 @@ class Run {
     if (!c_.stop.Pause(c_.pause)) return RunOutcome::Stopped;
     window_.SetProgressRange(0, n);
     window_.SetProgressStep(1);
-    const std::string keys = GetKeyClause(c_.source, table, target, pending, &profiles);
+    pending.IndexStatements = plan.indexStatements;
     if (!c_.stop.Pause(c_.pause)) return RunOutcome::Stopped;
-    for (auto& text : pending.LeftOut) report_.Add(ReportTopic::SchemaLeftOut, table, std::move(text));
-    pending.LeftOut.clear();
 
-    if (c_.stop.Requested()) return RunOutcome::Stopped;  // the listings may have been cut short
+    if (c_.stop.Requested()) return RunOutcome::Stopped;
     try {
       ExecuteOnServer(use_);
-      ExecuteOnDatabase(CreateTableStatement(target, columns, keys));
+      ExecuteOnDatabase(plan.createStatement);
       // Each key and index on its own: one SQL Server refuses is named in the report and
       // costs neither the table nor the run.
       const auto statements = std::move(pending.IndexStatements);
@@ -258,18 +247,16 @@ class Run {
       return RunOutcome::TableFailed;
     }
 
-    for (std::size_t j = 0; j < fields->size(); ++j)
-      ReportChangedColumn(report_, table, (*fields)[j], profiles[j]);
-
     const CopyResult copied =
-        CopyTableRows(c_.source, c_.target, window_, table,
-                      {c_.pause, &c_.stop, &profiles, &report_}, target);
+        CopyTableRows(c_.source, c_.target, window_, table, plan.Fields(), plan.Types(),
+                      {c_.pause, &c_.stop, nullptr, &report_}, plan.target);
     summary_.rowsRefused += copied.rowsRefused;
     if (copied.rowsRefused > 0) ++summary_.tablesWithRefusedRows;
     report_.AddRowsRefused(table, copied.rowsRefused);
     switch (copied.outcome) {
       case CopyOutcome::Completed:
-        CompareCounts(table, target, copied.rowsRefused);
+        if (!CarryCounter(plan, copied.rowsCopied)) return RunOutcome::TableFailed;
+        CompareCounts(plan, copied.rowsRefused);
         ++summary_.tablesCompleted;
         return RunOutcome::Completed;
       case CopyOutcome::Stopped: return RunOutcome::Stopped;
@@ -277,6 +264,23 @@ class Run {
       case CopyOutcome::TargetFailed: return RunOutcome::TableFailed;  // reported by the copy
     }
     return RunOutcome::TableFailed;
+  }
+
+  // After the rows: SQL Server's next identity becomes MySQL's next AUTO_INCREMENT value. After
+  // a row the next value is the reseed value plus one; before any, the reseed value itself.
+  bool CarryCounter(const TablePlan& plan, std::uint64_t rowsCopied) {
+    if (!plan.nextIdentity) return true;
+    const std::uint64_t next = *plan.nextIdentity;
+    const std::uint64_t value = rowsCopied > 0 && next > 0 ? next - 1 : next;
+    try {
+      ExecuteRefusable(plan.table, ReseedStatement(plan.target, value),
+                       "the AUTO_INCREMENT counter of table " + plan.table + " (next value " +
+                           std::to_string(next) + ")");
+    } catch (const TargetError& error) {
+      window_.ShowMessage(FormatTargetError(error), MessageButtons::Ok);
+      return false;
+    }
+    return true;
   }
 
   // Sends a statement whose refusal leaves only what it creates out: the refusal goes into the
@@ -294,9 +298,8 @@ class Run {
 
   // After the last table: the foreign keys of the converted tables.
   bool CreateForeignKeys() {
-    const auto statements =
-        ForeignKeyStatements(c_.pendingIndex.ForeignKeys, converted_, c_.pendingIndex.Names);
-    c_.pendingIndex.ForeignKeys.clear();
+    const auto statements = std::move(plan_.foreignKeys);
+    plan_.foreignKeys.clear();
     try {
       for (const auto& key : statements) {
         if (key.statement.empty()) {
@@ -315,13 +318,13 @@ class Run {
 
   // A run that ends early creates no foreign keys; it says so when there were any.
   std::string ForeignKeysNote() const {
-    return c_.pendingIndex.ForeignKeys.empty()
+    return plan_.foreignKeys.empty()
                ? ""
                : "\nThe foreign keys of the converted tables were not created.";
   }
 
   RunSummary Failed() {
-    if (!c_.pendingIndex.ForeignKeys.empty())
+    if (!plan_.foreignKeys.empty())
       window_.ShowMessage("The conversion ended early: the foreign keys of the converted tables "
                           "were not created.",
                           MessageButtons::Ok);
@@ -329,14 +332,14 @@ class Run {
   }
 
   // COUNT(*) in the snapshot against COUNT(*) of the new table plus the rows refused.
-  void CompareCounts(const std::string& table, const std::string& targetTable,
-                     std::uint64_t refused) {
-    const auto source = c_.source.CountRows(table);
+  void CompareCounts(const TablePlan& plan, std::uint64_t refused) {
+    const std::string& table = plan.table;
+    const auto& source = plan.sourceRows;
     std::optional<std::int64_t> target;
     try {
       if (c_.stop.Requested()) throw StopRequested{};
       target = c_.target.TargetDatabase->QueryNumber("SELECT COUNT(*) FROM " +
-                                                     Bracketed(targetTable));
+                                                     Bracketed(plan.target));
     } catch (const TargetError&) {
       if (c_.stop.Requested()) throw StopRequested{};
       // Otherwise reported below as a count that could not be taken.
@@ -392,7 +395,7 @@ class Run {
   std::size_t tableCount_ = 0;
   RunSummary summary_;
   RunReport report_;
-  std::map<std::string, std::string> converted_;  // MySQL table -> its name on the target
+  ConversionPlan plan_;
 };
 
 }  // namespace

@@ -31,7 +31,9 @@ std::vector<ForeignKeyStatement> ForeignKeyStatements(
     ForeignKeyStatement out;
     out.what = "foreign key " + key.name + " of table " + pending.table;
     const auto referenced = converted.find(key.referencedTable);
-    if (!key.sameDatabase) {
+    if (!pending.whyNot.empty()) {
+      out.whyNot = pending.whyNot;
+    } else if (!key.sameDatabase) {
       out.whyNot = "it references table " + key.referencedTable + " of database " +
                    key.referencedSchema;
     } else if (referenced == converted.end()) {

@@ -15,6 +15,7 @@ struct PendingForeignKey {
   std::string table;   // the MySQL table that holds the key
   std::string target;  // its name on SQL Server
   ForeignKeyInfo key;
+  std::string whyNot = {};  // set when the plan has decided the key cannot be carried
 };
 
 // ON DELETE / ON UPDATE: RESTRICT and NO ACTION become NO ACTION; CASCADE, SET NULL and

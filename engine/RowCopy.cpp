@@ -170,6 +170,12 @@ ColumnLiteral ColumnLiteralOf(std::string_view typeText, int mysqlType) {
     return form(LiteralForm::Time);
   }
   if (StartsWith(typeText, "NCHAR(")) ReadNumbers(typeText, column.maxUnits, nullptr);
+  // A CHAR(n) created NVARCHAR(n) so that its table's row fits holds as many units as NCHAR(n).
+  if (mysqlType == mysql_type::String && StartsWith(typeText, "NVARCHAR(") &&
+      typeText != "NVARCHAR(MAX)") {
+    ReadNumbers(typeText, column.maxUnits, nullptr);
+    column.varying = true;
+  }
   return form(LiteralForm::Text);
 }
 
@@ -278,7 +284,8 @@ std::optional<std::string> AppendValueLiteral(std::string& out, const Cell& cell
         while (!trimmed.empty() && trimmed.back() == ' ') trimmed.remove_suffix(1);
         if (Utf16Units(trimmed) > column.maxUnits)
           return "needs more than the " + std::to_string(column.maxUnits) +
-                 " UTF-16 code units of NCHAR(" + std::to_string(column.maxUnits) + ")";
+                 " UTF-16 code units of " + (column.varying ? "NVARCHAR(" : "NCHAR(") +
+                 std::to_string(column.maxUnits) + ")";
       }
       AppendText(out, text);
       return std::nullopt;
@@ -332,6 +339,23 @@ void NameRefusedValue(RunReport* report, const std::string& table, const std::st
 CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCopyWindow& window,
                          const std::string& table, const CopyOptions& options,
                          const std::string& targetTable) {
+  // The listing comes first: while the rows stream in, the connection answers nothing else.
+  const auto fields = source.FieldListing(table);
+  std::vector<std::string> types;
+  if (fields) {
+    const bool profiled = options.profiles != nullptr && options.profiles->size() == fields->size();
+    for (std::size_t j = 0; j < fields->size(); ++j)
+      types.push_back(GetColumnType((*fields)[j], profiled ? (*options.profiles)[j] : ColumnProfile{}));
+  }
+  return CopyTableRows(source, target, window, table, fields ? *fields : std::vector<FieldRecord>{},
+                       types, options, targetTable);
+}
+
+CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCopyWindow& window,
+                         const std::string& table, const std::vector<FieldRecord>& fieldList,
+                         const std::vector<std::string>& types, const CopyOptions& options,
+                         const std::string& targetTable) {
+  const std::vector<FieldRecord>* fields = &fieldList;
   CopyResult result;
   StopSignal neverStopped;
   StopSignal& stop = options.stop != nullptr ? *options.stop : neverStopped;
@@ -366,19 +390,16 @@ CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCo
     return result;
   };
 
-  // The listing comes first: while the rows stream in, the connection answers nothing else.
-  const auto fields = source.FieldListing(table);
-  if (!fields || fields->empty()) {
+  if (fields->empty() || types.size() != fields->size()) {
     return end(CopyOutcome::SourceFailed,
                "The columns of table " + table + " could not be read from MySQL.");
   }
   std::vector<ColumnLiteral> forms;
   bool hasIdentity = false;
   std::string prefix = "INSERT INTO " + Bracketed(into) + " (";
-  const bool profiled = options.profiles != nullptr && options.profiles->size() == fields->size();
   for (std::size_t j = 0; j < fields->size(); ++j) {
     const FieldRecord& f = (*fields)[j];
-    const std::string type = GetColumnType(f, profiled ? (*options.profiles)[j] : ColumnProfile{});
+    const std::string& type = types[j];
     forms.push_back(ColumnLiteralOf(type, f.type));
     forms.back().keepsNotNull = f.Has(mysql_flag::PriKey);
     hasIdentity = hasIdentity || f.Has(mysql_flag::AutoIncrement);
@@ -388,7 +409,7 @@ CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCo
   prefix += ") VALUES(";
 
   std::string errorText;
-  const auto rows = source.ReadRows(table, errorText);
+  const auto rows = source.ReadRows(table, *fields, errorText);
   if (!rows) {
     return end(CopyOutcome::SourceFailed,
                "The rows of table " + table + " could not be read from MySQL: " + errorText);

@@ -48,6 +48,13 @@ CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCo
                          const std::string& table, const CopyOptions& options = {},
                          const std::string& targetTable = {});
 
+// The same for the columns a plan has already read and typed: `fields` as the listing gave
+// them, `types` the SQL Server type of each. No listing is taken again.
+CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCopyWindow& window,
+                         const std::string& table, const std::vector<FieldRecord>& fields,
+                         const std::vector<std::string>& types, const CopyOptions& options,
+                         const std::string& targetTable);
+
 // How the cells of a column are written, chosen once per column.
 enum class LiteralForm {
   Bit, Integer, BitValue, Float, Decimal, Binary, Date, DateTime, Time, TimeSpan, Text
@@ -59,6 +66,7 @@ struct ColumnLiteral {
   std::uint32_t scale = 0;      // DECIMAL(p, s): s; DATETIME2(p), TIME(p): p
   std::uint32_t maxUnits = 0;   // NCHAR(n): n UTF-16 code units; 0 when no width is checked
   bool keepsNotNull = false;    // a zero date cannot become NULL here (primary key member)
+  bool varying = false;         // maxUnits is of NVARCHAR(n): a CHAR(n) made variable
 };
 
 // The form for a column of that SQL Server type text and MySQL type code.

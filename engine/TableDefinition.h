@@ -2,6 +2,8 @@
 // The CREATE TABLE statement of a MySQL table, and the statements that go with it: its unique
 // keys and indexes once the table exists, its foreign keys once every table has its rows.
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,38 @@ struct PendingIndex {
 
   bool IndexPending() const { return !IndexStatements.empty(); }
 };
+
+// One column as it is created on SQL Server.
+struct ColumnPlan {
+  FieldRecord field;
+  ColumnProfile profile;
+  std::optional<ColumnInfo> info;  // what information_schema says of it, when it could be read
+  std::string type;                // the SQL Server type text
+  bool nullable = true;
+  std::string defaultClause;       // " DEFAULT ..." or empty (FinishColumns)
+};
+
+// Each column's type, collation source and nullability, from the field records, what the
+// per-column queries told (`profiles`, one per field, or none) and the schema (or none).
+std::vector<ColumnPlan> PlanColumns(const std::vector<FieldRecord>& fields,
+                                    const std::vector<ColumnProfile>* profiles,
+                                    const TableSchema* schema);
+
+// Once the types are final: each column's default clause; what is not carried goes to
+// `leftOut`.
+void FinishColumns(const std::string& table, std::vector<ColumnPlan>& columns,
+                   std::vector<std::string>& leftOut);
+
+// The column list of planned columns; the identity column reads IDENTITY(seed, 1) when a seed
+// other than 1 is given.
+std::string ColumnListOf(const std::vector<ColumnPlan>& columns,
+                         std::optional<std::uint64_t> identitySeed = std::nullopt);
+
+// The key clause, the statements of the table's keys and indexes, and what is not carried of
+// its keys, CHECK constraints, triggers and kind, for planned column types.
+TableKeys PlanKeys(const std::string& table, const std::string& target,
+                   const std::vector<FieldRecord>& fields, const std::vector<std::string>& types,
+                   const TableSchema& schema, SchemaNames& names, const KeyChoices& choices = {});
 
 // "[name] TYPE[ COLLATE c][ IDENTITY] NULL|NOT NULL[ DEFAULT v]" per column, joined by ", ".
 // Empty when the field listing cannot be obtained. `profiles` (one per column, when given)

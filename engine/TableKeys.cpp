@@ -60,7 +60,7 @@ std::optional<KeyWidth> KeyColumnWidth(const std::string& typeText) {
 TableKeys BuildTableKeys(const std::string& table, const std::string& target,
                          const std::vector<FieldRecord>& fields,
                          const std::vector<std::string>& typeTexts, const TableSchema& schema,
-                         SchemaNames& names) {
+                         SchemaNames& names, const KeyChoices& choices) {
   TableKeys keys;
   names.HoldTable(target);
   auto leaveOut = [&](const std::string& what, const std::string& why) {
@@ -119,11 +119,14 @@ TableKeys BuildTableKeys(const std::string& table, const std::string& target,
       if (m.nullable) filter += (filter.empty() ? " WHERE " : " AND ") + Bracketed(m.name) + " IS NOT NULL";
     }
 
+    keys.carried.push_back(index.name);
+    const bool unfiltered = std::find(choices.unfiltered.begin(), choices.unfiltered.end(),
+                                      index.name) != choices.unfiltered.end();
     if (index.Primary()) {
       // A clustered key holds at most 900 bytes; a wider primary key is nonclustered.
       keys.keyClause = std::string(", PRIMARY KEY") + (bytes > ClusteredKeyLimit ? " NONCLUSTERED" : "") +
                        "(" + list + ")";
-    } else if (index.unique && filter.empty()) {
+    } else if (index.unique && (filter.empty() || unfiltered)) {
       const std::string name = names.ClaimConstraint(target, index.name);
       keys.statements.push_back({"ALTER TABLE " + Bracketed(target) + " ADD CONSTRAINT " +
                                      Bracketed(name) + " UNIQUE (" + list + ");",
@@ -136,6 +139,15 @@ TableKeys BuildTableKeys(const std::string& table, const std::string& target,
                                      " (" + list + ")" + (index.unique ? filter : "") + ";",
                                  what + " of table " + table});
     }
+  }
+  for (const auto& added : choices.added) {
+    std::string list;
+    for (const auto& c : added.columns) list += (list.empty() ? "" : ",") + Bracketed(c);
+    const std::string name = names.ClaimConstraint(target, "UQ_" + target + "_" + added.columns.front());
+    keys.statements.push_back({"ALTER TABLE " + Bracketed(target) + " ADD CONSTRAINT " +
+                                   Bracketed(name) + " UNIQUE (" + list + ");",
+                               "the UNIQUE constraint on (" + list + ") of table " + table +
+                                   " that " + added.forKey + " references"});
   }
   return keys;
 }

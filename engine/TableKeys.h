@@ -24,6 +24,20 @@ struct TableKeys {
   std::string keyClause;                    // ", PRIMARY KEY[ NONCLUSTERED]([a],[b])" or ""
   std::vector<PendingStatement> statements;  // unique keys and indexes, in MySQL's order
   std::vector<std::string> leftOut;          // what is not carried, and why
+  std::vector<std::string> carried;          // the MySQL names of the keys and indexes carried
+};
+
+// What the keys of a table must be beside what MySQL defines, so that foreign keys of other
+// tables can reference them: unique keys created as UNIQUE constraints although a member
+// admits NULL (their MySQL names), and UNIQUE constraints added on columns that MySQL indexes
+// without a unique key.
+struct AddedUnique {
+  std::vector<std::string> columns;
+  std::string forKey;  // "foreign key f of table t"
+};
+struct KeyChoices {
+  std::vector<std::string> unfiltered;
+  std::vector<AddedUnique> added;
 };
 
 // The most bytes a key column of this SQL Server type can hold, and whether it varies; nothing
@@ -44,6 +58,6 @@ inline constexpr std::size_t KeyColumnLimit = 32;
 TableKeys BuildTableKeys(const std::string& table, const std::string& target,
                          const std::vector<FieldRecord>& fields,
                          const std::vector<std::string>& typeTexts, const TableSchema& schema,
-                         SchemaNames& names);
+                         SchemaNames& names, const KeyChoices& choices = {});
 
 }  // namespace morvane

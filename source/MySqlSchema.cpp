@@ -2,6 +2,7 @@
 // time, over the same connection as the field listing.
 #include <mysql.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -74,7 +75,8 @@ bool ReadColumns(MYSQL* handle, const std::string& where, TableSchema& schema) {
   const auto rows = QueryRows(
       handle,
       "SELECT COLUMN_NAME, COLUMN_DEFAULT, IS_NULLABLE, COLLATION_NAME, EXTRA, "
-      "GENERATION_EXPRESSION FROM information_schema.COLUMNS" + where +
+      "GENERATION_EXPRESSION, CHARACTER_SET_NAME, CHARACTER_MAXIMUM_LENGTH "
+      "FROM information_schema.COLUMNS" + where +
           " ORDER BY ORDINAL_POSITION");
   if (!rows) return false;
   for (const auto& row : *rows) {
@@ -87,6 +89,8 @@ bool ReadColumns(MYSQL* handle, const std::string& where, TableSchema& schema) {
     column.nullable = Text(row[2]) == "YES";
     column.collation = Text(row[3]);
     column.generationExpression = Text(row[5]);
+    column.characterSet = Text(row[6]);
+    if (row[7]) column.maxCharacters = std::strtoull(row[7]->c_str(), nullptr, 10);
     schema.columns.push_back(std::move(column));
   }
   return true;
@@ -153,27 +157,17 @@ std::optional<TableSchema> MySqlSourceDatabase::Schema(const std::string& table)
                           "EVENT_OBJECT_SCHEMA = DATABASE() AND EVENT_OBJECT_TABLE = " +
                               Literal(handle, table) + " ORDER BY TRIGGER_NAME");
 
+  // The counter as it is now: the session reads TABLES fresh (BeginSnapshot sets it).
   const auto tables =
       QueryRows(handle, "SELECT TABLE_TYPE, AUTO_INCREMENT FROM information_schema.TABLES" + where);
   if (tables && !tables->empty()) {
     const auto& row = tables->front();
-    schema.isView = Text(row[0]) == "VIEW";
-    if (row[1]) {
-      const unsigned long long counter = std::strtoull(row[1]->c_str(), nullptr, 10);
-      std::string identity;
-      for (const auto& c : schema.columns) {
-        if (AsciiLowerText(c.extra).find("auto_increment") != std::string::npos) identity = c.name;
-      }
-      if (!identity.empty()) {
-        const auto largest = QueryRows(
-            handle, "SELECT MAX(" + Backticked(identity) + ") FROM " + Backticked(table));
-        unsigned long long next = 1;
-        if (largest && !largest->empty() && largest->front()[0]) {
-          next = std::strtoull(largest->front()[0]->c_str(), nullptr, 10) + 1;
-        }
-        if (counter > next) schema.autoIncrementAhead = counter;
-      }
-    }
+    schema.tableType = Text(row[0]);
+    schema.isView = schema.tableType == "VIEW";
+    const bool identity = std::any_of(schema.columns.begin(), schema.columns.end(), [](const auto& c) {
+      return AsciiLowerText(c.extra).find("auto_increment") != std::string::npos;
+    });
+    if (row[1] && identity) schema.autoIncrement = std::strtoull(row[1]->c_str(), nullptr, 10);
   }
   return schema;
 }

@@ -237,21 +237,33 @@ std::unique_ptr<RowReader> MySqlSourceDatabase::ReadRows(const std::string& tabl
     errorText = "not connected";
     return nullptr;
   }
-  MYSQL* handle = connection_.get();
+  // The listing names every column (an INVISIBLE one too, which SELECT * leaves out).
+  const auto fields = FieldListing(table);
+  if (!fields || fields->empty()) {
+    MYSQL* handle = connection_.get();
+    errorText = handle != nullptr && mysql_errno(handle) != 0 ? mysql_error(handle)
+                                                              : "the table has no columns";
+    return nullptr;
+  }
+  return ReadRows(table, *fields, errorText);
+}
+
+std::unique_ptr<RowReader> MySqlSourceDatabase::ReadRows(const std::string& table,
+                                                         const std::vector<FieldRecord>& fields,
+                                                         std::string& errorText) {
+  MYSQL* handle = connection_ ? connection_.get() : nullptr;
   if (handle == nullptr) {
     errorText = "not connected";
     return nullptr;
   }
-  // The listing names every column (an INVISIBLE one too, which SELECT * leaves out). The text
-  // protocol writes a FLOAT with six digits; as a DOUBLE it comes whole.
-  const auto fields = FieldListing(table);
-  if (!fields || fields->empty()) {
-    errorText = mysql_errno(handle) != 0 ? mysql_error(handle) : "the table has no columns";
+  if (fields.empty()) {
+    errorText = "the table has no columns";
     return nullptr;
   }
+  // The text protocol writes a FLOAT with six digits; as a DOUBLE it comes whole.
   std::string select = "SELECT ";
-  for (const auto& f : *fields) {
-    if (&f != &fields->front()) select += ", ";
+  for (const auto& f : fields) {
+    if (&f != &fields.front()) select += ", ";
     const std::string name = Backticked(f.org_name);
     select += f.type == mysql_type::Float ? "CAST(" + name + " AS DOUBLE)" : name;
   }

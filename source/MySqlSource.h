@@ -113,6 +113,9 @@ class MySqlSourceDatabase : public SourceDatabase {
   // SELECT of every column of the listing (FLOAT cast to DOUBLE, so that all its digits come),
   // streamed: one row on the client at a time.
   std::unique_ptr<RowReader> ReadRows(const std::string& table, std::string& errorText) override;
+  std::unique_ptr<RowReader> ReadRows(const std::string& table,
+                                      const std::vector<FieldRecord>& fields,
+                                      std::string& errorText) override;
 
   // START TRANSACTION WITH CONSISTENT SNAPSHOT, READ ONLY / COMMIT (source/MySqlProfile.cpp).
   bool BeginSnapshot(std::string& errorText) override;
@@ -120,6 +123,8 @@ class MySqlSourceDatabase : public SourceDatabase {
   std::optional<ColumnProfile> ProfileColumn(const std::string& table,
                                              const FieldRecord& field) override;
   std::optional<std::uint64_t> CountRows(const std::string& table) override;
+  std::optional<bool> ValuesUnique(const std::string& table,
+                                   const std::vector<std::string>& columns) override;
 
  private:
   MySqlHandle& connection_;

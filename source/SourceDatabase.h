@@ -47,6 +47,13 @@ class SourceDatabase {
   // says why. Take the field listing first: while rows are read, nothing else can be asked.
   // Every value at full precision (a FLOAT as the server stores it, not six digits of it).
   virtual std::unique_ptr<RowReader> ReadRows(const std::string& table, std::string& errorText) = 0;
+  // The same, for the columns of a field listing already taken (none is taken again).
+  virtual std::unique_ptr<RowReader> ReadRows(const std::string& table,
+                                              const std::vector<FieldRecord>& fields,
+                                              std::string& errorText) {
+    (void)fields;
+    return ReadRows(table, errorText);
+  }
 
   // Opens one read-only, consistent view of the source: until EndSnapshot, every read sees the
   // database as it was at this moment. False, with errorText, when the server refuses.
@@ -60,6 +67,12 @@ class SourceDatabase {
 
   // COUNT(*) of the table; nothing when the server refuses.
   virtual std::optional<std::uint64_t> CountRows(const std::string& table) = 0;
+
+  // Whether no two rows of the table hold equal values in these columns, NULLs counting as
+  // equal values (as SQL Server's UNIQUE constraint counts them); nothing when the server
+  // refuses.
+  virtual std::optional<bool> ValuesUnique(const std::string& table,
+                                           const std::vector<std::string>& columns) = 0;
 };
 
 }  // namespace morvane

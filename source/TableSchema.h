@@ -51,6 +51,10 @@ struct ColumnInfo {
   std::string extra;                 // EXTRA, e.g. "on update current_timestamp()"
   std::string generationExpression;  // empty unless a generated column
   bool nullable = true;
+  // CHARACTER_SET_NAME and CHARACTER_MAXIMUM_LENGTH (in characters) of a text column; empty and
+  // nothing for the others. The field record reports the connection's set, not the column's.
+  std::string characterSet = {};
+  std::optional<std::uint64_t> maxCharacters = std::nullopt;
 };
 
 struct TableSchema {
@@ -60,9 +64,11 @@ struct TableSchema {
   std::vector<std::string> checkConstraints;  // names
   std::vector<std::string> triggers;          // names
   bool isView = false;
-  // The AUTO_INCREMENT counter when it lies above the largest value of the column (nothing
-  // when it follows it, as SQL Server's identity does after the copy).
-  std::optional<std::uint64_t> autoIncrementAhead;
+  // TABLES.TABLE_TYPE: BASE TABLE, VIEW, SYSTEM VERSIONED (MariaDB), SEQUENCE (MariaDB).
+  std::string tableType;
+  // TABLES.AUTO_INCREMENT, read fresh: the value MySQL gives the next row; nothing for a table
+  // without an AUTO_INCREMENT column.
+  std::optional<std::uint64_t> autoIncrement;
 
   const ColumnInfo* Column(const std::string& name) const {
     for (const auto& c : columns) {

@@ -8,11 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "engine/ConversionRun.h"
 #include "engine/SourceProfiles.h"
 #include "engine/TableDefinition.h"
 #include "source/MySqlSource.h"
 #include "target/SqlServerLogin.h"
 #include "target/TargetServer.h"
+#include "tests/support/FakeWizardWindow.h"
 #include "tests/support/MariaDbTestClient.h"
 #include "tests/support/OdbcTestClient.h"
 
@@ -86,6 +88,26 @@ class EndToEnd : public testing::Test {
   MySqlSourceDatabase source{mysql};
   TargetConnection target;
   std::vector<ColumnProfile> profiles;  // of the table CreateTargetTable created last
+};
+
+// Whole runs, as the Convert button starts them, on a window that records what it is told.
+class RunEndToEnd : public EndToEnd {
+ protected:
+  // Converts the tables, in the list's sorted order, into a new database.
+  RunSummary Convert(std::vector<std::string> tables) {
+    window.tables = std::move(tables);
+    window.selected.clear();
+    for (int i = 0; i < static_cast<int>(window.tables.size()); ++i) window.selected.push_back(i);
+    window.targetName = targetName;
+    ConversionContext context{window, source, target, pending, stop, std::chrono::milliseconds(0)};
+    return ConvertDatabase(context);
+  }
+  const std::string& FinalMessage() const { return window.messages.back(); }
+
+  TargetJournal journal;
+  FakeWizardWindow window{journal};
+  PendingIndex pending;
+  StopSignal stop;
 };
 
 }  // namespace morvane::test

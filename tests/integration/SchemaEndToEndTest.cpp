@@ -15,19 +15,8 @@ using testing::ElementsAre;
 using testing::HasSubstr;
 using testing::Not;
 
-class SchemaEndToEnd : public test::EndToEnd {
+class SchemaEndToEnd : public test::RunEndToEnd {
  protected:
-  // Converts the tables, in the list's sorted order, into a new database.
-  RunSummary Convert(std::vector<std::string> tables) {
-    window.tables = std::move(tables);
-    window.selected.clear();
-    for (int i = 0; i < static_cast<int>(window.tables.size()); ++i) window.selected.push_back(i);
-    window.targetName = targetName;
-    ConversionContext context{window, source, target, pending, stop, std::chrono::milliseconds(0)};
-    return ConvertDatabase(context);
-  }
-  const std::string& FinalMessage() const { return window.messages.back(); }
-
   // The table's indexes: name, is_unique, is_unique_constraint, is_primary_key, by name.
   std::vector<OdbcRow> Indexes(const std::string& table) {
     return Target("SELECT name, is_unique, is_unique_constraint, is_primary_key FROM sys.indexes "
@@ -42,11 +31,6 @@ class SchemaEndToEnd : public test::EndToEnd {
     const auto rows = Target("SELECT COUNT(*) FROM " + Bracketed(table));
     return rows.empty() || !rows[0][0] ? -1 : std::stol(*rows[0][0]);
   }
-
-  test::TargetJournal journal;
-  test::FakeWizardWindow window{journal};
-  PendingIndex pending;
-  StopSignal stop;
 };
 
 TEST_F(SchemaEndToEnd, UniqueKeysEachTheirOwn) {

@@ -2,6 +2,7 @@
 // A source database that hands out prepared field records and rows, for engine tests.
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,7 @@ inline TableSchema SchemaFromFlags(const std::vector<FieldRecord>& fields) {
 
 class FakeSource : public SourceDatabase {
  public:
+  using SourceDatabase::ReadRows;
   std::map<std::string, FakeTable> tables;
   int listings = 0;
   // "snapshot", "profile t.c", "count t", "end snapshot", in the order they were asked for.
@@ -72,6 +74,28 @@ class FakeSource : public SourceDatabase {
     auto it = tables.find(table);
     if (it == tables.end()) return std::nullopt;
     return it->second.count.value_or(it->second.rows.size());
+  }
+
+  // Whether no two rows are equal in these columns, NULLs counting as equal.
+  std::optional<bool> ValuesUnique(const std::string& table,
+                                   const std::vector<std::string>& columns) override {
+    reads.push_back("unique " + table);
+    auto it = tables.find(table);
+    if (it == tables.end()) return std::nullopt;
+    std::vector<std::size_t> at;
+    for (const auto& c : columns) {
+      for (std::size_t j = 0; j < it->second.fields.size(); ++j) {
+        if (it->second.fields[j].org_name == c) at.push_back(j);
+      }
+    }
+    if (at.size() != columns.size()) return std::nullopt;
+    std::set<OwnedRow> seen;
+    for (const auto& row : it->second.rows) {
+      OwnedRow key;
+      for (std::size_t j : at) key.push_back(row[j]);
+      if (!seen.insert(key).second) return false;
+    }
+    return true;
   }
 
   std::optional<std::vector<FieldRecord>> FieldListing(const std::string& table) override {

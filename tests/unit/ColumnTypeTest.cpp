@@ -181,14 +181,19 @@ INSTANTIATE_TEST_SUITE_P(
                      "DATETIME2(0)"},
         ProfiledCase{"DECIMAL(65,30) whose values fit 38 digits", F(t::NewDecimal, 67, 30, Binary, 0),
                      Digits(8, 5), "DECIMAL(38, 30)"},
-        ProfiledCase{"DECIMAL(65,30) with 10 integer digits", F(t::NewDecimal, 67, 30, Binary, 0),
-                     Digits(10, 30), "DECIMAL(38, 28)"},
+        // Values needing more than 38 digits keep their exact text: sign, digits and point.
+        ProfiledCase{"DECIMAL(65,30) with 10 integer and 30 fraction digits",
+                     F(t::NewDecimal, 67, 30, Binary, 0), Digits(10, 30), "NVARCHAR(67)"},
+        ProfiledCase{"DECIMAL(65,30) with 10 integer and 28 fraction digits",
+                     F(t::NewDecimal, 67, 30, Binary, 0), Digits(10, 28), "DECIMAL(38, 28)"},
         ProfiledCase{"DECIMAL(65,0) with 38 integer digits", F(t::NewDecimal, 66, 0, Binary, 0),
                      Digits(38, 0), "DECIMAL(38, 0)"},
         ProfiledCase{"DECIMAL(65,30) with 40 integer digits", F(t::NewDecimal, 67, 30, Binary, 0),
-                     Digits(40, 2), "DECIMAL(38, 0)"},
+                     Digits(40, 2), "NVARCHAR(67)"},
         ProfiledCase{"DECIMAL(60,10) unsigned", F(t::NewDecimal, 61, 10, Binary, U), Digits(30, 10),
-                     "DECIMAL(38, 8)"},
+                     "NVARCHAR(61)"},
+        ProfiledCase{"DECIMAL(60,10) unsigned within 38 digits", F(t::NewDecimal, 61, 10, Binary, U),
+                     Digits(30, 8), "DECIMAL(38, 8)"},
         ProfiledCase{"DECIMAL(38,10) ignores the data", F(t::NewDecimal, 40, 10, Binary, 0),
                      Digits(30, 10), "DECIMAL(38, 10)"}));
 

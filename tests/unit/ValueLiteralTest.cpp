@@ -108,6 +108,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "CAST(N'' AS NVARCHAR(MAX)) + NCHAR(0) + N'it''s' + NCHAR(0) + N'',"},
         LiteralCase{"CHAR with its n characters", "NCHAR(2)", t::String, "DE", "N'DE',"},
         LiteralCase{"CHAR with an emoji in its two units", "NCHAR(2)", t::String, "😀", "N'😀',"},
+        LiteralCase{"CHAR made NVARCHAR with an emoji in its two units", "NVARCHAR(2)", t::String,
+                    "😀", "N'😀',"},
         LiteralCase{"ENUM value unpadded", "NVARCHAR(8)", t::String, "active", "N'active',"},
         LiteralCase{"unmapped type as text", "", t::Geometry, "abc", "N'abc',"},
         LiteralCase{"T-SQL in a text stays text", "NVARCHAR(40)", t::VarString,
@@ -185,6 +187,9 @@ INSTANTIATE_TEST_SUITE_P(
                     "has more integer digits than DECIMAL(38, 30) holds"},
         RefusalCase{"CHAR(1) with an emoji", ColumnLiteralOf("NCHAR(1)", t::String), "😀",
                     "needs more than the 1 UTF-16 code units of NCHAR(1)"},
+        RefusalCase{"CHAR(1) made NVARCHAR(1) with an emoji",
+                    ColumnLiteralOf("NVARCHAR(1)", t::String), "😀",
+                    "needs more than the 1 UTF-16 code units of NVARCHAR(1)"},
         RefusalCase{"zero date in a primary key",
                     ColumnLiteral{LiteralForm::Date, 0, 0, 0, true}, "0000-00-00",
                     "is a zero or partial date, which SQL Server cannot hold, in a primary key "
