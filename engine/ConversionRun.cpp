@@ -1,5 +1,6 @@
 #include "engine/ConversionRun.h"
 
+#include <chrono>
 #include <cstdio>
 #include <map>
 
@@ -170,8 +171,9 @@ class Run {
     currentTable_.clear();
     window_.SetProgressPosition(n);
     window_.SetStatusText("Conversion complete");
+    const std::string reportPath = HandOverReport(RunEnd::Way::Completed);
     summary_.allArrived = report_.Empty();
-    window_.ShowMessage(report_.FinalMessage(), MessageButtons::Ok);
+    window_.ShowReportMessage(report_.FinalMessage(), reportPath);
     window_.SetProgressPosition(0);
     return EndTables(RunOutcome::Completed);
   }
@@ -204,8 +206,7 @@ class Run {
   RunOutcome ConvertTable(const std::string& table, const std::string& target, int n) {
     if (target != table)
       report_.Add(ReportTopic::TableRenamed, table,
-                  "table " + table + " was created as " + target +
-                      ", since its name differs from another table's only in letter case");
+                  c_.pendingIndex.Names.TableRenamedText(table, target));
     try {
       ExecuteOnServer(use_);
     } catch (const TargetError& error) {
@@ -320,11 +321,26 @@ class Run {
                : "\nThe foreign keys of the converted tables were not created.";
   }
 
+  // Every way out after the table work: the report, with the keys and indexes given other names,
+  // goes whole into a file through the window. Returns the file's path when the last box
+  // should offer it (there are items to read), else empty.
+  std::string HandOverReport(RunEnd::Way way) {
+    for (auto& renamed : c_.pendingIndex.Names.TakeRenamed())
+      report_.Add(ReportTopic::TableRenamed, renamed.table, std::move(renamed.text));
+    const auto now = std::chrono::system_clock::now();
+    const RunEnd end{way, currentTable_, summary_.tablesCompleted, static_cast<int>(tableCount_),
+                     way != RunEnd::Way::Completed && !c_.pendingIndex.ForeignKeys.empty()};
+    const std::string path =
+        window_.KeepReport(ReportFileName(name_, now), ReportFileText(report_, end, name_, now));
+    return report_.Empty() ? std::string() : path;
+  }
+
   RunSummary Failed() {
+    const std::string reportPath = HandOverReport(RunEnd::Way::Failed);
     if (!c_.pendingIndex.ForeignKeys.empty())
-      window_.ShowMessage("The conversion ended early: the foreign keys of the converted tables "
-                          "were not created.",
-                          MessageButtons::Ok);
+      window_.ShowReportMessage("The conversion ended early: the foreign keys of the converted "
+                                "tables were not created.",
+                                reportPath);
     return EndTables(RunOutcome::TableFailed);
   }
 
@@ -369,7 +385,7 @@ class Run {
     if (!currentTable_.empty()) message += " Table " + currentTable_ + " was cut short.";
     message += Formatted(" %d of %d selected table(s) were converted completely.",
                          summary_.tablesCompleted, n);
-    window_.ShowMessage(message + ForeignKeysNote(), MessageButtons::Ok);
+    window_.ShowReportMessage(message + ForeignKeysNote(), HandOverReport(RunEnd::Way::Stopped));
     return EndTables(RunOutcome::Stopped);
   }
 
