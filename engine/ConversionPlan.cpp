@@ -384,9 +384,7 @@ ConversionPlan PlanConversion(const SourceRead& read, SchemaNames& names) {
     TablePlan& t = plan.tables[i];
     const TableRead& r = read.tables[i];
     if (t.target != t.table)
-      AddItem(t, ReportTopic::TableRenamed,
-              "table " + t.table + " was created as " + t.target +
-                  ", since its name differs from another table's only in letter case");
+      AddItem(t, ReportTopic::TableRenamed, names.TableRenamedText(t.table, t.target));
     if (!t.readable) continue;
     if (!t.leftOut.empty()) {
       AddItem(t, ReportTopic::SchemaLeftOut, t.leftOut);

@@ -1,5 +1,6 @@
 #include "engine/ConversionRun.h"
 
+#include <chrono>
 #include <cstdio>
 
 #include "engine/ColumnDefaults.h"
@@ -146,8 +147,9 @@ class Run {
     currentTable_.clear();
     window_.SetProgressPosition(n);
     window_.SetStatusText("Conversion complete");
+    const std::string reportPath = HandOverReport(RunEnd::Way::Completed);
     summary_.allArrived = report_.Empty();
-    window_.ShowMessage(report_.FinalMessage(), MessageButtons::Ok);
+    window_.ShowReportMessage(report_.FinalMessage(), reportPath);
     window_.SetProgressPosition(0);
     return EndTables(RunOutcome::Completed);
   }
@@ -323,11 +325,26 @@ class Run {
                : "\nThe foreign keys of the converted tables were not created.";
   }
 
+  // Every way out after the table work: the report, with the keys and indexes given other names,
+  // goes whole into a file through the window. Returns the file's path when the last box
+  // should offer it (there are items to read), else empty.
+  std::string HandOverReport(RunEnd::Way way) {
+    for (auto& renamed : c_.pendingIndex.Names.TakeRenamed())
+      report_.Add(ReportTopic::TableRenamed, renamed.table, std::move(renamed.text));
+    const auto now = std::chrono::system_clock::now();
+    const RunEnd end{way, currentTable_, summary_.tablesCompleted, static_cast<int>(tableCount_),
+                     way != RunEnd::Way::Completed && !plan_.foreignKeys.empty()};
+    const std::string path =
+        window_.KeepReport(ReportFileName(name_, now), ReportFileText(report_, end, name_, now));
+    return report_.Empty() ? std::string() : path;
+  }
+
   RunSummary Failed() {
+    const std::string reportPath = HandOverReport(RunEnd::Way::Failed);
     if (!plan_.foreignKeys.empty())
-      window_.ShowMessage("The conversion ended early: the foreign keys of the converted tables "
-                          "were not created.",
-                          MessageButtons::Ok);
+      window_.ShowReportMessage("The conversion ended early: the foreign keys of the converted "
+                                "tables were not created.",
+                                reportPath);
     return EndTables(RunOutcome::TableFailed);
   }
 
@@ -372,7 +389,7 @@ class Run {
     if (!currentTable_.empty()) message += " Table " + currentTable_ + " was cut short.";
     message += Formatted(" %d of %d selected table(s) were converted completely.",
                          summary_.tablesCompleted, n);
-    window_.ShowMessage(message + ForeignKeysNote(), MessageButtons::Ok);
+    window_.ShowReportMessage(message + ForeignKeysNote(), HandOverReport(RunEnd::Way::Stopped));
     return EndTables(RunOutcome::Stopped);
   }
 

@@ -57,6 +57,16 @@ class ConversionWindow : public RowCopyWindow {
 
   virtual void BeginWaitCursor() = 0;
   virtual void EndWaitCursor() = 0;
+
+  // Keeps the run's whole report (the text of ReportFileText) in a file named `fileName` in the
+  // user's own data folder; returns the file's path, empty when it could not be written.
+  virtual std::string KeepReport(const std::string& fileName, const std::string& text) = 0;
+  // An OK box that also offers to open the kept report at `reportPath` with the desktop's
+  // viewer (the box closes then); the plain OK box for an empty path.
+  virtual void ShowReportMessage(const std::string& text, const std::string& reportPath) = 0;
 };
+
+// The label of the box's button that opens the report file.
+inline constexpr const char* OpenReportLabel = "Open the full report";
 
 }  // namespace morvane

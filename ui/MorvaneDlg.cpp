@@ -464,6 +464,17 @@ MessageAnswer CMorvaneDlg::ShowMessageBox(const std::string& text, MessageButton
   return answer == wxID_YES ? MessageAnswer::Yes : MessageAnswer::No;
 }
 
+MessageAnswer CMorvaneDlg::ShowReportBox(const std::string& text, const std::string& reportPath) {
+  if (reportPath.empty()) return ShowMessageBox(text, MessageButtons::Ok);
+  const wxBusyCursorSuspender normalPointer;
+  // Yes is OK, the default (Enter); No opens the report; Esc closes the box as OK does.
+  wxMessageDialog box(this, FromUtf8(text), wxString::FromUTF8(MessageCaption),
+                      wxYES_NO | wxYES_DEFAULT | wxICON_NONE);
+  box.SetYesNoLabels(wxString("OK"), wxString::FromUTF8(OpenReportLabel));
+  if (box.ShowModal() == wxID_NO) OpenFileWithDesktop(FromUtf8(reportPath));
+  return MessageAnswer::Ok;
+}
+
 // The operations of the run on the window.
 
 void CMorvaneDlg::SetSelectionPageEnabled(bool enable) {

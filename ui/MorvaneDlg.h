@@ -118,6 +118,9 @@ class CMorvaneDlg : public wxDialog, public ListingWindow, public TargetMessageB
   void StepProgress();
   // OkStop: the box also offers "Stop the conversion", which stops the run as Stop does.
   MessageAnswer ShowMessageBox(const std::string& text, MessageButtons buttons);
+  // An OK box that also offers "Open the full report" when reportPath is not empty: that button
+  // closes the box and opens the file with the desktop's viewer (as Help opens its page).
+  MessageAnswer ShowReportBox(const std::string& text, const std::string& reportPath);
   void SetStatusLine(const std::string& text);
   std::string TargetNameText() const;
   std::string TableRowText(int index) const;

@@ -1,5 +1,6 @@
 #include "ui/RunWindow.h"
 
+#include "ui/Desktop.h"
 #include "ui/MorvaneDlg.h"
 
 namespace morvane::ui {
@@ -84,6 +85,17 @@ void RunWindow::BeginWaitCursor() {
 
 void RunWindow::EndWaitCursor() {
   Run([](CMorvaneDlg& dialog) { dialog.m_runWaitCursor.reset(); });
+}
+
+// The file is written on the run's own thread: it touches no window, and a run ended by the
+// window's close still leaves its report.
+std::string RunWindow::KeepReport(const std::string& fileName, const std::string& text) {
+  return WriteReportFile(fileName, text);
+}
+
+void RunWindow::ShowReportMessage(const std::string& text, const std::string& reportPath) {
+  Call([text, reportPath](CMorvaneDlg& dialog) { return dialog.ShowReportBox(text, reportPath); },
+       MessageAnswer::Ok);
 }
 
 }  // namespace morvane::ui

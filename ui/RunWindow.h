@@ -33,6 +33,8 @@ class RunWindow : public ConversionWindow {
   void StepProgress() override;
   void BeginWaitCursor() override;
   void EndWaitCursor() override;
+  std::string KeepReport(const std::string& fileName, const std::string& text) override;
+  void ShowReportMessage(const std::string& text, const std::string& reportPath) override;
 
  private:
   // Runs work(dialog) on the user-interface thread and waits for it.

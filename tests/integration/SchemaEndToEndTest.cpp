@@ -180,5 +180,64 @@ TEST_F(SchemaEndToEnd, DefaultsOfEveryKind) {
   EXPECT_THAT(FinalMessage(), HasSubstr("\n- d: column lucky: DEFAULT floor(rand() * 10) was not carried"));
 }
 
+// Names that MariaDB holds apart and SQL Server's collation takes for one (letter case in every
+// script, width, kana): every table arrives, each one renamed is named in the report, and the
+// server itself confirms the collision.
+TEST_F(SchemaEndToEnd, TablesOneToTheCollationAllArriveAndTheRenamedAreNamed) {
+  struct Pair {
+    std::string first, second;
+  };
+  const std::vector<Pair> pairs = {
+      {"Über", "über"}, {"ΣΟΦΟΣ", "σοφος"}, {"Жук", "жук"}, {"Ｋａｎａ", "kana"}, {"カナ", "かな"}};
+  std::vector<std::string> statements, tables;
+  int row = 0;
+  for (const Pair& p : pairs) {
+    for (const std::string& table : {p.first, p.second}) {
+      statements.push_back("CREATE TABLE " + Backticked(table) + " (id INT PRIMARY KEY)");
+      statements.push_back("INSERT INTO " + Backticked(table) + " VALUES (" + std::to_string(++row) + ")");
+      tables.push_back(table);
+    }
+  }
+  Source(statements);
+  ASSERT_EQ(Convert(tables).outcome, RunOutcome::Completed) << window.messages.back();
+
+  row = 0;
+  for (const Pair& p : pairs) {
+    // The first keeps its name; the second, which SQL Server takes for it, is numbered.
+    EXPECT_EQ(Target("SELECT id FROM " + Bracketed(p.first)), (std::vector<OdbcRow>{{std::to_string(++row)}}));
+    EXPECT_EQ(Target("SELECT id FROM " + Bracketed(p.second + "_2")),
+              (std::vector<OdbcRow>{{std::to_string(++row)}}));
+    // The server itself refuses the second name as it stands.
+    EXPECT_EQ(OnTarget("CREATE TABLE " + Bracketed(p.second) + " (x INT)"), 2714) << p.second;
+    const std::string line = "\n- table " + p.second + " was created as " + p.second +
+                             "_2: SQL Server takes its name for that of table " + p.first;
+    EXPECT_THAT(window.messages.back(), HasSubstr(line));
+    ASSERT_EQ(window.keptReports.size(), 1u);
+    EXPECT_THAT(window.keptReports[0].text, HasSubstr(line));
+  }
+  EXPECT_EQ(Target("SELECT COUNT(*) FROM sys.tables"), (std::vector<OdbcRow>{{"10"}}));
+}
+
+TEST_F(SchemaEndToEnd, KeysAndIndexesOneToTheCollationAllArriveAndAreNamed) {
+  Source({"CREATE TABLE straße (id INT PRIMARY KEY, a INT NOT NULL, b INT, "
+          "UNIQUE KEY ärzte (a), KEY ｉｘ (b), KEY ix (b, a))",
+          "CREATE TABLE gasse (id INT PRIMARY KEY, a INT NOT NULL, UNIQUE KEY ÄRZTE (a))",
+          "INSERT INTO straße VALUES (1, 1, 1)", "INSERT INTO gasse VALUES (1, 1)"});
+  ASSERT_EQ(Convert({"gasse", "straße"}).outcome, RunOutcome::Completed) << window.messages.back();
+  const auto names = [&](const std::string& table) {
+    return Target("SELECT name FROM sys.indexes WHERE object_id = OBJECT_ID(" + Quoted(table) +
+                  ") AND is_primary_key = 0 AND index_id <> 0 ORDER BY name");
+  };
+  EXPECT_EQ(names("gasse"), (std::vector<OdbcRow>{{"ÄRZTE"}}));
+  // In the collation's order: ｉｘ is ix to it.
+  EXPECT_EQ(names("straße"), (std::vector<OdbcRow>{{"ｉｘ"}, {"ix_2"}, {"straße_ärzte"}}));
+  EXPECT_THAT(window.messages.back(),
+              HasSubstr("\n- key ärzte of table straße was created as straße_ärzte: SQL Server "
+                        "takes its name for that of constraint ÄRZTE of table gasse"));
+  EXPECT_THAT(window.keptReports.at(0).text,
+              HasSubstr("\n- index ix of table straße was created as ix_2: SQL Server takes its "
+                        "name for that of the key or index ｉｘ of that table"));
+}
+
 }  // namespace
 }  // namespace morvane

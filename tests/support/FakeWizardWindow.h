@@ -29,6 +29,12 @@ class FakeWizardWindow : public ConversionWindow {
   int waitCursors = 0;
   std::string status;
   std::vector<std::string> messages;
+  // The reports kept (file name and text), and the report path each box offered ("" for none).
+  struct KeptReport {
+    std::string fileName, text;
+  };
+  std::vector<KeptReport> keptReports;
+  std::vector<std::string> offeredReports;
 
   void LockSelectionPage() override {
     locked = true;
@@ -69,6 +75,14 @@ class FakeWizardWindow : public ConversionWindow {
     Log((buttons == MessageButtons::YesNo ? "ask: " : "message: ") + text);
     if (onMessage) onMessage(text);
     return buttons == MessageButtons::YesNo ? overwriteAnswer : MessageAnswer::Ok;
+  }
+  std::string KeepReport(const std::string& fileName, const std::string& text) override {
+    keptReports.push_back({fileName, text});
+    return "/reports/" + fileName;
+  }
+  void ShowReportMessage(const std::string& text, const std::string& reportPath) override {
+    offeredReports.push_back(reportPath);
+    ShowMessage(text, MessageButtons::Ok);
   }
 
  private:

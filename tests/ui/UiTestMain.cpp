@@ -4,9 +4,12 @@
 //
 // No test may start the machine's own desktop handler (a browser, a mail program): a fake
 // xdg-open stands first on PATH for the whole run, and a test during which it was called
-// without a handler of the test's own fails.
+// without a handler of the test's own fails. Nor may a run's report file land in the user's
+// own data folder: XDG_DATA_HOME is a folder of the test run's, removed at its end.
 
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -64,6 +67,11 @@ int main(int argc, char** argv) {
   delete wxLog::SetActiveTarget(new wxLogStderr);
   wxInitAllImageHandlers();
   int result = 0;
+  char dataHome[] = "/tmp/morvane-data-XXXXXX";
+  if (mkdtemp(dataHome) == nullptr || setenv("XDG_DATA_HOME", dataHome, 1) != 0) {
+    std::fprintf(stderr, "No data folder for the window tests.\n");
+    return 1;
+  }
   {
     const morvane::test::FakeDesktopHandler guard;
     auto* stray = new StrayDesktopCalls(guard);
@@ -76,5 +84,7 @@ int main(int argc, char** argv) {
     delete testing::UnitTest::GetInstance()->listeners().Release(stray);
   }
   wxEntryCleanup();
+  std::error_code ignored;
+  std::filesystem::remove_all(dataHome, ignored);
   return result;
 }

@@ -4,6 +4,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -613,7 +617,44 @@ TEST_F(Wizard, EscDuringARunEndsTheModalLoopAsInTheProgram) {
   EXPECT_EQ(desktop.WaitForCalls(1), std::vector<std::string>{kProductWebPage});
 }
 
+// A data folder of the test's own (XDG_DATA_HOME) for the run's report files, and what they hold.
+class ReportFolder {
+ public:
+  ReportFolder() {
+    char pattern[] = "/tmp/morvane-reports-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) ADD_FAILURE() << "no temporary folder";
+    m_dir = pattern;
+    if (const char* old = std::getenv("XDG_DATA_HOME")) m_old = old;
+    setenv("XDG_DATA_HOME", pattern, 1);
+  }
+  ~ReportFolder() {
+    setenv("XDG_DATA_HOME", m_old.c_str(), 1);
+    std::error_code ignored;
+    std::filesystem::remove_all(m_dir, ignored);
+  }
+  ReportFolder(const ReportFolder&) = delete;
+  ReportFolder& operator=(const ReportFolder&) = delete;
+
+  // The files written into $XDG_DATA_HOME/morvane/reports.
+  std::vector<std::filesystem::path> Files() const {
+    std::vector<std::filesystem::path> files;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(m_dir / "morvane" / "reports", error))
+      files.push_back(entry.path());
+    return files;
+  }
+  static std::string Text(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+
+ private:
+  std::filesystem::path m_dir;
+  std::string m_old;
+};
+
 TEST_F(Wizard, StopEndsTheRunAndGivesThePageBack) {
+  const ReportFolder folder;
   const std::string db = mariadb.CreateDatabase("stop");
   mariadb.Execute({"USE " + test::Backticked(db)});
   mariadb.Execute(ManyRows("numbers", kRunRows));
@@ -636,6 +677,61 @@ TEST_F(Wizard, StopEndsTheRunAndGivesThePageBack) {
   EXPECT_TRUE(Shown(kConvertButton));
   EXPECT_TRUE(Tables()->IsEnabled());
   EXPECT_TRUE(dialog->MySqlConnected());
+  // The report is kept also for a stopped run, saying so; with nothing adapted, the box is the
+  // plain OK box.
+  EXPECT_FALSE(boxes.Boxes().back().style & wxYES_NO);
+  const auto files = folder.Files();
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_THAT(ReportFolder::Text(files[0]), HasSubstr("The conversion was stopped by the user.\n"
+                                                      "Tables converted completely: 0 of 1 selected\n"
+                                                      "Table numbers was cut short.\n"));
+}
+
+TEST_F(Wizard, TheFinalBoxOpensTheWholeReportKeptInTheUsersDataFolder) {
+  const ReportFolder folder;
+  test::FakeDesktopHandler desktop;
+  const std::string db = mariadb.CreateDatabase("report");
+  mariadb.Execute({"USE " + test::Backticked(db), "CREATE TABLE `Über` (a INT)",
+                   "CREATE TABLE `über` (a INT)", "INSERT INTO `Über` VALUES (1)",
+                   "INSERT INTO `über` VALUES (2)"});
+  LogIn();
+  Choose(db);
+  // The first in the list keeps its name, the second is numbered.
+  const std::vector<std::string> tables = TableRows();
+  ASSERT_EQ(tables.size(), 2u);
+  const std::string renamed = "table " + tables[1] + " was created as " + tables[1] + "_2";
+  ClickSelectAll();
+  const std::string target = test::UniqueName("reportcopy");
+  Edit(1007)->ChangeValue(target);
+  test::MessageBoxes boxes;
+  boxes.Answer(wxID_OK);  // the count
+  boxes.Answer(wxID_NO);  // the final box's second button: "Open the full report"
+  Press(kConvertButton);
+  WaitForTheRun();
+
+  ASSERT_EQ(boxes.Boxes().size(), 2u) << testing::PrintToString(boxes.Messages());
+  const auto& last = boxes.Boxes().back();
+  EXPECT_THAT(last.message, HasSubstr("\n- " + renamed));
+  EXPECT_TRUE(last.style & wxYES_NO);
+  EXPECT_EQ(last.style & wxICON_MASK, wxICON_NONE);
+  const auto files = folder.Files();
+  ASSERT_EQ(files.size(), 1u);
+  const std::string name = files[0].filename().string();
+  EXPECT_THAT(name, testing::MatchesRegex(target + " [0-9-]{10} [0-9]{6} UTC\\.txt"));
+  EXPECT_EQ(std::filesystem::status(files[0]).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  const std::string text = ReportFolder::Text(files[0]);
+  EXPECT_THAT(text, HasSubstr("Target database: " + target + "\n"));
+  EXPECT_THAT(text, HasSubstr("The conversion completed.\nTables converted completely: 2 of 2"));
+  EXPECT_THAT(text, HasSubstr("\n- " + renamed + ": SQL Server takes its name for that of table " +
+                              tables[0]));
+  EXPECT_EQ(desktop.WaitForCalls(1), (std::vector<std::string>{files[0].string()}));
+
+  // The converted tables, read back: both arrived.
+  test::OdbcTestClient client(test::SqlServer(), target);
+  const std::string first = tables[0] == "Über" ? "1" : "2", second = first == "1" ? "2" : "1";
+  EXPECT_EQ(client.Query("SELECT a FROM [" + tables[0] + "]"), (std::vector<test::OdbcRow>{{first}}));
+  EXPECT_EQ(client.Query("SELECT a FROM [" + tables[1] + "_2]"), (std::vector<test::OdbcRow>{{second}}));
 }
 
 // Stop and Esc at random moments of a run, twenty times in a row: each time the window is back

@@ -120,8 +120,9 @@ TEST_F(RunSchema, TablesDifferingOnlyInCaseBothArrive) {
                   "REFERENCES [Users] ([id])"),
             0);
   EXPECT_THAT(window.messages.back(),
-              HasSubstr("\n- table users was created as users_2, since its name differs from "
-                        "another table's only in letter case"));
+              HasSubstr("\n- table users was created as users_2: SQL Server takes its name for "
+                        "that of table Users (the database compares names regardless of letter "
+                        "case, width and kana)"));
 }
 
 }  // namespace
