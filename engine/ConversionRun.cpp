@@ -425,7 +425,8 @@ bool ConvertWorker::Start(ConversionWindow& window, SourceDatabase& source,
   if (const auto& server = target.TargetServer.Get()) server->Resume();
   running_ = true;
   ConvertThread = std::thread(ConvertThreadProc, std::ref(*this),
-                              ConversionContext{window, source, target, pendingIndex, stop_, pause, pace});
+                              ConversionContext{window, source, target, pendingIndex, stop_,
+                                                pause, pace});
   return true;
 }
 

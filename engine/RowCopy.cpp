@@ -406,7 +406,8 @@ namespace {
 // it ends between rows at a stop, and the cancel of the source ends a wait inside a row.
 class RowPipe : public RowReader {
  public:
-  RowPipe(RowReader& rows, StopSignal& stop) : rows_(rows), stop_(stop), thread_([this] { Read(); }) {}
+  RowPipe(RowReader& rows, StopSignal& stop)
+      : rows_(rows), stop_(stop), thread_([this] { Read(); }) {}
   ~RowPipe() override { Close(); }
   RowPipe(const RowPipe&) = delete;
   RowPipe& operator=(const RowPipe&) = delete;
@@ -437,8 +438,8 @@ class RowPipe : public RowReader {
     cells_.clear();
     for (std::size_t c = begin; c < current_->rowEnds[row_]; ++c) {
       const auto [offset, length] = current_->cells[c];
-      cells_.push_back(length == kNoValue ? Cell()
-                                          : Cell(std::string_view(current_->bytes).substr(offset, length)));
+      const std::string_view bytes(current_->bytes);
+      cells_.push_back(length == kNoValue ? Cell() : Cell(bytes.substr(offset, length)));
     }
     ++row_;
     return &cells_;
@@ -581,15 +582,15 @@ CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCo
   head += ") VALUES";
 
   std::string errorText;
-  const auto source_rows = source.ReadRows(table, errorText);
-  if (!source_rows) {
+  const auto sourceRows = source.ReadRows(table, errorText);
+  if (!sourceRows) {
     return end(CopyOutcome::SourceFailed,
                "The rows of table " + table + " could not be read from MySQL: " + errorText);
   }
   // Declared after the source's rows, so that its thread has ended before they are freed.
   std::optional<RowPipe> pipe;
-  if (full) pipe.emplace(*source_rows, stop);
-  RowReader& rows = full ? static_cast<RowReader&>(*pipe) : *source_rows;
+  if (full) pipe.emplace(*sourceRows, stop);
+  RowReader& rows = full ? static_cast<RowReader&>(*pipe) : *sourceRows;
 
   const std::string status = StatusText(table);
   auto lastStatus = std::chrono::steady_clock::now() - kStatusInterval;
@@ -658,7 +659,8 @@ CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCo
           endingReport = FormatTargetError(error);
           sent = false;
         } else {
-          for (std::size_t i = 0; i < batch.Rows() && sent; ++i) sent = sendRow(batch.RowStatement(i));
+          for (std::size_t i = 0; i < batch.Rows() && sent; ++i)
+            sent = sendRow(batch.RowStatement(i));
         }
       }
     }

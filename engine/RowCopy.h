@@ -1,5 +1,6 @@
 #pragma once
-// The row copy: every row of a MySQL table becomes one INSERT on the target database.
+// The row copy: every row of a MySQL table becomes one INSERT on the target database, or, at the
+// full pace, one row of a multi-row INSERT.
 
 #include <chrono>
 #include <cstddef>
@@ -56,7 +57,8 @@ struct CopyResult {
 // and the value is named in the report. After every row the copy pauses and writes the status
 // line. At the full pace there are no pauses, the rows travel in multi-row statements (see
 // InsertBatch), a refused statement is sent again row by row so that each refused row is
-// reported as above, and the status line changes at most ten times a second. `targetTable`, when not empty, is the table's name on the target (a renamed table).
+// reported as above, and the status line changes at most ten times a second. `targetTable`,
+// when not empty, is the table's name on the target (a renamed table).
 CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCopyWindow& window,
                          const std::string& table, const CopyOptions& options = {},
                          const std::string& targetTable = {});
