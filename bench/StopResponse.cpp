@@ -2,6 +2,7 @@
 // (the run ended, Convert shown again), for a 2 000 000-row table read over loopback and over a
 // link slowed to 1 MB/s by a relay. The real main window, driven as the window tests drive it.
 #include <wx/app.h>
+#include <wx/checkbox.h>
 #include <wx/listbox.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
@@ -26,12 +27,16 @@ namespace test = morvane::test;
 
 // One run stopped in the middle; the milliseconds from Stop to page two, or a negative number
 // when the run could not be stopped as planned.
-double StopOnce(const std::string& db, const std::string& mysqlServer, const std::string& link) {
+bool fullSpeed = false;  // --full-speed: the pace box ticked
+
+double StopOnce(const std::string& db, const std::string& mysqlServer, const std::string& sqlServer,
+                const std::string& link) {
   auto* dialog = new CMorvaneDlg;
   test::ShowAndSettle(*dialog);
   test::MessageBoxes boxes;
   test::PageOne logins = test::GoodLogins();
   logins.mysqlServer = mysqlServer;
+  if (!sqlServer.empty()) logins.sqlServerName = sqlServer;
   test::TypePageOne(*dialog, logins);
   test::Press(*dialog, morvane::ui::kNextButton);
   if (!test::ChooseDatabase(*dialog, db)) {
@@ -41,6 +46,7 @@ double StopOnce(const std::string& db, const std::string& mysqlServer, const std
   }
   dialog->ControlAs<wxListBox>(1015)->SetSelection(0);
   dialog->ControlAs<wxTextCtrl>(1007)->ChangeValue(wxString::FromUTF8(test::UniqueName("stopcopy")));
+  dialog->ControlAs<wxCheckBox>(morvane::ui::kFullSpeedCheck)->SetValue(fullSpeed);
 
   auto* status = dialog->ControlAs<wxStaticText>(1037);
   test::Press(*dialog, morvane::ui::kConvertButton);
@@ -73,17 +79,29 @@ int Measure(int rows) {
   const auto m = test::MariaDb();
   int failed = 0;
   for (const bool slowed : {false, true}) {
-    std::unique_ptr<test::StopRelay> relay;
-    std::string server = test::MariaDbAddress();
+    std::unique_ptr<test::StopRelay> relay, sqlRelay;
+    std::string server = test::MariaDbAddress(), sqlServer;
     if (slowed) {
       relay = std::make_unique<test::StopRelay>(m.host, m.port);
-      relay->LimitTo(1'000'000);
+      if (fullSpeed) {
+        // Both links 1 ms longer each way.
+        relay->DelayEachWay(std::chrono::milliseconds(1));
+        const auto s = test::SqlServer();
+        sqlRelay = std::make_unique<test::StopRelay>(s.host, s.port);
+        sqlRelay->DelayEachWay(std::chrono::milliseconds(1));
+        sqlServer = "127.0.0.1," + std::to_string(sqlRelay->Port());
+      } else {
+        relay->LimitTo(1'000'000);
+      }
       server = "127.0.0.1:" + std::to_string(relay->Port());
     }
-    const std::string link = slowed ? "link slowed to 1 MB/s" : "loopback";
-    const double ms = StopOnce(db, server, link);
+    const std::string link = !slowed    ? "loopback"
+                             : fullSpeed ? "links delayed by 1 ms each way"
+                                         : "link slowed to 1 MB/s";
+    const double ms = StopOnce(db, server, sqlServer, link);
     if (ms < 0) ++failed;
-    morvane::bench::ResultRow("7. Stop to page two back, " + std::to_string(rows) +
+    morvane::bench::ResultRow(std::string(fullSpeed ? "9. at full speed: " : "7. ") +
+                                  "Stop to page two back, " + std::to_string(rows) +
                                   "-row table over " + link,
                               ms < 0 ? std::string("did not stop") : morvane::bench::Fixed(ms, 1) + " ms",
                               "< 1000 ms", ms >= 0 && ms < 1000 ? "yes" : "no");
@@ -101,6 +119,7 @@ class StopApp : public wxApp {
     for (int i = 1; i + 1 < argc; ++i) {
       if (argv[i] == "--rows") rows = wxAtoi(argv[i + 1]);
     }
+    for (int i = 1; i < argc; ++i) fullSpeed = fullSpeed || argv[i] == "--full-speed";
     status = Measure(rows);
     return false;
   }

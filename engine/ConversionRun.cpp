@@ -226,11 +226,11 @@ class Run {
                           MessageButtons::Ok);
       return RunOutcome::TableFailed;
     }
-    if (!c_.stop.Pause(c_.pause)) return RunOutcome::Stopped;
+    if (!c_.stop.Pause(TablePause())) return RunOutcome::Stopped;
     window_.SetProgressRange(0, n);
     window_.SetProgressStep(1);
     pending.IndexStatements = plan.indexStatements;
-    if (!c_.stop.Pause(c_.pause)) return RunOutcome::Stopped;
+    if (!c_.stop.Pause(TablePause())) return RunOutcome::Stopped;
 
     if (c_.stop.Requested()) return RunOutcome::Stopped;
     try {
@@ -251,7 +251,7 @@ class Run {
 
     const CopyResult copied =
         CopyTableRows(c_.source, c_.target, window_, table, plan.Fields(), plan.Types(),
-                      {c_.pause, &c_.stop, nullptr, &report_}, plan.target);
+                      {c_.pause, &c_.stop, nullptr, &report_, c_.pace}, plan.target);
     summary_.rowsRefused += copied.rowsRefused;
     if (copied.rowsRefused > 0) ++summary_.tablesWithRefusedRows;
     report_.AddRowsRefused(table, copied.rowsRefused);
@@ -283,6 +283,11 @@ class Run {
       return false;
     }
     return true;
+  }
+
+  // The pause after a table's column list and key clause; none at the full pace.
+  std::chrono::milliseconds TablePause() const {
+    return c_.pace == Pace::Full ? std::chrono::milliseconds(0) : c_.pause;
   }
 
   // Sends a statement whose refusal leaves only what it creates out: the refusal goes into the
@@ -432,7 +437,7 @@ int ConvertThreadProc(ConvertWorker& worker, ConversionContext context) {
 
 bool ConvertWorker::Start(ConversionWindow& window, SourceDatabase& source,
                           TargetConnection& target, PendingIndex& pendingIndex,
-                          std::chrono::milliseconds pause) {
+                          std::chrono::milliseconds pause, Pace pace) {
   if (running_) return false;
   Join();  // the thread of the previous run has returned; collect it
   stop_.Reset();
@@ -440,7 +445,8 @@ bool ConvertWorker::Start(ConversionWindow& window, SourceDatabase& source,
   if (const auto& server = target.TargetServer.Get()) server->Resume();
   running_ = true;
   ConvertThread = std::thread(ConvertThreadProc, std::ref(*this),
-                              ConversionContext{window, source, target, pendingIndex, stop_, pause});
+                              ConversionContext{window, source, target, pendingIndex, stop_,
+                                                pause, pace});
   return true;
 }
 

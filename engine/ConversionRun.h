@@ -29,6 +29,7 @@ struct ConversionContext {
   PendingIndex& pendingIndex;
   StopSignal& stop;
   std::chrono::milliseconds pause{50};  // after each table's column list, key clause and row
+  Pace pace = Pace::Gentle;             // Full: none of these pauses, rows in many-row statements
 };
 
 enum class RunOutcome {
@@ -65,7 +66,8 @@ class ConvertWorker {
   // while a run is active.
   bool Start(ConversionWindow& window, SourceDatabase& source, TargetConnection& target,
              PendingIndex& pendingIndex,
-             std::chrono::milliseconds pause = std::chrono::milliseconds(50));
+             std::chrono::milliseconds pause = std::chrono::milliseconds(50),
+             Pace pace = Pace::Gentle);
 
   // True from Start until the run has returned.
   bool Running() const { return running_; }

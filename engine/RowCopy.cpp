@@ -1,5 +1,9 @@
 #include "engine/RowCopy.h"
 
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "engine/ColumnType.h"
@@ -320,6 +324,71 @@ std::string GetValueLiteral(const Cell& cell, std::string_view typeText, int mys
   return out;
 }
 
+LiteralKind KindOfLiteral(std::string_view literal) {
+  if (literal.substr(0, 4) == "NULL") return LiteralKind::Null;
+  if (literal.substr(0, 2) == "N'" || literal.substr(0, 5) == "CAST(") return LiteralKind::Text;
+  if (literal.substr(0, 2) == "0x") return LiteralKind::Binary;
+  if (literal.find_first_of("eE") != std::string_view::npos) return LiteralKind::Float;
+  if (literal.find('.') != std::string_view::npos) return LiteralKind::Decimal;
+  return LiteralKind::Integer;
+}
+
+bool KindsShareColumn(LiteralKind a, LiteralKind b, const ColumnLiteral& column) {
+  if (a == b) return true;
+  const bool integerAndDecimal = (a == LiteralKind::Integer && b == LiteralKind::Decimal) ||
+                                 (a == LiteralKind::Decimal && b == LiteralKind::Integer);
+  // int is DECIMAL(10, 0) beside a decimal; the column's check keeps every decimal literal
+  // within DECIMAL(p, s), so the common type has at most max(10 + s, p) digits.
+  return integerAndDecimal && column.form == LiteralForm::Decimal && column.scale + 10 <= 38;
+}
+
+InsertBatch::InsertBatch(std::string head, std::vector<ColumnLiteral> columns,
+                         std::size_t maxRows, std::size_t maxBytes)
+    : head_(std::move(head)),
+      columns_(std::move(columns)),
+      maxRows_(maxRows),
+      maxBytes_(maxBytes),
+      kinds_(columns_.size(), LiteralKind::Null) {}
+
+bool InsertBatch::TryAdd(std::string_view literals, const std::vector<LiteralKind>& kinds) {
+  if (!Empty()) {
+    // "(" + the literals with their last "," as ")" + "," for the next row or the final ";".
+    if (Rows() >= maxRows_ || head_.size() + rows_.size() + literals.size() + 2 > maxBytes_)
+      return false;
+    for (std::size_t j = 0; j < kinds_.size() && j < kinds.size(); ++j) {
+      if (kinds[j] != LiteralKind::Null && kinds_[j] != LiteralKind::Null &&
+          !KindsShareColumn(kinds_[j], kinds[j], columns_[j]))
+        return false;
+    }
+  }
+  for (std::size_t j = 0; j < kinds_.size() && j < kinds.size(); ++j) {
+    if (kinds_[j] == LiteralKind::Null) kinds_[j] = kinds[j];
+  }
+  if (!literals.empty() && literals.back() == ',') literals.remove_suffix(1);
+  rows_ += '(';
+  rows_ += literals;
+  rows_ += "),";
+  ends_.push_back(rows_.size() - 1);
+  return true;
+}
+
+std::string InsertBatch::Statement() const {
+  std::string statement = head_ + rows_;
+  if (!statement.empty() && statement.back() == ',') statement.back() = ';';
+  return statement;
+}
+
+std::string InsertBatch::RowStatement(std::size_t i) const {
+  const std::size_t begin = i == 0 ? 0 : ends_[i - 1] + 1;
+  return head_ + rows_.substr(begin, ends_[i] - begin) + ";";
+}
+
+void InsertBatch::Clear() {
+  rows_.clear();
+  ends_.clear();
+  kinds_.assign(columns_.size(), LiteralKind::Null);
+}
+
 namespace {
 void NameRefusedValue(RunReport* report, const std::string& table, const std::string& column,
                       std::string_view value, LiteralForm form, const std::string& why,
@@ -334,6 +403,129 @@ void NameRefusedValue(RunReport* report, const std::string& table, const std::st
               table + ", column " + column + ": the value " + ShownValue(value, form) + " " + why +
                   "; its row was not copied");
 }
+}  // namespace
+
+namespace {
+
+// At the full pace the rows are read on a thread of their own while the statements go out. The
+// reader copies rows into chunks and hands them over through a short queue, so memory stays the
+// same at any table size. Until the pipe is closed only that thread uses the source connection;
+// it ends between rows at a stop, and the cancel of the source ends a wait inside a row.
+class RowPipe : public RowReader {
+ public:
+  RowPipe(RowReader& rows, StopSignal& stop)
+      : rows_(rows), stop_(stop), thread_([this] { Read(); }) {}
+  ~RowPipe() override { Close(); }
+  RowPipe(const RowPipe&) = delete;
+  RowPipe& operator=(const RowPipe&) = delete;
+
+  // Ends the reading thread and waits for it: afterwards the caller has the connection again.
+  void Close() {
+    {
+      std::lock_guard lock(mutex_);
+      closed_ = true;
+    }
+    changed_.notify_all();
+    if (thread_.joinable()) thread_.join();
+  }
+
+  const std::vector<Cell>* Next() override {
+    while (!current_ || row_ == current_->rowEnds.size()) {
+      current_.reset();
+      std::unique_lock lock(mutex_);
+      changed_.wait(lock, [this] { return !queue_.empty() || finished_ || closed_; });
+      if (queue_.empty()) return nullptr;
+      current_ = std::move(queue_.front());
+      queue_.pop_front();
+      row_ = 0;
+      lock.unlock();
+      changed_.notify_all();
+    }
+    const std::size_t begin = row_ == 0 ? 0 : current_->rowEnds[row_ - 1];
+    cells_.clear();
+    for (std::size_t c = begin; c < current_->rowEnds[row_]; ++c) {
+      const auto [offset, length] = current_->cells[c];
+      const std::string_view bytes(current_->bytes);
+      cells_.push_back(length == kNoValue ? Cell() : Cell(bytes.substr(offset, length)));
+    }
+    ++row_;
+    return &cells_;
+  }
+
+  std::optional<std::string> Error() const override {
+    std::lock_guard lock(mutex_);
+    return error_;
+  }
+
+ private:
+  static constexpr std::size_t kNoValue = static_cast<std::size_t>(-1);
+  static constexpr std::size_t kChunkRows = 256;
+  static constexpr std::size_t kChunkBytes = std::size_t{256} << 10;
+  static constexpr std::size_t kQueuedChunks = 4;
+
+  struct Chunk {
+    std::string bytes;
+    std::vector<std::pair<std::size_t, std::size_t>> cells;  // offset, length (kNoValue: NULL)
+    std::vector<std::size_t> rowEnds;                        // past each row's last cell
+  };
+
+  void Read() {
+    auto chunk = std::make_unique<Chunk>();
+    bool handedOver = true;
+    while (handedOver && !stop_.Requested()) {
+      const std::vector<Cell>* row = rows_.Next();
+      if (row == nullptr) break;
+      for (const Cell& cell : *row) {
+        if (!cell) {
+          chunk->cells.emplace_back(0, kNoValue);
+          continue;
+        }
+        chunk->cells.emplace_back(chunk->bytes.size(), cell->size());
+        chunk->bytes += *cell;
+      }
+      chunk->rowEnds.push_back(chunk->cells.size());
+      if (chunk->rowEnds.size() >= kChunkRows || chunk->bytes.size() >= kChunkBytes) {
+        handedOver = HandOver(std::move(chunk));
+        chunk = std::make_unique<Chunk>();
+      }
+    }
+    if (handedOver && !chunk->rowEnds.empty()) HandOver(std::move(chunk));
+    auto error = rows_.Error();
+    {
+      std::lock_guard lock(mutex_);
+      error_ = std::move(error);
+      finished_ = true;
+    }
+    changed_.notify_all();
+  }
+
+  // Waits for room in the queue; false when the pipe was closed meanwhile.
+  bool HandOver(std::unique_ptr<Chunk> chunk) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return queue_.size() < kQueuedChunks || closed_; });
+    if (closed_) return false;
+    queue_.push_back(std::move(chunk));
+    lock.unlock();
+    changed_.notify_all();
+    return true;
+  }
+
+  RowReader& rows_;
+  StopSignal& stop_;
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::unique_ptr<Chunk>> queue_;
+  bool closed_ = false, finished_ = false;
+  std::optional<std::string> error_;
+  std::unique_ptr<Chunk> current_;  // the writer's chunk
+  std::size_t row_ = 0;
+  std::vector<Cell> cells_;
+  std::thread thread_;  // last: it starts once everything it uses exists
+};
+
+// The status line at the full pace: at most ten changes a second, however fast rows go.
+constexpr std::chrono::milliseconds kStatusInterval{100};
+
 }  // namespace
 
 CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCopyWindow& window,
@@ -359,6 +551,8 @@ CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCo
   CopyResult result;
   StopSignal neverStopped;
   StopSignal& stop = options.stop != nullptr ? *options.stop : neverStopped;
+  const bool full = options.pace == Pace::Full;
+  const std::chrono::milliseconds pause = full ? std::chrono::milliseconds(0) : options.pause;
   auto execute = [&](const std::string& statement) {
     target.TargetDatabase->ExecuteWithResults(statement, static_cast<std::int32_t>(statement.size()));
   };
@@ -396,30 +590,110 @@ CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCo
   }
   std::vector<ColumnLiteral> forms;
   bool hasIdentity = false;
-  std::string prefix = "INSERT INTO " + Bracketed(into) + " (";
+  std::string head = "INSERT INTO " + Bracketed(into) + " (";
   for (std::size_t j = 0; j < fields->size(); ++j) {
     const FieldRecord& f = (*fields)[j];
     const std::string& type = types[j];
     forms.push_back(ColumnLiteralOf(type, f.type));
     forms.back().keepsNotNull = f.Has(mysql_flag::PriKey);
     hasIdentity = hasIdentity || f.Has(mysql_flag::AutoIncrement);
-    if (&f != &fields->front()) prefix += ", ";
-    prefix += Bracketed(f.org_name);
+    if (&f != &fields->front()) head += ", ";
+    head += Bracketed(f.org_name);
   }
-  prefix += ") VALUES(";
+  head += ") VALUES";
 
   std::string errorText;
-  const auto rows = source.ReadRows(table, *fields, errorText);
-  if (!rows) {
+  const auto sourceRows = source.ReadRows(table, *fields, errorText);
+  if (!sourceRows) {
     return end(CopyOutcome::SourceFailed,
                "The rows of table " + table + " could not be read from MySQL: " + errorText);
   }
+  // Declared after the source's rows, so that its thread has ended before they are freed.
+  std::optional<RowPipe> pipe;
+  if (full) pipe.emplace(*sourceRows, stop);
+  RowReader& rows = full ? static_cast<RowReader&>(*pipe) : *sourceRows;
 
   const std::string status = StatusText(table);
-  std::string statement;
+  auto lastStatus = std::chrono::steady_clock::now() - kStatusInterval;
+  auto writeStatus = [&] {
+    const auto now = std::chrono::steady_clock::now();
+    if (full && now - lastStatus < kStatusInterval) return;
+    lastStatus = now;
+    window.SetStatusText(status);
+  };
+
+  // Sends one row's statement as the gentle pace always has: a refusal shows its box and counts
+  // the row. False when the copy must end (`ending` then says how).
+  std::optional<CopyOutcome> ending;
+  std::string endingReport;
+  auto sendRow = [&](const std::string& statement) {
+    if (stop.Requested()) {
+      ending = CopyOutcome::Stopped;
+      return false;
+    }
+    try {
+      execute(statement);
+      ++result.rowsCopied;
+    } catch (const TargetError& error) {
+      if (stop.Requested()) {  // cancelled, not refused
+        ending = CopyOutcome::Stopped;
+        return false;
+      }
+      ++result.rowsRefused;
+      if (error.ConnectionLost()) {
+        identityIsOn = false;  // nothing more goes over a broken connection
+        ending = CopyOutcome::TargetFailed;
+        endingReport = FormatTargetError(error);
+        return false;
+      }
+      // The box offers to stop the run: a table whose every row is refused would otherwise
+      // hold the user in one box after another.
+      window.ShowMessage(FormatTargetError(error), MessageButtons::OkStop);
+    }
+    return true;
+  };
+
+  // The rows gathered at the full pace go in one statement. SQL Server stores all of its rows or
+  // none: when it refuses, every row goes again on its own, so that each refused row is named
+  // in its own box and counted, and every other row arrives.
+  InsertBatch batch(head, forms, options.maxRowsPerStatement, options.maxStatementBytes);
+  auto sendBatch = [&] {
+    if (batch.Empty()) return true;
+    bool sent = true;
+    if (batch.Rows() == 1) {
+      sent = sendRow(batch.RowStatement(0));
+    } else if (stop.Requested()) {
+      ending = CopyOutcome::Stopped;
+      sent = false;
+    } else {
+      try {
+        execute(batch.Statement());
+        result.rowsCopied += batch.Rows();
+      } catch (const TargetError& error) {
+        if (stop.Requested()) {
+          ending = CopyOutcome::Stopped;
+          sent = false;
+        } else if (error.ConnectionLost()) {
+          result.rowsRefused += batch.Rows();
+          identityIsOn = false;
+          ending = CopyOutcome::TargetFailed;
+          endingReport = FormatTargetError(error);
+          sent = false;
+        } else {
+          for (std::size_t i = 0; i < batch.Rows() && sent; ++i)
+            sent = sendRow(batch.RowStatement(i));
+        }
+      }
+    }
+    batch.Clear();
+    return sent;
+  };
+
+  std::string literals;
+  std::vector<LiteralKind> kinds(forms.size());
   while (true) {
     if (stop.Requested()) return end(CopyOutcome::Stopped);
-    const std::vector<Cell>* row = rows->Next();
+    const std::vector<Cell>* row = rows.Next();
     if (row == nullptr) break;
     if (row->size() != forms.size()) {
       return end(CopyOutcome::SourceFailed,
@@ -435,45 +709,42 @@ CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCo
       }
     }
 
-    statement.assign(prefix);
+    literals.clear();
     std::optional<std::string> refusal;
     for (std::size_t j = 0; j < forms.size() && !refusal; ++j) {
-      refusal = AppendValueLiteral(statement, (*row)[j], forms[j]);
+      const std::size_t start = literals.size();
+      refusal = AppendValueLiteral(literals, (*row)[j], forms[j]);
       if (refusal) {
         ++result.rowsRefused;
         NameRefusedValue(options.report, table, (*fields)[j].org_name, *(*row)[j], forms[j].form,
                          *refusal, result.rowsRefused);
+      } else {
+        kinds[j] = KindOfLiteral(std::string_view(literals).substr(start));
       }
     }
     if (refusal) {
-      if (!stop.Pause(options.pause)) return end(CopyOutcome::Stopped);
-      window.SetStatusText(status);
+      if (!stop.Pause(pause)) return end(CopyOutcome::Stopped);
+      writeStatus();
       continue;
     }
-    statement.back() = ')';  // the last literal's ","
-    statement += ';';
 
-    if (stop.Requested()) return end(CopyOutcome::Stopped);
-    try {
-      execute(statement);
-      ++result.rowsCopied;
-    } catch (const TargetError& error) {
-      if (stop.Requested()) return end(CopyOutcome::Stopped);  // cancelled, not refused
-      ++result.rowsRefused;
-      if (error.ConnectionLost()) {
-        identityIsOn = false;  // nothing more goes over a broken connection
-        return end(CopyOutcome::TargetFailed, FormatTargetError(error));
+    if (full) {
+      if (!batch.TryAdd(literals, kinds)) {
+        if (!sendBatch()) return end(*ending, endingReport);
+        writeStatus();
+        batch.TryAdd(literals, kinds);
       }
-      // The box offers to stop the run: a table whose every row is refused would otherwise
-      // hold the user in one box after another.
-      window.ShowMessage(FormatTargetError(error), MessageButtons::OkStop);
+      continue;
     }
-
-    if (!stop.Pause(options.pause)) return end(CopyOutcome::Stopped);
-    window.SetStatusText(status);
+    batch.TryAdd(literals, kinds);
+    if (!sendBatch()) return end(*ending, endingReport);
+    if (!stop.Pause(pause)) return end(CopyOutcome::Stopped);
+    writeStatus();
   }
+  if (!sendBatch()) return end(*ending, endingReport);
+  if (full && result.rowsCopied + result.rowsRefused > 0) window.SetStatusText(status);
 
-  if (const auto error = rows->Error()) {
+  if (const auto error = rows.Error()) {
     return end(CopyOutcome::SourceFailed,
                "Reading the rows of table " + table + " from MySQL failed after " +
                    std::to_string(result.rowsCopied + result.rowsRefused) + " row(s): " + *error);

@@ -55,9 +55,11 @@ const char* const kSqlServerFailedMessage =
 constexpr int kPageOneControls[] = {1019, 1020, 1021, 1022, 1023, 1024, 1025, 1026,
                                     1009, 1010, 1000, 1001, 1002, 1003, 1004, 1005};
 // Page two's controls, in the order they are shown.
-constexpr int kPageTwoControls[] = {1007, 1011, 1015, 1017, 1027, 1028, 1029, 1030};
+constexpr int kPageTwoControls[] = {1007, 1011, 1015, 1017, 1027, 1028, 1029, 1030,
+                                    kFullSpeedCheck};
 // The controls a run disables, in this order.
-constexpr int kSelectionControls[] = {1007, 1011, 1015, 1017, 1027, 1028, 1029, 1030};
+constexpr int kSelectionControls[] = {1007, 1011, 1015, 1017, 1027, 1028, 1029, 1030,
+                                      kFullSpeedCheck};
 // The progress area, in the order it is shown or hidden.
 constexpr int kProgressArea[] = {kStatusLine, kProgressBar, kStopButton, kStopFrame};
 // The six edit boxes of page one, in the order they are emptied.
@@ -333,8 +335,12 @@ void CMorvaneDlg::KeepFocusInTheWindow(int preferred) {
 }
 
 void CMorvaneDlg::OnConvert(wxCommandEvent&) {
-  // Refused while a run works; the run locks page two as its first step.
-  m_convertWorker.Start(m_runWindow, m_source, m_target, m_pendingIndex);
+  // Refused while a run works; the run locks page two as its first step. The pace box keeps
+  // its state from run to run; unticked, the run pauses as it always has.
+  const auto* fullSpeed = ControlAs<wxCheckBox>(kFullSpeedCheck);
+  const Pace pace = fullSpeed != nullptr && fullSpeed->GetValue() ? Pace::Full : Pace::Gentle;
+  m_convertWorker.Start(m_runWindow, m_source, m_target, m_pendingIndex,
+                        std::chrono::milliseconds(50), pace);
 }
 
 wxString CMorvaneDlg::HelpFilePath() {

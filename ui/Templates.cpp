@@ -26,6 +26,9 @@ constexpr std::array kMainControls = {
     ControlTemplate{1011, K::ComboBox, kDropDownList | kSorted | kVScroll | kTabStop | kHidden, "",
                     26, 107, 121, 67, 0},
     ControlTemplate{1007, K::Edit, kEdit | kHidden, "", 26, 151, 121, 14, 0},
+    // The pace of the copy, in the left frame's free space below the target name.
+    ControlTemplate{kFullSpeedCheck, K::CheckBox, kTabStop | kHidden,
+                    "Copy at full speed (no pause between rows)", 26, 171, 155, 10, 0},
     ControlTemplate{1015, K::ListBox,
                     kSorted | kMultipleToggle | kNotify | kVScroll | kBorder | kNoIntegralHeight |
                         kTabStop | kHidden,

@@ -11,6 +11,8 @@ namespace morvane::ui {
 inline constexpr int kNoId = -1;
 // The OK command of a dialog (made as wxWidgets' wxID_OK).
 inline constexpr int kOkId = 1;
+// Page two's "Copy at full speed (no pause between rows)" box, after the template's last id.
+inline constexpr int kFullSpeedCheck = 1050;
 
 enum class ControlKind {
   Edit,

@@ -34,7 +34,7 @@ constexpr std::array kMainColours = {
     ControlColour{1023, kMainPaler, {}},  ControlColour{1025, kMainPaler, {}},
     ControlColour{1026, kMainPaler, {}},  ControlColour{1017, kMainPaler, {}},
     ControlColour{1030, kMainPaler, {}},  ControlColour{1037, kMainStatus, {}},
-    ControlColour{1048, kMainStatus, kRed},
+    ControlColour{1048, kMainStatus, kRed},   ControlColour{1050, kMainPaler, {}},
 };
 
 constexpr std::array kAboutColours = {

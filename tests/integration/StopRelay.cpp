@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "tests/integration/LoopbackSockets.h"
@@ -77,7 +78,7 @@ void StopRelay::FromClient(Pair& pair, const unsigned char* data, std::size_t si
     pair.packet.erase(pair.packet.begin(), pair.packet.begin() + static_cast<long>(length));
     if (type != kSqlBatch && type != kAttention) {
       // Login and everything else: on at once.
-      SendAll(pair.server, whole.data(), whole.size());
+      Pass(pair, true, whole.data(), whole.size());
       continue;
     }
     pair.message.insert(pair.message.end(), whole.begin(), whole.end());
@@ -91,7 +92,7 @@ void StopRelay::MessageFromClient(Pair& pair, std::vector<unsigned char> message
   if (type == kAttention) {
     if (held_ && !heldCancelled_) heldCancelled_ = true;  // the held batch is dropped
     lock.unlock();
-    SendAll(pair.server, message.data(), message.size());
+    Pass(pair, true, message.data(), message.size());
     return;
   }
   // The text of the batch: the bodies of its packets, without their headers.
@@ -114,7 +115,29 @@ void StopRelay::MessageFromClient(Pair& pair, std::vector<unsigned char> message
     }
   }
   lock.unlock();
-  SendAll(pair.server, message.data(), message.size());
+  Pass(pair, true, message.data(), message.size());
+}
+
+bool StopRelay::Pass(Pair& pair, bool toServer, const unsigned char* data, std::size_t size) {
+  const std::int64_t delay = delay_.load();
+  if (delay <= 0) return SendAll(toServer ? pair.server : pair.client, data, size);
+  (toServer ? pair.toServer : pair.toClient)
+      .push_back({std::chrono::steady_clock::now() + std::chrono::microseconds(delay),
+                  std::vector<unsigned char>(data, data + size)});
+  return true;
+}
+
+bool StopRelay::SendDue(Pair& pair, std::chrono::steady_clock::time_point now) {
+  for (const bool toServer : {true, false}) {
+    auto& queue = toServer ? pair.toServer : pair.toClient;
+    while (!queue.empty() && queue.front().due <= now) {
+      if (!SendAll(toServer ? pair.server : pair.client, queue.front().bytes.data(),
+                   queue.front().bytes.size()))
+        return false;
+      queue.pop_front();
+    }
+  }
+  return true;
 }
 
 void StopRelay::Run() {
@@ -132,12 +155,32 @@ void StopRelay::Run() {
     last = now;
     const bool serverMayPass = rate == 0 || allowance >= 1;
 
+    // What waits for its delay decides how long the poll may sleep.
+    std::optional<std::chrono::steady_clock::time_point> nextDue;
+    for (auto& pair : pairs_) {
+      if (!SendDue(pair, now)) {
+        CloseFd(pair.client);
+        CloseFd(pair.server);
+        continue;
+      }
+      for (const auto* queue : {&pair.toServer, &pair.toClient}) {
+        if (!queue->empty() && (!nextDue || queue->front().due < *nextDue)) nextDue = queue->front().due;
+      }
+    }
+    std::erase_if(pairs_, [](const Pair& pair) { return pair.client < 0; });
+
     std::vector<pollfd> polled{{ends_.wakeRead, POLLIN, 0}, {ends_.listener, POLLIN, 0}};
     for (auto& pair : pairs_) {
       polled.push_back({pair.client, POLLIN, 0});
       polled.push_back({pair.server, static_cast<short>(serverMayPass ? POLLIN : 0), 0});
     }
-    if (poll(polled.data(), polled.size(), rate > 0 ? 5 : -1) < 0) continue;
+    std::chrono::nanoseconds wait = rate > 0 ? std::chrono::milliseconds(5) : std::chrono::nanoseconds(-1);
+    if (nextDue) {
+      const auto untilDue = std::max(std::chrono::nanoseconds(0), *nextDue - now);
+      if (wait.count() < 0 || untilDue < wait) wait = untilDue;
+    }
+    timespec timeout{static_cast<time_t>(wait.count() / 1000000000), static_cast<long>(wait.count() % 1000000000)};
+    if (ppoll(polled.data(), polled.size(), wait.count() < 0 ? nullptr : &timeout, nullptr) < 0) continue;
     if (polled[0].revents != 0) {
       char drained[16];
       (void)!read(ends_.wakeRead, drained, sizeof drained);
@@ -169,7 +212,7 @@ void StopRelay::Run() {
           closed = true;
         } else if (tdsMode_) {
           FromClient(pair, buffer.data(), static_cast<std::size_t>(got));
-        } else if (!SendAll(pair.server, buffer.data(), static_cast<std::size_t>(got))) {
+        } else if (!Pass(pair, true, buffer.data(), static_cast<std::size_t>(got))) {
           closed = true;
         }
       }
@@ -182,7 +225,7 @@ void StopRelay::Run() {
         } else {
           if (rate > 0) allowance -= static_cast<double>(got);
           bytesToClient_ += static_cast<std::uint64_t>(got);
-          closed = !SendAll(pair.client, buffer.data(), static_cast<std::size_t>(got));
+          closed = !Pass(pair, false, buffer.data(), static_cast<std::size_t>(got));
         }
       }
       if (closed) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/Templates.h"
 #include "ui/WindowLook.h"
 
 namespace morvane::ui {
@@ -46,6 +47,7 @@ TEST(ControlColours, TableRowsAndUntintedControls) {
       {true, 1019, {240, 246, 251}, {}},  {true, 1029, {240, 246, 251}, {}},
       {true, 1009, {240, 246, 251}, {}},  {true, 1022, {238, 244, 249}, {}},
       {true, 1017, {238, 244, 249}, {}},  {true, 1030, {238, 244, 249}, {}},
+      {true, kFullSpeedCheck, {238, 244, 249}, {}},
       {true, 1037, {236, 242, 247}, {}},  {true, 1048, {236, 242, 247}, Rgb{255, 0, 0}},
       {false, 1031, {252, 252, 252}, {}}, {false, 1032, {248, 248, 248}, {}},
       {false, 1033, {244, 244, 244}, {}}, {false, 1034, {244, 244, 244}, {}},
@@ -59,7 +61,7 @@ TEST(ControlColours, TableRowsAndUntintedControls) {
     EXPECT_EQ(row->background, c.background) << c.id;
     EXPECT_EQ(row->text, c.text) << c.id;
   }
-  EXPECT_EQ(MainControlColours().size(), 17u);
+  EXPECT_EQ(MainControlColours().size(), 18u);
   EXPECT_EQ(AboutControlColours().size(), 6u);
   for (int untinted : {1003, 1004, 1005, 1000, 1001, 1002, 1007, 1011, 1015, 1013, 1049}) {
     EXPECT_EQ(FindControlColour(MainControlColours(), untinted), nullptr) << untinted;

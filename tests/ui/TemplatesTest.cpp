@@ -57,7 +57,7 @@ TEST(Templates, MainWindowClientIs627By492AndTheBannerSpansIt) {
 
 TEST(Templates, MainControlsAreInTabOrder) {
   const std::vector<int> expected = {1003, 1004, 1005, 1000, 1009, 1010, 1001, 1002, 1011, 1007,
-                                     1015, 1017, 1048, 1019, 1020, 1024, 1025, 1026, 1021, 1022,
+                                     kFullSpeedCheck, 1015, 1017, 1048, 1019, 1020, 1024, 1025, 1026, 1021, 1022,
                                      1023, 1029, 1013, 1030, 1027, 1028, 1037, kNoId, kNoId, 1049};
   EXPECT_EQ(Ids(MainTemplate(), false), expected);
 }
@@ -89,6 +89,8 @@ TEST(Templates, MainControlsHaveTheirTextsAndPlaces) {
       {1011, ControlKind::ComboBox, "", 26, 107, 121, 67},
       {1015, ControlKind::ListBox, "", 244, 85, 154, 86},
       {1017, ControlKind::CheckBox, "Select All Table", 244, 174, 65, 10},
+      {kFullSpeedCheck, ControlKind::CheckBox, "Copy at full speed (no pause between rows)", 26,
+       171, 155, 10},
       {1048, ControlKind::PushButton, "Stop", 377, 225, 30, 14},
       {1019, ControlKind::GroupBox, "MS SQL", 234, 72, 176, 116},
       {1020, ControlKind::GroupBox, "MySQL", 9, 72, 176, 116},

@@ -255,7 +255,8 @@ TEST(MainWindowTints, EveryControlOfTheTableShowsItsColour) {
                  1024, 1025, 1026}) {
     dialog->Control(id)->Hide();
   }
-  for (int id : {1007, 1011, 1015, 1017, 1027, 1028, 1029, 1030, 1037, 1013, 1048, 1049}) {
+  for (int id : {1007, 1011, 1015, 1017, 1027, 1028, 1029, 1030, 1037, 1013, 1048, 1049,
+                 kFullSpeedCheck}) {
     dialog->Control(id)->Show();
   }
   const wxImage pageTwo = test::CaptureClient(*dialog);
