@@ -46,9 +46,9 @@ TEST(SourceAfterStop, AStopAfterMariaDbWentAwayEndsTheRunTruthfullyWithoutARecon
   ASSERT_NE(OpenMySqlConnection(mysql, m.host + ":" + std::to_string(m.port), m.user, m.password), 0);
   // Far more rows than the network buffers hold, so the run is still streaming at the stop.
   Exec(mysql, "CREATE DATABASE lost");
-  Exec(mysql, "CREATE TABLE lost.big (id INT PRIMARY KEY, pad VARCHAR(2000))");
-  Exec(mysql, "INSERT INTO lost.big SELECT seq, REPEAT('x', 2000) FROM seq_1_to_20000");
   ASSERT_TRUE(mysql.SelectDatabase("lost"));
+  Exec(mysql, "CREATE TABLE big (id INT PRIMARY KEY, pad VARCHAR(2000))");
+  Exec(mysql, "INSERT INTO big SELECT seq, REPEAT('x', 2000) FROM seq_1_to_20000");
   MySqlSourceDatabase source(mysql);
 
   TargetConnection target;
@@ -138,7 +138,7 @@ TEST(SourceReconnect, CancelDuringAReconnectToASilentHostDoesNotWaitForIt) {
   // The server is now one that accepts and never greets, with a bound far beyond the test.
   QuietHost quiet;
   MySqlConnectOptions slow;
-  slow.connectTimeoutSeconds = 600;
+  slow.connectTimeoutSeconds = 60;  // a Cancel that waited for the connect returns after it
   connection.Remember({"127.0.0.1:" + std::to_string(quiet.Port()), s.user, s.password, slow});
   connection.Cancel();
 
