@@ -80,7 +80,9 @@ ServerGreeting ReadServerGreeting(const MySqlServerAddress& address, unsigned ti
     greeting.failure = "The MySQL server sent no greeting.";
     return greeting;
   }
-  const std::size_t length = header[0] | (header[1] << 8) | (header[2] << 16);
+  const std::size_t length = static_cast<std::size_t>(header[0]) |
+                             (static_cast<std::size_t>(header[1]) << 8) |
+                             (static_cast<std::size_t>(header[2]) << 16);
   std::string payload(length, '\0');
   if (length == 0 || !ReadExactly(socket.fd, reinterpret_cast<unsigned char*>(payload.data()), length) ||
       payload[0] != 10) {

@@ -81,7 +81,9 @@ class FalseServer {
       Record(reinterpret_cast<char*>(header + got), static_cast<std::size_t>(n));
       got += static_cast<std::size_t>(n);
     }
-    std::size_t length = header[0] | (header[1] << 8) | (header[2] << 16);
+    const std::size_t length = static_cast<std::size_t>(header[0]) |
+                               (static_cast<std::size_t>(header[1]) << 8) |
+                               (static_cast<std::size_t>(header[2]) << 16);
     sequence = header[3];
     std::vector<char> body(length);
     got = 0;
