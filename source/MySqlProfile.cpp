@@ -84,32 +84,67 @@ std::vector<std::uint32_t> MemberUnits(std::string_view columnType) {
 }  // namespace
 
 bool MySqlSourceDatabase::BeginSnapshot(std::string& errorText) {
-  if (!connection_) {
-    errorText = "not connected";
+  MYSQL* handle = connection_ ? connection_.get() : nullptr;
+  if (handle == nullptr) {
+    errorText = connection_.NotConnectedText();
     return false;
   }
   // MySQL 8 keeps TABLES statistics (the AUTO_INCREMENT counter among them) for a day unless
   // told otherwise; MariaDB has no such variable and refuses the statement, which is harmless.
   static constexpr std::string_view fresh = "SET SESSION information_schema_stats_expiry = 0";
-  mysql_real_query(connection_.get(), fresh.data(), fresh.size());
+  mysql_real_query(handle, fresh.data(), fresh.size());
+  // One snapshot for every table only under REPEATABLE READ: under READ COMMITTED (a common
+  // server setting) each statement would read the latest data. For the next transaction only.
+  static constexpr std::string_view isolation =
+      "SET TRANSACTION ISOLATION LEVEL REPEATABLE READ";
   static constexpr std::string_view start =
       "START TRANSACTION WITH CONSISTENT SNAPSHOT, READ ONLY";
-  if (mysql_real_query(connection_.get(), start.data(), start.size()) != 0) {
-    errorText = mysql_error(connection_.get());
+  if (mysql_real_query(handle, isolation.data(), isolation.size()) != 0 ||
+      mysql_real_query(handle, start.data(), start.size()) != 0) {
+    errorText = mysql_error(handle);
     return false;
   }
   return true;
 }
 
 void MySqlSourceDatabase::EndSnapshot() {
-  if (!connection_) return;
+  // A connection closed by Cancel has ended its transaction: nothing to end, and nothing to
+  // open again for it.
+  MYSQL* handle = connection_.IfOpen();
+  if (handle == nullptr) return;
   static constexpr std::string_view commit = "COMMIT";
-  mysql_real_query(connection_.get(), commit.data(), commit.size());
+  mysql_real_query(handle, commit.data(), commit.size());
+}
+
+std::vector<SourceDatabase::TableEngine> MySqlSourceDatabase::TablesOutsideSnapshot(
+    const std::vector<std::string>& tables) {
+  std::vector<TableEngine> outside;
+  MYSQL* handle = connection_ ? connection_.get() : nullptr;
+  if (handle == nullptr || tables.empty()) return outside;
+  // Views have no engine; an engine the server does not list is taken to have no
+  // transactions.
+  static constexpr std::string_view query =
+      "SELECT t.TABLE_NAME, t.ENGINE FROM information_schema.TABLES t "
+      "LEFT JOIN information_schema.ENGINES e ON e.ENGINE = t.ENGINE "
+      "WHERE t.TABLE_SCHEMA = DATABASE() AND t.ENGINE IS NOT NULL "
+      "AND COALESCE(e.TRANSACTIONS, 'NO') <> 'YES' ORDER BY t.TABLE_NAME";
+  if (mysql_real_query(handle, query.data(), query.size()) != 0) return outside;
+  MySqlResult result(mysql_store_result(handle));
+  if (!result) return outside;
+  while (MYSQL_ROW row = mysql_fetch_row(result.get())) {
+    const unsigned long* lengths = mysql_fetch_lengths(result.get());
+    if (row[0] == nullptr || row[1] == nullptr) continue;
+    std::string name(row[0], lengths[0]);
+    if (std::find(tables.begin(), tables.end(), name) == tables.end()) continue;
+    outside.push_back({std::move(name), std::string(row[1], lengths[1])});
+  }
+  return outside;
 }
 
 std::optional<std::uint64_t> MySqlSourceDatabase::CountRows(const std::string& table) {
-  if (!connection_) return std::nullopt;
-  const auto row = FirstRow(connection_.get(), "SELECT COUNT(*) FROM " + Backticked(table));
+  MYSQL* handle = connection_ ? connection_.get() : nullptr;
+  if (handle == nullptr) return std::nullopt;
+  const auto row = FirstRow(handle, "SELECT COUNT(*) FROM " + Backticked(table));
   if (!row || row->empty() || !(*row)[0]) return std::nullopt;
   return Unsigned((*row)[0]);
 }
@@ -131,8 +166,8 @@ std::optional<ColumnProfile> MySqlSourceDatabase::ProfileColumn(const std::strin
   const ProfileQuery query = ProfileQueryOf(field);
   ColumnProfile profile;
   if (query == ProfileQuery::NoQuery) return profile;
-  if (!connection_) return std::nullopt;
-  MYSQL* handle = connection_.get();
+  MYSQL* handle = connection_ ? connection_.get() : nullptr;
+  if (handle == nullptr) return std::nullopt;
   const std::string c = Backticked(field.org_name);
   const std::string from = " FROM " + Backticked(table);
   switch (query) {

@@ -75,7 +75,7 @@ bool ReadColumns(MYSQL* handle, const std::string& where, TableSchema& schema) {
   const auto rows = QueryRows(
       handle,
       "SELECT COLUMN_NAME, COLUMN_DEFAULT, IS_NULLABLE, COLLATION_NAME, EXTRA, "
-      "GENERATION_EXPRESSION, CHARACTER_SET_NAME, CHARACTER_MAXIMUM_LENGTH "
+      "GENERATION_EXPRESSION, CHARACTER_SET_NAME, CHARACTER_MAXIMUM_LENGTH, DATA_TYPE "
       "FROM information_schema.COLUMNS" + where +
           " ORDER BY ORDINAL_POSITION");
   if (!rows) return false;
@@ -83,7 +83,8 @@ bool ReadColumns(MYSQL* handle, const std::string& where, TableSchema& schema) {
     ColumnInfo column;
     column.name = Text(row[0]);
     column.extra = Text(row[4]);
-    const ColumnDefault parsed = ParseColumnDefault(row[1], column.extra, mariaDb);
+    const ColumnDefault parsed =
+        DecodedBinaryDefault(ParseColumnDefault(row[1], column.extra, mariaDb), Text(row[8]), mariaDb);
     column.defaultKind = parsed.kind;
     column.defaultValue = parsed.value;
     column.nullable = Text(row[2]) == "YES";
@@ -140,8 +141,8 @@ std::vector<std::string> Names(MYSQL* handle, const std::string& statement) {
 }  // namespace
 
 std::optional<TableSchema> MySqlSourceDatabase::Schema(const std::string& table) {
-  if (!connection_) return std::nullopt;
-  MYSQL* handle = connection_.get();
+  MYSQL* handle = connection_ ? connection_.get() : nullptr;
+  if (handle == nullptr) return std::nullopt;
   const std::string where =
       " WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = " + Literal(handle, table);
   TableSchema schema;

@@ -1,5 +1,6 @@
 #include "source/MySqlSource.h"
 
+#include <errmsg.h>
 #include <mysql.h>
 
 #include <array>
@@ -63,6 +64,32 @@ class MySqlRowReader : public RowReader {
 
 }  // namespace
 
+std::string CharacterSetRefusal(const SessionCharacterSets& session,
+                                const std::string& setNamesError) {
+  static const std::string tail =
+      " Texts would not arrive as stored (emoji and other letters would become '?'), so the "
+      "connection is not used.";
+  if (!setNamesError.empty()) {
+    return "The MySQL server refused the character set utf8mb4 (SET NAMES utf8mb4: " +
+           setNamesError + ")." + tail;
+  }
+  std::string kept;
+  const std::pair<const char*, const std::string*> sides[] = {
+      {"character_set_client", &session.client},
+      {"character_set_connection", &session.connection},
+      {"character_set_results", &session.results}};
+  for (const auto& [name, value] : sides) {
+    if (*value == "utf8mb4") continue;
+    if (!kept.empty()) kept += ", ";
+    kept += std::string(name) + " " + (value->empty() ? "unknown" : *value);
+  }
+  if (kept.empty()) return "";
+  return "The MySQL server keeps the session in another character set than utf8mb4 after "
+         "SET NAMES utf8mb4 (" + kept + ")." + tail;
+}
+
+std::string FloatAsDouble(const std::string& quotedColumn) { return "(" + quotedColumn + " * 1e0)"; }
+
 std::string Backticked(const std::string& name) {
   std::string quoted = "`";
   for (char c : name) {
@@ -76,11 +103,14 @@ void MySqlHandle::Close::operator()(st_mysql* handle) const { mysql_close(handle
 
 namespace {
 
-// Connects a fresh record as `opened` says; nullptr when that fails (the record keeps the
-// error).
-MYSQL* Connect(MYSQL* handle, const MySqlHandle::Opened& opened) {
+// Connects a fresh record as `opened` says. "" on success, otherwise why not, in words for the
+// user. With `pinned`, the certificate fingerprint of the first connection, TLS with that
+// certificate is required; `fingerprint` is set to the one the connection uses ("" without
+// TLS).
+std::string Connect(MYSQL* handle, const MySqlHandle::Opened& opened, const std::string& pinned,
+                    std::string& fingerprint) {
   const auto address = ParseMySqlServer(opened.host);
-  if (!address) return nullptr;
+  if (!address) return "The MySQL server address " + opened.host + " cannot be read.";
   // Every text arrives as the server holds it, whatever the library's build default.
   mysql_options(handle, MYSQL_SET_CHARSET_NAME, "utf8mb4");
   // A port typed with the host means that port, over TCP: Connector/C would otherwise take
@@ -94,54 +124,144 @@ MYSQL* Connect(MYSQL* handle, const MySqlHandle::Opened& opened) {
   // work); a run that must end early cancels them instead.
   const unsigned timeout = opened.options.connectTimeoutSeconds;
   mysql_options(handle, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
-  // TLS whenever the server offers it over TCP; the local socket stays as it is.
-  PreferTls(handle, *address);
+  // Over TCP, whether the server offers TLS decides what the login may send: learnt from its
+  // greeting before any password goes, and for a connection opened again, the first one's.
+  fingerprint = pinned;
+  if (fingerprint.empty() && !UsesLocalSocket(*address)) {
+    const ServerGreeting greeting = ReadServerGreeting(*address, timeout);
+    if (!greeting.failure.empty()) return greeting.failure;
+    fingerprint = greeting.fingerprint;
+  }
   const char* hostName = address->host.c_str();
   const char* socket = address->socket.empty() ? nullptr : address->socket.c_str();
   if (socket != nullptr) hostName = "localhost";
-  if (mysql_real_connect(handle, hostName, opened.user.c_str(), opened.password.c_str(), "",
-                         address->port, socket, 0) == nullptr) {
-    return nullptr;
+  for (bool rsaAllowed = false;;) {
+    ProtectConnection(handle, *address, fingerprint, rsaAllowed);
+    if (mysql_real_connect(handle, hostName, opened.user.c_str(), opened.password.c_str(), "",
+                           address->port, socket, 0) != nullptr) {
+      break;
+    }
+    // The RSA exchange was refused before the password left; with a key the user gave (read
+    // from the option files at this attempt) it may go encrypted with that key.
+    if (fingerprint.empty() && !rsaAllowed && mysql_errno(handle) == CR_PLUGIN_NOT_ALLOWED &&
+        ServerPublicKeyGiven(handle)) {
+      rsaAllowed = true;
+      continue;
+    }
+    return ConnectRefusal(handle, !fingerprint.empty());
+  }
+  // The handshake's character set is not the last word: init_connect (run for every login
+  // without SUPER) or skip-character-set-client-handshake can set another one, and letters
+  // outside it would then arrive as '?'. SET NAMES through the library keeps its escaping in
+  // step; then the session must say utf8mb4 on every side.
+  if (mysql_set_character_set(handle, "utf8mb4") != 0) {
+    return CharacterSetRefusal({}, mysql_error(handle));
+  }
+  static constexpr std::string_view sets =
+      "SELECT @@character_set_client, @@character_set_connection, @@character_set_results";
+  SessionCharacterSets session;
+  if (mysql_real_query(handle, sets.data(), sets.size()) == 0) {
+    MySqlResult result(mysql_store_result(handle));
+    if (MYSQL_ROW row = result ? mysql_fetch_row(result.get()) : nullptr) {
+      const auto cell = [&](int i) { return row[i] != nullptr ? std::string(row[i]) : "NULL"; };
+      session = {cell(0), cell(1), cell(2)};
+    }
+  }
+  if (const std::string refusal = CharacterSetRefusal(session, ""); !refusal.empty()) {
+    return refusal;
   }
   // While a message box is open the rows of a streamed SELECT wait unread; the server must
   // keep waiting for as long as the user takes.
   const std::string keepWaiting =
       "SET SESSION net_write_timeout=" + std::to_string(opened.options.netWriteTimeoutSeconds);
   mysql_real_query(handle, keepWaiting.data(), keepWaiting.size());
-  return handle;
+  return "";
 }
 
 }  // namespace
 
 st_mysql* MySqlHandle::get() {
-  if (!cancelled_.load()) return handle_.get();
-  std::lock_guard lock(mutex_);
-  cancelled_ = false;
+  std::unique_lock lock(mutex_);
+  if (!cancelled_) return handle_.get();
+  // Closing the cancelled record ended whatever it was doing on the server.
   handle_.reset();
+  cancelled_ = false;
   if (!opened_) return nullptr;
-  handle_.reset(mysql_init(nullptr));
-  if (!handle_ || Connect(handle_.get(), *opened_) == nullptr) {
-    handle_.reset();
+  const Opened opened = *opened_;
+  const std::string database = database_;
+  const std::string pinned = tlsFingerprint_;
+  // The connect may take up to its time-out: Cancel must not wait for it, so it runs
+  // without the lock, and the new record is swapped in under it.
+  connecting_ = true;
+  lock.unlock();
+  std::unique_ptr<st_mysql, Close> fresh(mysql_init(nullptr));
+  std::string fingerprint;
+  std::string failure = fresh ? Connect(fresh.get(), opened, pinned, fingerprint) : "Out of memory.";
+  const bool databaseKept =
+      failure.empty() && (database.empty() || mysql_select_db(fresh.get(), database.c_str()) == 0);
+  lock.lock();
+  connecting_ = false;
+  if (cancelled_) {
+    // Cancel came while connecting: whoever asked has been told to give up. The record is
+    // closed outside the lock, and the next use connects again.
+    lock.unlock();
+    fresh.reset();
     return nullptr;
   }
-  if (!database_.empty() && mysql_select_db(handle_.get(), database_.c_str()) != 0) {
-    database_.clear();
+  connectFailure_ = failure;
+  if (!failure.empty()) {
+    cancelled_ = true;  // still to be opened again, by the next use that needs it
+    return nullptr;
   }
+  if (!databaseKept) database_.clear();
+  handle_ = std::move(fresh);
   return handle_.get();
+}
+
+st_mysql* MySqlHandle::IfOpen() {
+  std::lock_guard lock(mutex_);
+  return cancelled_ ? nullptr : handle_.get();
+}
+
+std::string MySqlHandle::ConnectFailure() const {
+  std::lock_guard lock(mutex_);
+  return connectFailure_;
 }
 
 void MySqlHandle::reset(st_mysql* handle) {
   std::lock_guard lock(mutex_);
   cancelled_ = false;
   database_.clear();
+  opened_.reset();  // a closed connection is not opened again
+  tlsFingerprint_.clear();
+  connectFailure_.clear();
   handle_.reset(handle);
+}
+
+std::string MySqlHandle::NotConnectedText() const {
+  const std::string failure = ConnectFailure();
+  return failure.empty() ? "not connected"
+                         : "the connection to MySQL could not be opened again: " + failure;
+}
+
+bool MySqlHandle::Connected(std::string failure) {
+  std::lock_guard lock(mutex_);
+  connectFailure_ = std::move(failure);
+  return connectFailure_.empty();
+}
+
+void MySqlHandle::PinTls(std::string fingerprint) {
+  std::lock_guard lock(mutex_);
+  tlsFingerprint_ = std::move(fingerprint);
 }
 
 void MySqlHandle::Cancel() {
   std::lock_guard lock(mutex_);
-  if (!handle_) return;
+  // A connection being opened again (no record yet) is cancelled as well: it is dropped when
+  // its connect returns.
+  if (!handle_ && !connecting_) return;
   cancelled_ = true;
-  mariadb_cancel(handle_.get());
+  if (handle_) mariadb_cancel(handle_.get());
 }
 
 void MySqlHandle::CloseIfCancelled() {
@@ -163,7 +283,12 @@ int OpenMySqlConnection(MySqlHandle& MySqlConnection, const std::string& host,
   MYSQL* handle = MySqlConnection.get();
   if (handle == nullptr) return 0;
   MySqlConnection.Remember({host, user, password, options});
-  return Connect(handle, {host, user, password, options}) != nullptr ? 1 : 0;
+  std::string fingerprint;
+  if (!MySqlConnection.Connected(Connect(handle, {host, user, password, options}, "", fingerprint)))
+    return 0;
+  // Opened again after Cancel, it must be the same server behind the same certificate.
+  MySqlConnection.PinTls(fingerprint);
+  return 1;
 }
 
 void CloseMySqlConnection(MySqlHandle& MySqlConnection) { MySqlConnection.reset(); }
@@ -180,7 +305,9 @@ bool IsSystemDatabase(const std::string& name) {
 
 void ListDatabases(MySqlHandle& MySqlConnection, ListingWindow& window) {
   if (!MySqlConnection) return;
-  ForEachName(mysql_list_dbs(MySqlConnection.get(), "%"), [&](const std::string& name) {
+  MYSQL* handle = MySqlConnection.get();
+  if (handle == nullptr) return;
+  ForEachName(mysql_list_dbs(handle, "%"), [&](const std::string& name) {
     if (!IsSystemDatabase(name)) window.AddDatabase(name);
   });
   if (window.DatabaseCount() > 0) {
@@ -195,7 +322,9 @@ void ListTables(MySqlHandle& MySqlConnection, ListingWindow& window, std::string
   // mysql_select_db takes the name as it is: no quoting, so every name works. A database the
   // server refuses lists nothing, rather than the tables of the previous one.
   if (!MySqlConnection.SelectDatabase(databaseName)) return;
-  ForEachName(mysql_list_tables(MySqlConnection.get(), "%"),
+  MYSQL* handle = MySqlConnection.get();
+  if (handle == nullptr) return;
+  ForEachName(mysql_list_tables(handle, "%"),
               [&](const std::string& name) { window.AddTable(name); });
 }
 
@@ -253,7 +382,7 @@ std::unique_ptr<RowReader> MySqlSourceDatabase::ReadRows(const std::string& tabl
                                                          std::string& errorText) {
   MYSQL* handle = connection_ ? connection_.get() : nullptr;
   if (handle == nullptr) {
-    errorText = "not connected";
+    errorText = connection_.NotConnectedText();
     return nullptr;
   }
   if (fields.empty()) {
@@ -265,7 +394,7 @@ std::unique_ptr<RowReader> MySqlSourceDatabase::ReadRows(const std::string& tabl
   for (const auto& f : fields) {
     if (&f != &fields.front()) select += ", ";
     const std::string name = Backticked(f.org_name);
-    select += f.type == mysql_type::Float ? "CAST(" + name + " AS DOUBLE)" : name;
+    select += f.type == mysql_type::Float ? FloatAsDouble(name) : name;
   }
   select += " FROM " + Backticked(table);
   if (mysql_real_query(handle, select.data(), select.size()) != 0) {

@@ -37,8 +37,13 @@ class MySqlHandle {
   MySqlHandle& operator=(const MySqlHandle&) = delete;
 
   // The connection record; after Cancel, a new one connected as before (nullptr when that
-  // fails). Only the thread that uses the connection calls it.
+  // fails, or when Cancel came while it connected). Only the thread that uses the connection
+  // calls it. The connect runs outside the lock that Cancel takes, so Cancel never waits for
+  // it.
   st_mysql* get();
+  // The connection record as it is, never opened again: nullptr after Cancel. For what a
+  // closed connection has already done (ending a snapshot: closing it ended the transaction).
+  st_mysql* IfOpen();
   st_mysql* get() const { return handle_.get(); }
   // Open, or cut short by Cancel and to be opened again on the next get().
   explicit operator bool() const { return handle_ != nullptr || (cancelled_ && opened_); }
@@ -63,6 +68,16 @@ class MySqlHandle {
     MySqlConnectOptions options;
   };
   void Remember(Opened opened) { opened_ = std::move(opened); }
+  // Why the latest connect (first or again) failed, in words for the user; "" after success.
+  std::string ConnectFailure() const;
+  // OpenMySqlConnection's end of a first connect: keeps `failure` ("" for success); true on
+  // success.
+  bool Connected(std::string failure);
+  // The SHA-1 fingerprint of the certificate of the first connection ("" without TLS): a
+  // connection opened again requires TLS with the same certificate.
+  void PinTls(std::string fingerprint);
+  // What a use that found no connection tells: why opening it again failed, when it did.
+  std::string NotConnectedText() const;
   const std::string& CurrentDatabase() const { return database_; }
   MySqlConnectOptions Options() const { return opened_ ? opened_->options : MySqlConnectOptions{}; }
 
@@ -70,11 +85,15 @@ class MySqlHandle {
   struct Close {
     void operator()(st_mysql* handle) const;
   };
-  std::mutex mutex_;  // between Cancel and replacing the record
+  mutable std::mutex mutex_;  // between Cancel and replacing the record
   std::unique_ptr<st_mysql, Close> handle_;
   std::atomic<bool> cancelled_{false};
+  bool connecting_ = false;  // get() is opening the connection again, outside the lock
   std::optional<Opened> opened_;
   std::string database_;
+  std::string connectFailure_;
+  // What the first connection was protected with; a connection opened again must match it.
+  std::string tlsFingerprint_;
 };
 
 // Connects MySqlConnection anew to the server named by host ("host", "host:port",
@@ -86,6 +105,22 @@ int OpenMySqlConnection(MySqlHandle& MySqlConnection, const std::string& host,
                         const MySqlConnectOptions& options = {});
 
 void CloseMySqlConnection(MySqlHandle& MySqlConnection);
+
+// The session's character sets as the server reports them after SET NAMES.
+struct SessionCharacterSets {
+  std::string client, connection, results;
+};
+
+// "" when the session sends and reads utf8mb4 on every side; otherwise the message that
+// refuses the connection, naming what the server kept (or the library's error when SET NAMES
+// itself was refused).
+std::string CharacterSetRefusal(const SessionCharacterSets& session,
+                                const std::string& setNamesError);
+
+// A FLOAT column read as the DOUBLE that holds its stored value exactly, in a form every MySQL
+// and MariaDB server takes (CAST ... AS DOUBLE exists only in MariaDB and MySQL 8.0.17+):
+// multiplied by a DOUBLE one, which is exact and keeps the sign of -0.
+std::string FloatAsDouble(const std::string& quotedColumn);
 
 // `name` in backticks with inner backticks doubled: a MySQL identifier for any name.
 std::string Backticked(const std::string& name);
@@ -120,6 +155,8 @@ class MySqlSourceDatabase : public SourceDatabase {
   // START TRANSACTION WITH CONSISTENT SNAPSHOT, READ ONLY / COMMIT (source/MySqlProfile.cpp).
   bool BeginSnapshot(std::string& errorText) override;
   void EndSnapshot() override;
+  // From information_schema: the engines that have no transactions (ENGINES.TRANSACTIONS).
+  std::vector<TableEngine> TablesOutsideSnapshot(const std::vector<std::string>& tables) override;
   std::optional<ColumnProfile> ProfileColumn(const std::string& table,
                                              const FieldRecord& field) override;
   std::optional<std::uint64_t> CountRows(const std::string& table) override;

@@ -110,4 +110,28 @@ ColumnDefault ParseColumnDefault(const std::optional<std::string>& columnDefault
   return {DefaultKind::Literal, text};
 }
 
+ColumnDefault DecodedBinaryDefault(ColumnDefault parsed, const std::string& dataType,
+                                   bool mariaDbForm) {
+  const std::string type = AsciiLowerText(dataType);
+  if (mariaDbForm || parsed.kind != DefaultKind::Literal || (type != "binary" && type != "varbinary"))
+    return parsed;
+  const std::string& text = parsed.value;
+  if (text.size() < 2 || text[0] != '0' || (text[1] != 'x' && text[1] != 'X') || text.size() % 2 != 0)
+    return parsed;
+  const auto nibble = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  std::string bytes;
+  for (std::size_t i = 2; i < text.size(); i += 2) {
+    const int high = nibble(text[i]), low = nibble(text[i + 1]);
+    if (high < 0 || low < 0) return parsed;
+    bytes += static_cast<char>(high * 16 + low);
+  }
+  parsed.value = std::move(bytes);
+  return parsed;
+}
+
 }  // namespace morvane

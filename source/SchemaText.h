@@ -20,4 +20,11 @@ struct ColumnDefault {
 ColumnDefault ParseColumnDefault(const std::optional<std::string>& columnDefault,
                                  const std::string& extra, bool mariaDbForm);
 
+// MySQL 8 writes the default of a BINARY or VARBINARY column as hex (0x616263 for 'abc', the
+// padding of BINARY(n) included); MariaDB writes it quoted, as text. For such a column on
+// MySQL, a literal in that form becomes the bytes it stands for; everything else is returned
+// as it came. dataType is information_schema.COLUMNS.DATA_TYPE.
+ColumnDefault DecodedBinaryDefault(ColumnDefault parsed, const std::string& dataType,
+                                   bool mariaDbForm);
+
 }  // namespace morvane

@@ -60,6 +60,15 @@ class SourceDatabase {
   virtual bool BeginSnapshot(std::string& errorText) = 0;
   virtual void EndSnapshot() = 0;
 
+  // Of the tables named, those whose storage engine takes no part in the snapshot (MyISAM,
+  // Aria, MEMORY, ...): each is read as it is when read, not as it was when the snapshot began.
+  struct TableEngine {
+    std::string table, engine;
+  };
+  virtual std::vector<TableEngine> TablesOutsideSnapshot(const std::vector<std::string>&) {
+    return {};
+  }
+
   // What the query that ProfileQueryOf(field) names tells about the column's stored values; an
   // empty profile for a column that needs none; nothing when the query fails.
   virtual std::optional<ColumnProfile> ProfileColumn(const std::string& table,

@@ -29,7 +29,7 @@ std::map<std::string, std::string> ReadSettings(const std::string& path) {
 
 }  // namespace
 
-PrivateServer::PrivateServer(std::string kind, const std::vector<std::string>& logins)
+PrivateServer::PrivateServer(std::string kind, const std::vector<std::string>& logins, bool tls)
     : kind_(std::move(kind)) {
   char templ[] = "/tmp/morvane-private-XXXXXX";
   if (mkdtemp(templ) == nullptr) throw std::runtime_error("mkdtemp failed");
@@ -40,6 +40,7 @@ PrivateServer::PrivateServer(std::string kind, const std::vector<std::string>& l
     return;
   }
   if (kind_ == "sqlserver") command += " '" + std::string(MORVANE_TDS_SERVER) + "'";
+  if (kind_ == "mariadb" && tls) command += " tls";
   Shell(command + " >/dev/null");
   settings_ = ReadSettings(dir_ + "/server.env");
 }

@@ -14,7 +14,9 @@ class PrivateServer {
  public:
   // kind: "mariadb" or "sqlserver"; a SQL Server test server may be given its logins
   // ("name:password", the first one in Settings()) instead of the fixture's own.
-  explicit PrivateServer(std::string kind, const std::vector<std::string>& logins = {});
+  // A MariaDB started with `tls` offers TLS with a certificate of its own, made at start.
+  explicit PrivateServer(std::string kind, const std::vector<std::string>& logins = {},
+                         bool tls = false);
   ~PrivateServer();
   PrivateServer(const PrivateServer&) = delete;
   PrivateServer& operator=(const PrivateServer&) = delete;

@@ -59,7 +59,7 @@ TEST(SourceConnection, ASilentHostFailsTheConnectWithinItsTimeOut) {
   EXPECT_EQ(OpenMySqlConnection(connection, "127.0.0.1:" + std::to_string(silent.Port()), "u",
                                 "p", options),
             0);
-  EXPECT_NE(mysql_errno(connection.get()), 0u);
+  EXPECT_NE(connection.ConnectFailure(), "");
 }
 
 TEST(SourceConnection, TheDefaultConnectTimeOutIsTheLoginsFifteenSeconds) {

@@ -8,7 +8,7 @@ add_dependencies(morvane_test_private_servers morvane-tds-server)
 morvane_warnings(morvane_test_private_servers)
 
 morvane_test(integration_faults
-  SOURCES FaultTest.cpp BadInputTest.cpp
+  SOURCES FaultTest.cpp BadInputTest.cpp SourceReconnectTest.cpp
   LIBS morvane_engine morvane_source morvane_target morvane_test_mariadb
        morvane_test_private_servers
   FIXTURES MariaDB SqlServer)

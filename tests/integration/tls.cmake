@@ -23,3 +23,14 @@ morvane_test(integration_source_tls_verify NO_MAIN
   SOURCES SourceTlsVerifyTest.cpp
   LIBS morvane_source morvane_test_support
   FIXTURES MariaDBTls MariaDB)
+
+# What a false MySQL server without TLS can get out of the login: not the password.
+morvane_test(integration_source_auth
+  SOURCES SourceAuthTest.cpp
+  LIBS morvane_source)
+
+# A connection opened again after Cancel: TLS and the first certificate, or no connection.
+morvane_test(integration_source_tls_reconnect
+  SOURCES SourceTlsReconnectTest.cpp
+  LIBS morvane_source morvane_test_mariadb morvane_test_private_servers
+  FIXTURES MariaDBTls MariaDB)

@@ -16,3 +16,6 @@ morvane_test(unit_conversion_run
   LIBS morvane_engine)
 morvane_test(unit_ui_thread
   SOURCES UiThreadTest.cpp)
+morvane_test(unit_source_text
+  SOURCES SourceTextTest.cpp
+  LIBS morvane_source)
