@@ -135,6 +135,15 @@ std::string CollationOf(const Typed& a, const Typed& b, const Scope& scope, cons
   return scope.collation;
 }
 
+// A CASE, COALESCE or ISNULL result with an explicit COLLATE in it: "Collation precedence" gives
+// no rule for the collation of such a result.
+void RefuseCollatedResult(const Expression& e, const char* function) {
+  if (e.kind == Expression::Kind::Collate) {
+    throw NotModelled(std::string("the collation of a ") + function + " result that has COLLATE");
+  }
+  for (const auto& a : e.arguments) RefuseCollatedResult(a, function);
+}
+
 // The days since 0001-01-01 and 100 ns units of any date and time value (a DATETIMEOFFSET's
 // local date and time, the parts DATEPART and CONVERT show).
 Date2Value ToDate2(const Typed& v, const Scope& scope) {
@@ -683,6 +692,7 @@ Typed CaseValue(const Expression& e, const Scope& scope) {
   if (e.hasElse) results.push_back(&e.arguments.back());
   std::optional<ColumnType> type;
   bool allNull = true;
+  for (const Expression* r : results) RefuseCollatedResult(*r, "CASE");
   for (const Expression* r : results) {
     if (r->kind == Expression::Kind::Literal && r->literal.kind == Literal::Kind::Null) continue;
     allNull = false;
@@ -1382,25 +1392,38 @@ Typed ConcatFn(Call& c) {
   bool unicode = false, max = false;
   std::size_t length = 0;
   std::string text;
+  // The collation of the result: the arguments' by "Collation precedence" (468 for a conflict).
+  std::optional<Typed> label;
   for (std::size_t i = 0; i < c.Count(); ++i) {
     const Typed& v = TextArg(c, i);
+    if (v.explicitCollation || v.columnCollation) {
+      if (label) label->type.collation = CollationOf(*label, v, c.scope, "concat");
+      label = label ? *label : v;
+      label->explicitCollation = label->explicitCollation || v.explicitCollation;
+      label->columnCollation = label->columnCollation || v.columnCollation;
+    }
     unicode = unicode || IsNCharacter(v.type.kind) || v.guid;
     max = max || IsLargeValue(v.type);
     length += static_cast<std::size_t>(v.type.length);
     if (!IsNull(v.value)) text += TextOf(v.value);
   }
   if (!unicode) text = ToCodePage1252Repertoire(text);
-  ColumnType t = TextType(unicode, std::min<std::size_t>(length, unicode ? 4000 : 8000), max, c.scope.collation);
+  ColumnType t = TextType(unicode, std::min<std::size_t>(length, unicode ? 4000 : 8000), max,
+                          label ? label->type.collation : c.scope.collation);
   if (!max) {
     std::u16string u = Utf8ToUtf16(text);
     if (u.size() > (unicode ? 4000u : 8000u)) u.resize(unicode ? 4000u : 8000u);
     text = Utf16ToUtf8(u);
   }
-  return {t, text};
+  Typed out{t, text};
+  out.explicitCollation = label && label->explicitCollation;
+  out.columnCollation = label && label->columnCollation && !out.explicitCollation;
+  return out;
 }
 
 // COALESCE: the first value that is not NULL, typed as the highest of all arguments.
 Typed CoalesceFn(Call& c) {
+  for (const auto& a : c.e.arguments) RefuseCollatedResult(a, "COALESCE");
   std::optional<ColumnType> type;
   bool typed = false;
   for (std::size_t i = 0; i < c.Count(); ++i) {
@@ -1421,6 +1444,7 @@ Typed CoalesceFn(Call& c) {
 
 // ISNULL: the first argument's type; the replacement converted to it (texts cut to its length).
 Typed IsNullFn(Call& c) {
+  for (const auto& a : c.e.arguments) RefuseCollatedResult(a, "ISNULL");
   const Typed& v = c.Arg(0);
   if (!IsNull(v.value)) return v;
   const Typed& r = c.Arg(1);
