@@ -142,8 +142,8 @@ KeyConstraint ColumnKey(const ColumnDefinition& d) {
   return k;
 }
 
-// The spelling of a collation this server knows; 448 for names SQL Server has no collation of
-// (this server knows four of SQL Server's collations and refuses the others as not modelled).
+}  // namespace
+
 std::string KnownCollation(const std::string& name) {
   if (auto rules = FindCollation(name)) return rules->name;
   const std::string upper = UpperAscii(name);
@@ -153,6 +153,8 @@ std::string KnownCollation(const std::string& name) {
   if (!plausible) throw SqlError(448, 16, "Invalid collation '" + name + "'.", ErrorScope::Batch);
   throw NotModelled("the collation " + name);
 }
+
+namespace {
 
 // Bytes a column takes in every row whatever its value (0 for the variable-length types).
 int FixedBytes(const ColumnType& t) {

@@ -54,7 +54,9 @@ bool IsText(Kind k) { return IsCharacter(k) || IsNCharacter(k); }
 bool IsNumber(Kind k) {
   return IsInteger(k) || k == Kind::Bit || k == Kind::Decimal || k == Kind::Float || k == Kind::Real;
 }
-bool IsDateKind(Kind k) { return k == Kind::DateTime || k == Kind::SmallDateTime || IsDate2(k); }
+bool IsDateKind(Kind k) {
+  return k == Kind::DateTime || k == Kind::SmallDateTime || IsDate2(k) || k == Kind::DateTimeOffset;
+}
 
 // The precision and scale a number has as a DECIMAL ("Precision, scale, and length").
 std::pair<int, int> DecimalShape(const ColumnType& t) {
@@ -116,6 +118,13 @@ ColumnType TextType(bool unicode, std::size_t length, bool max, const std::strin
 // The collation a comparison of two texts uses ("Collation precedence"): a column's over a
 // constant's; two different column collations are error 468.
 std::string CollationOf(const Typed& a, const Typed& b, const Scope& scope, const char* operation) {
+  // An explicit COLLATE wins over everything; two different explicit ones conflict.
+  if (a.explicitCollation && b.explicitCollation && a.type.collation != b.type.collation) {
+    throw Err(468, "Cannot resolve the collation conflict between \"" + a.type.collation + "\" and \"" +
+                       b.type.collation + "\" in the " + operation + " operation.");
+  }
+  if (a.explicitCollation) return a.type.collation;
+  if (b.explicitCollation) return b.type.collation;
   if (a.columnCollation && b.columnCollation && a.type.collation != b.type.collation &&
       !a.type.collation.empty() && !b.type.collation.empty()) {
     throw Err(468, "Cannot resolve the collation conflict between \"" + a.type.collation + "\" and \"" +
@@ -126,9 +135,20 @@ std::string CollationOf(const Typed& a, const Typed& b, const Scope& scope, cons
   return scope.collation;
 }
 
-// The days since 0001-01-01 and 100 ns units of any date and time value.
+// A CASE, COALESCE or ISNULL result with an explicit COLLATE in it: "Collation precedence" gives
+// no rule for the collation of such a result.
+void RefuseCollatedResult(const Expression& e, const char* function) {
+  if (e.kind == Expression::Kind::Collate) {
+    throw NotModelled(std::string("the collation of a ") + function + " result that has COLLATE");
+  }
+  for (const auto& a : e.arguments) RefuseCollatedResult(a, function);
+}
+
+// The days since 0001-01-01 and 100 ns units of any date and time value (a DATETIMEOFFSET's
+// local date and time, the parts DATEPART and CONVERT show).
 Date2Value ToDate2(const Typed& v, const Scope& scope) {
   if (auto* d = std::get_if<Date2Value>(&v.value)) return *d;
+  if (auto* o = std::get_if<DateTimeOffsetValue>(&v.value)) return LocalOf(*o);
   if (auto* dt = std::get_if<DateTimeValue>(&v.value)) {
     return {dt->days + kDaysTo1900, (static_cast<std::int64_t>(dt->ticks) * 100000 + 1) / 3};
   }
@@ -266,6 +286,17 @@ Typed Cast(const Typed& v, ColumnType to, std::optional<int> style, const Scope&
     }
     return textResult(TextOf(v.value));
   }
+  if (from == Kind::DateTimeOffset || to.kind == Kind::DateTimeOffset) {
+    // "CAST and CONVERT": from the date and time types to datetimeoffset only styles 0 and 1
+    // (others 9809); the styles of datetimeoffset's text are not modelled.
+    if (style && *style != 0) throw NotModelled("CONVERT styles with datetimeoffset");
+    if (from == Kind::DateTimeOffset && IsText(to.kind) && !to.max &&
+        Utf16Length(DateTimeOffsetText(v.type.scale, std::get<DateTimeOffsetValue>(v.value))) >
+            static_cast<std::size_t>(to.length)) {
+      throw NotModelled("a datetimeoffset converted to a text shorter than it");
+    }
+    return {to, ConvertTyped(v, to, scope.dates)};
+  }
   if (IsDateKind(from) && IsText(to.kind)) {
     std::string text = DateText(v, style.value_or(0), scope);
     if (!to.max && Utf16Length(text) > static_cast<std::size_t>(to.length)) {
@@ -363,7 +394,9 @@ Typed Arithmetic(const std::string& op, Typed a, Typed b, const Scope& scope) {
     std::size_t length = static_cast<std::size_t>(a.type.length + b.type.length);
     std::string collation = CollationOf(a, b, scope, "add");
     ColumnType t = TextType(unicode, std::min<std::size_t>(length, unicode ? 4000 : 8000), max, collation);
-    if (IsNull(a.value) || IsNull(b.value)) return Null(t);
+    Typed out = Null(t);
+    out.explicitCollation = a.explicitCollation || b.explicitCollation;
+    if (IsNull(a.value) || IsNull(b.value)) return out;
     std::string text = TextOf(a.value) + TextOf(b.value);
     if (!unicode) text = ToCodePage1252Repertoire(text);
     if (!max) {
@@ -371,7 +404,8 @@ Typed Arithmetic(const std::string& op, Typed a, Typed b, const Scope& scope) {
       if (units.size() > (unicode ? 4000u : 8000u)) units.resize(unicode ? 4000u : 8000u);
       text = Utf16ToUtf8(units);
     }
-    return {t, text};
+    out.value = text;
+    return out;
   }
   // A text with a number: the text converts to the number's type (higher precedence).
   if (IsText(ka) && IsNumber(kb)) {
@@ -501,11 +535,14 @@ int Compare(const Typed& a, const Typed& b, const Scope& scope, const char* oper
   const Typed& low = toA ? b : a;
   ColumnType target = high.type;
   if (high.guid) throw NotModelled("comparisons of uniqueidentifier with " + TypeName(low.type.kind));
-  if (IsDateKind(target.kind) && IsDate2(target.kind)) target.scale = 7;
+  if (IsDate2(target.kind) || target.kind == Kind::DateTimeOffset) target.scale = 7;
   if (target.kind == Kind::Decimal) target = Of(Kind::Decimal, 0, 38, target.scale);
   Value converted = ConvertTyped(low, target, scope.dates, Purpose::Compare);
   int c = 0;
-  if (IsDateKind(target.kind)) {
+  if (target.kind == Kind::DateTimeOffset) {
+    // By the instant: the other side converts to datetimeoffset (+00:00) first.
+    c = CompareValues(high.value, converted);
+  } else if (IsDateKind(target.kind)) {
     Date2Value x = ToDate2(high, scope), y = ToDate2({target, converted}, scope);
     c = x.days != y.days ? (x.days < y.days ? -1 : 1) : (x.time < y.time ? -1 : x.time > y.time ? 1 : 0);
   } else {
@@ -608,7 +645,8 @@ Typed TextOperand(const Typed& v, const Scope& scope) {
   const Kind k = v.type.kind;
   const int length = k == Kind::BigInt ? 20 : k == Kind::Int ? 11 : k == Kind::SmallInt ? 6
                      : k == Kind::TinyInt ? 3 : k == Kind::Bit ? 1 : k == Kind::Decimal ? v.type.precision + 2
-                                                                                         : 30;
+                     : k == Kind::DateTimeOffset ? 34
+                                                 : 30;
   return Cast(v, TextType(false, static_cast<std::size_t>(length), false, scope.collation), std::nullopt, scope);
 }
 
@@ -654,6 +692,7 @@ Typed CaseValue(const Expression& e, const Scope& scope) {
   if (e.hasElse) results.push_back(&e.arguments.back());
   std::optional<ColumnType> type;
   bool allNull = true;
+  for (const Expression* r : results) RefuseCollatedResult(*r, "CASE");
   for (const Expression* r : results) {
     if (r->kind == Expression::Kind::Literal && r->literal.kind == Literal::Kind::Null) continue;
     allNull = false;
@@ -754,7 +793,8 @@ ColumnType CommonType(const ColumnType& a, const ColumnType& b) {
     t.length = std::max(t.length, lowLength);
     if (IsNCharacter(t.kind) && t.length > 4000) t.max = true;
     if (t.max) t.length = 0;
-  } else if (IsDate2(t.kind) && IsDate2(low.kind)) {
+  } else if ((IsDate2(t.kind) || t.kind == Kind::DateTimeOffset) &&
+             (IsDate2(low.kind) || low.kind == Kind::DateTimeOffset)) {
     t.scale = std::max(t.scale, low.scale);
   }
   return t;
@@ -825,6 +865,11 @@ Literal LiteralOf(const Typed& v) {
   } else if (auto* b = std::get_if<Bytes>(&v.value)) {
     l.kind = Literal::Kind::Binary;
     l.bytes = *b;
+  } else if (auto* o = std::get_if<DateTimeOffsetValue>(&v.value)) {
+    // Its text with the offset: what a datetimeoffset constant of the batch is written as.
+    l.kind = Literal::Kind::String;
+    l.unicode = true;
+    l.text = DateTimeOffsetText(v.type.scale, *o);
   } else {
     l.kind = Literal::Kind::DateTime;
     l.dateTime2 = k != Kind::DateTime && k != Kind::SmallDateTime;
@@ -853,6 +898,11 @@ Value ConvertTyped(const Typed& v, const ColumnType& type, const DateSettings& d
   if (v.type.kind == Kind::Date && IsDateKind(type.kind) && type.kind == Kind::Time) {
     throw Err(206, "Operand type clash: date is incompatible with time");
   }
+  if ((v.type.kind == Kind::DateTimeOffset || type.kind == Kind::DateTimeOffset) && !IsNull(v.value) && !v.guid &&
+      (IsDateKind(v.type.kind) || IsText(v.type.kind)) && (IsDateKind(type.kind) || IsText(type.kind))) {
+    // Between datetimeoffset and the other date types and texts (Convert.h).
+    return ConvertDateValue(v.value, v.type, type, dates);
+  }
   return ConvertLiteral(LiteralOf(v), type, dates, purpose, target);
 }
 
@@ -878,6 +928,11 @@ Typed Evaluate(const Expression& e, const Scope& scope) {
       const FunctionEntry* f = FindFunction(e.name);
       if (!f) {
         std::optional<Literal> l = scope.session ? scope.session(e) : std::nullopt;
+        if (l && e.name == "IDENT_CURRENT") {
+          // "IDENT_CURRENT": numeric(38, 0), NULL included.
+          ColumnType t = Of(Kind::Decimal, 0, 38, 0);
+          return {t, ConvertLiteral(*l, t, scope.dates)};
+        }
         if (l) return TypedConstant(*l, scope.dates);
         throw Err(195, "'" + e.name + "' is not a recognized built-in function name.");
       }
@@ -906,6 +961,18 @@ Typed Evaluate(const Expression& e, const Scope& scope) {
     case Expression::Kind::Arithmetic:
       return Arithmetic(e.name, Evaluate(e.arguments[0], scope), Evaluate(e.arguments[1], scope), scope);
     case Expression::Kind::Case: return CaseValue(e, scope);
+    case Expression::Kind::Collate: {
+      // "Collation precedence": an explicit collation, over a column's and the default.
+      Typed v = Evaluate(e.arguments[0], scope);
+      if (!IsText(v.type.kind) || v.guid) {
+        throw Err(447, "Expression type " + (v.guid ? std::string("uniqueidentifier") : TypeName(v.type.kind)) +
+                           " is invalid for COLLATE clause.");
+      }
+      v.type.collation = KnownCollation(e.name);
+      v.explicitCollation = true;
+      v.columnCollation = false;
+      return v;
+    }
     default: break;
   }
   // The parser lets no search condition stand where a value is expected.
@@ -1066,6 +1133,7 @@ std::string Render(const Expression& e) {
       return "CONVERT(" + type + "," + join(",", 0) + ")";
     }
     case Expression::Kind::Negate: return "(-" + Render(e.arguments[0]) + ")";
+    case Expression::Kind::Collate: return Render(e.arguments[0]) + " COLLATE " + e.name;
     case Expression::Kind::Arithmetic:
       return "(" + Render(e.arguments[0]) + e.name + Render(e.arguments[1]) + ")";
     case Expression::Kind::Case: {
@@ -1131,6 +1199,12 @@ Typed DateTime2Now(Call& c) {
   return {t, FromDate2(Now(), t, c.scope)};
 }
 
+// SYSDATETIMEOFFSET: datetimeoffset(7) of the same clock, +00:00 (the server has no time zone).
+Typed DateTimeOffsetNow(Call& c) {
+  ColumnType t = Of(Kind::DateTimeOffset, 0, 0, 7);
+  return {t, ConvertDateValue(Now(), Of(Kind::DateTime2, 0, 0, 7), t, c.scope.dates)};
+}
+
 Typed NewId(Call&) {
   static std::mt19937_64 random{std::random_device{}()};
   static const char* kHex = "0123456789ABCDEF";
@@ -1169,8 +1243,10 @@ Typed SameText(const Typed& v, std::u16string units) {
   if (t.kind == Kind::NChar) t.kind = Kind::NVarChar;
   if (t.kind == Kind::Text) { t.kind = Kind::VarChar; t.max = true; }
   if (t.kind == Kind::NText) { t.kind = Kind::NVarChar; t.max = true; }
-  if (IsNull(v.value)) return Null(t);
-  return {t, Utf16ToUtf8(units)};
+  Typed out{t, IsNull(v.value) ? Value{} : Value{Utf16ToUtf8(units)}};
+  out.explicitCollation = v.explicitCollation;  // the argument's collation label stays
+  out.columnCollation = v.columnCollation;
+  return out;
 }
 
 std::u16string Units(const Typed& v) { return Utf8ToUtf16(TextOf(v.value)); }
@@ -1230,6 +1306,7 @@ Typed DataLengthFn(Call& c) {
       case Kind::Date: n = 3; break;
       case Kind::Time: n = TimeBytes(v.type.scale); break;
       case Kind::DateTime2: n = TimeBytes(v.type.scale) + 3; break;
+      case Kind::DateTimeOffset: n = DateTimeOffsetBytes(v.type.scale); break;
       default: n = 8;
     }
   }
@@ -1285,10 +1362,13 @@ Typed ReplaceFn(Call& c) {
   const Typed& with = TextArg(c, 2);
   const bool unicode = IsNCharacter(v.type.kind) || IsNCharacter(find.type.kind) || IsNCharacter(with.type.kind);
   const bool max = IsLargeValue(v.type);
-  ColumnType t = TextType(unicode, unicode ? 4000 : 8000, max, v.type.collation);
-  if (IsNull(v.value) || IsNull(find.value) || IsNull(with.value)) return Null(t);
-  std::u16string text = Units(v), pattern = Units(find), replacement = Units(with), out;
   const std::string collation = CollationOf(v, find, c.scope, "replace");
+  ColumnType t = TextType(unicode, unicode ? 4000 : 8000, max, collation);
+  Typed result = Null(t);
+  result.explicitCollation = v.explicitCollation || find.explicitCollation;
+  result.columnCollation = v.columnCollation || find.columnCollation;
+  if (IsNull(v.value) || IsNull(find.value) || IsNull(with.value)) return result;
+  std::u16string text = Units(v), pattern = Units(find), replacement = Units(with), out;
   auto key = [&](std::u16string_view s) { return CollationKey(Utf16ToUtf8(std::u16string(s)), collation); };
   for (std::size_t i = 0; i < text.size();) {
     if (!pattern.empty() && i + pattern.size() <= text.size() &&
@@ -1303,7 +1383,8 @@ Typed ReplaceFn(Call& c) {
   // "If string_expression isn't of type varchar(max) or nvarchar(max), REPLACE truncates the
   // return value at 8,000 bytes."
   if (!max && out.size() > (unicode ? 4000u : 8000u)) out.resize(unicode ? 4000u : 8000u);
-  return {t, Utf16ToUtf8(out)};
+  result.value = Utf16ToUtf8(out);
+  return result;
 }
 
 // CONCAT: NULL as an empty text; NVARCHAR when one argument is Unicode.
@@ -1311,25 +1392,38 @@ Typed ConcatFn(Call& c) {
   bool unicode = false, max = false;
   std::size_t length = 0;
   std::string text;
+  // The collation of the result: the arguments' by "Collation precedence" (468 for a conflict).
+  std::optional<Typed> label;
   for (std::size_t i = 0; i < c.Count(); ++i) {
     const Typed& v = TextArg(c, i);
+    if (v.explicitCollation || v.columnCollation) {
+      if (label) label->type.collation = CollationOf(*label, v, c.scope, "concat");
+      label = label ? *label : v;
+      label->explicitCollation = label->explicitCollation || v.explicitCollation;
+      label->columnCollation = label->columnCollation || v.columnCollation;
+    }
     unicode = unicode || IsNCharacter(v.type.kind) || v.guid;
     max = max || IsLargeValue(v.type);
     length += static_cast<std::size_t>(v.type.length);
     if (!IsNull(v.value)) text += TextOf(v.value);
   }
   if (!unicode) text = ToCodePage1252Repertoire(text);
-  ColumnType t = TextType(unicode, std::min<std::size_t>(length, unicode ? 4000 : 8000), max, c.scope.collation);
+  ColumnType t = TextType(unicode, std::min<std::size_t>(length, unicode ? 4000 : 8000), max,
+                          label ? label->type.collation : c.scope.collation);
   if (!max) {
     std::u16string u = Utf8ToUtf16(text);
     if (u.size() > (unicode ? 4000u : 8000u)) u.resize(unicode ? 4000u : 8000u);
     text = Utf16ToUtf8(u);
   }
-  return {t, text};
+  Typed out{t, text};
+  out.explicitCollation = label && label->explicitCollation;
+  out.columnCollation = label && label->columnCollation && !out.explicitCollation;
+  return out;
 }
 
 // COALESCE: the first value that is not NULL, typed as the highest of all arguments.
 Typed CoalesceFn(Call& c) {
+  for (const auto& a : c.e.arguments) RefuseCollatedResult(a, "COALESCE");
   std::optional<ColumnType> type;
   bool typed = false;
   for (std::size_t i = 0; i < c.Count(); ++i) {
@@ -1350,6 +1444,7 @@ Typed CoalesceFn(Call& c) {
 
 // ISNULL: the first argument's type; the replacement converted to it (texts cut to its length).
 Typed IsNullFn(Call& c) {
+  for (const auto& a : c.e.arguments) RefuseCollatedResult(a, "ISNULL");
   const Typed& v = c.Arg(0);
   if (!IsNull(v.value)) return v;
   const Typed& r = c.Arg(1);
@@ -1464,7 +1559,8 @@ std::string DatePartName(const Expression& e, const char* function) {
       {"W", "WEEKDAY"}, {"HOUR", "HOUR"}, {"HH", "HOUR"}, {"MINUTE", "MINUTE"}, {"MI", "MINUTE"},
       {"N", "MINUTE"}, {"SECOND", "SECOND"}, {"SS", "SECOND"}, {"S", "SECOND"},
       {"MILLISECOND", "MILLISECOND"}, {"MS", "MILLISECOND"}, {"MICROSECOND", "MICROSECOND"},
-      {"MCS", "MICROSECOND"}, {"NANOSECOND", "NANOSECOND"}, {"NS", "NANOSECOND"}};
+      {"MCS", "MICROSECOND"}, {"NANOSECOND", "NANOSECOND"}, {"NS", "NANOSECOND"},
+      {"TZOFFSET", "TZOFFSET"}, {"TZ", "TZOFFSET"}};
   for (const auto& [name, part] : kParts) {
     if (w == name) return part;
   }
@@ -1501,6 +1597,15 @@ std::int64_t DatePartOf(const Typed& v, const std::string& part, const Scope& sc
   if ((k == Kind::Date && TimePart(part)) || (k == Kind::Time && !TimePart(part))) {
     throw Err(9810, "The datepart " + LowerAscii(part) + " is not supported by date function datepart for data type " +
                         TypeName(k) + ".");
+  }
+  if (part == "TZOFFSET") {
+    // "DATEPART": the offset in minutes; 0 for a value without one.
+    if (k == Kind::Time || k == Kind::Date) {
+      throw Err(9810, "The datepart tzoffset is not supported by date function datepart for data type " +
+                          TypeName(k) + ".");
+    }
+    auto* o = std::get_if<DateTimeOffsetValue>(&v.value);
+    return o ? o->offset : 0;
   }
   Date2Value d = ToDate2(v, scope);
   int y = 0, m = 0, day = 0;
@@ -1561,6 +1666,7 @@ Typed DateAddFn(Call& c) {
   std::int64_t number = IntArg(c, 1, null);
   if (IsNull(v.value) || null) return Null(v.type);
   const Kind k = v.type.kind;
+  if (part == "TZOFFSET") throw NotModelled("DATEADD(tzoffset, ...)");
   if ((k == Kind::Date && TimePart(part)) || (k == Kind::Time && !TimePart(part)) || part == "NANOSECOND") {
     if (part == "NANOSECOND" && k != Kind::Date) throw NotModelled("DATEADD(nanosecond, ...)");
     throw Err(9810, "The datepart " + LowerAscii(part) + " is not supported by date function dateadd for data type " +
@@ -1597,6 +1703,14 @@ Typed DateAddFn(Call& c) {
   }
   if (k != Kind::Time && (d.days < 0 || d.days > DaysFromCivil(9999, 12, 31) + kDaysTo1900)) throw overflow();
   try {
+    if (k == Kind::DateTimeOffset) {
+      // The local date and time moved, the offset kept ("DATEADD": the result has the type of date).
+      const std::string written = DateTimeOffsetText(0, std::get<DateTimeOffsetValue>(v.value));
+      DateSettings iso;
+      iso.order = "ymd";
+      return {v.type, ParseDateTimeOffset(Date2Text(Kind::DateTime2, 7, d) + written.substr(written.size() - 7),
+                                          v.type.scale, iso)};
+    }
     return {v.type, FromDate2(d, v.type, c.scope)};
   } catch (const SqlError&) {
     throw overflow();
@@ -1835,12 +1949,13 @@ Typed JsonValueFn(Call& c) {
   return {t, at->text};
 }
 
-// SYSDATETIMEOFFSET and IDENT_CURRENT are not in this table yet.
+// IDENT_CURRENT, OBJECT_ID, DB_NAME and the like read the session: Scope::session gives them.
 const FunctionEntry kFunctions[] = {
     {"GETDATE", 0, 0, false, DateTimeNow},
     {"GETUTCDATE", 0, 0, false, DateTimeNow},
     {"SYSDATETIME", 0, 0, false, DateTime2Now},
     {"SYSUTCDATETIME", 0, 0, false, DateTime2Now},
+    {"SYSDATETIMEOFFSET", 0, 0, false, DateTimeOffsetNow},
     {"NEWID", 0, 0, false, NewId},
     {"DATEADD", 3, 3, true, DateAddFn},
     {"DATEPART", 2, 2, true, DatePartFn},

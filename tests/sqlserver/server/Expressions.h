@@ -22,6 +22,7 @@ struct Typed {
   Value value;
   bool guid = false;
   bool columnCollation = false;  // a column's value: its collation is implicit, not the default
+  bool explicitCollation = false;  // `x COLLATE name`: its collation wins over any other
   bool nullConstant = false;     // the NULL constant: no type of its own in + and -
 };
 
@@ -75,5 +76,9 @@ std::string DefinitionText(const Expression& e);
 
 // The type CAST and CONVERT name, with SQL Server's checks (Definitions.cpp).
 ColumnType ResolveType(const ColumnDefinition& c, int ordinal);
+// The spelling of a collation this server knows (COLLATE of a column or an expression); 448 for
+// names SQL Server has no collation of (this server knows four of SQL Server's collations and
+// refuses the others as not modelled) (Definitions.cpp).
+std::string KnownCollation(const std::string& name);
 
 }  // namespace morvane::tds

@@ -827,7 +827,15 @@ class Parser {
       return Node(Expression::Kind::Negate, "-", {std::move(inner)}, start, op);
     }
     if (IsSymbol("~")) throw NotModelled("bitwise operators");
-    return Primary();
+    Expression e = Primary();
+    // expression COLLATE name: binds to the value before it.
+    while (IsWord("COLLATE")) {
+      RequireValue(e);
+      std::size_t op = pos_++;
+      std::string collation = Identifier();
+      e = Node(Expression::Kind::Collate, std::move(collation), {std::move(e)}, start, op);
+    }
+    return e;
   }
 
   // CAST's and CONVERT's type: a name with (n), (p, s) or (MAX).

@@ -41,12 +41,14 @@ struct Expression {
   // Negate: -arguments[0]. Arithmetic: arguments[0] `name` arguments[1] (+ - * / %).
   // Cast: CAST(arguments[0] AS type), Convert: CONVERT(type, arguments[0][, arguments[1]]).
   // Case: [arguments[0] when hasOperand] then WHEN/THEN pairs, then ELSE when hasElse.
+  // Collate: arguments[0] COLLATE `name` (the collation as written).
   // Search conditions (no value, only TRUE, FALSE or UNKNOWN):
   // Compare (`name` = <> < <= > >=), And, Or, Not, IsNull, In (arguments[0] IN the rest),
   // Between (arguments[0] BETWEEN [1] AND [2]), Like (arguments[0] LIKE [1] [ESCAPE [2]]);
   // `negated` for IS NOT NULL, NOT IN, NOT BETWEEN, NOT LIKE.
   enum class Kind {
     Literal, Column, CountStar, Function, Variable, Concat, Cast, Convert, Negate, Arithmetic, Case,
+    Collate,
     Compare, And, Or, Not, IsNull, In, Between, Like
   };
   Kind kind = Kind::Literal;

@@ -100,6 +100,30 @@ TEST_F(OffsetRules, OtherDateTypesTakeItsTextWithoutTheOffset) {
             (std::vector<OdbcRow>{{"2007-05-08", "12:35:29.1234567", "2007-05-08 12:35:29.1234567"}}));
 }
 
+// DEFAULT SYSDATETIMEOFFSET(), a CHECK and computed columns over a datetimeoffset column: the
+// CHECK compares instants, DATEPART and CAST give the local parts, the offset is kept.
+TEST_F(OffsetRules, ExpressionsTakeIt) {
+  client_->Run("CREATE TABLE t (id INT, o DATETIMEOFFSET(0) CHECK (o < '2030-01-01 00:00 +00:00'), "
+               "h AS (DATEPART(hour, o)), z AS (DATEPART(tzoffset, o)) PERSISTED, "
+               "d AS (CAST(o AS DATETIME2(0))), s DATETIMEOFFSET(7) DEFAULT SYSDATETIMEOFFSET())");
+  client_->Run("INSERT INTO t (id, o) VALUES (1, '2024-05-06 23:30 -05:00')");
+  // 2030 on the local clock but 2029-12-31 23:30 UTC: passes; the other way round: 547.
+  EXPECT_EQ(client_->Execute("INSERT INTO t (id, o) VALUES (2, '2030-01-01 00:30 +01:00')").FirstError(), 0);
+  EXPECT_EQ(client_->Execute("INSERT INTO t (id, o) VALUES (3, '2029-12-31 23:30 -01:00')").FirstError(), 547);
+  auto rows = client_->TypedQuery(
+      "SELECT h, z, d, DATEPART(tzoffset, s), o, "
+      "IIF(s <= SYSDATETIMEOFFSET() AND s > DATEADD(hour, -1, SYSDATETIMEOFFSET()), 1, 0) FROM t ORDER BY id");
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0][0].integer, 23);
+  EXPECT_EQ(rows[0][1].integer, -300);
+  EXPECT_EQ(rows[0][2].DateText(), "2024-05-06 23:30:00.000000000");
+  EXPECT_EQ(rows[0][3].integer, 0);
+  EXPECT_EQ(rows[1][4].DateText(), "2030-01-01 00:30:00.000000000 +01:00");
+  // The default is the clock when the row came: within the hour before now.
+  EXPECT_EQ(rows[0][5].integer, 1);
+  EXPECT_EQ(rows[1][5].integer, 1);
+}
+
 TEST_F(OffsetRules, ScaleAboveSevenIsRefused) {
   EXPECT_EQ(client_->Execute("CREATE TABLE t (v DATETIMEOFFSET(8))").FirstError(), 1002);
   EXPECT_EQ(client_->Execute("CREATE TABLE t (v DATETIMEOFFSET(7))").FirstError(), 0);

@@ -25,7 +25,8 @@ std::string Shown(const OdbcValue& v) {
     case OdbcValue::Kind::Null: return "NULL";
     case OdbcValue::Kind::Integer: return std::to_string(v.integer);
     case OdbcValue::Kind::Real: return std::to_string(v.real);
-    case OdbcValue::Kind::Date: case OdbcValue::Kind::Timestamp: return v.DateText();
+    case OdbcValue::Kind::Date: case OdbcValue::Kind::Timestamp: case OdbcValue::Kind::TimestampOffset:
+      return v.DateText();
     default: return v.text;
   }
 }
@@ -61,7 +62,20 @@ INSTANTIATE_TEST_SUITE_P(
                   OdbcValue::Kind::Timestamp, "2024-05-06 07:08:09.123000000"},
         ValueCase{"JsonValue", "SELECT JSON_VALUE(N'{\"a\":[1,\"two\"]}', '$.a[1]')", OdbcValue::Kind::Text, "two"},
         ValueCase{"NewIdAsText", "SELECT LEN(CAST(NEWID() AS NVARCHAR(36)))", OdbcValue::Kind::Integer, "36"},
-        ValueCase{"CoalesceSkipsNull", "SELECT COALESCE(NULL, 2)", OdbcValue::Kind::Integer, "2"}));
+        ValueCase{"CoalesceSkipsNull", "SELECT COALESCE(NULL, 2)", OdbcValue::Kind::Integer, "2"},
+        ValueCase{"SysDateTimeOffsetHasNoZone", "SELECT DATEPART(tzoffset, SYSDATETIMEOFFSET())",
+                  OdbcValue::Kind::Integer, "0"},
+        ValueCase{"DateToOffset", "SELECT CAST(CAST('2024-05-06' AS DATE) AS DATETIMEOFFSET(0))",
+                  OdbcValue::Kind::TimestampOffset, "2024-05-06 00:00:00.000000000 +00:00"},
+        ValueCase{"DateAddKeepsOffset", "SELECT DATEADD(day, 1, CAST('2024-05-06 23:30 -05:00' AS DATETIMEOFFSET(0)))",
+                  OdbcValue::Kind::TimestampOffset, "2024-05-07 23:30:00.000000000 -05:00"},
+        ValueCase{"OffsetToDateTime2KeepsLocalTime",
+                  "SELECT CAST(CAST('2024-05-06 23:30 -05:00' AS DATETIMEOFFSET(0)) AS DATETIME2(0))",
+                  OdbcValue::Kind::Timestamp, "2024-05-06 23:30:00.000000000"},
+        ValueCase{"CollateBinaryCompares", "SELECT IIF(N'a' COLLATE Latin1_General_100_BIN2 = N'A', 1, 0)",
+                  OdbcValue::Kind::Integer, "0"},
+        ValueCase{"ReplaceUnderCollate", "SELECT REPLACE(N'aAa' COLLATE Latin1_General_100_BIN2, N'a', N'-')",
+                  OdbcValue::Kind::Text, "-A-"}));
 
 // ---- statements and the errors SQL Server documents ----
 
@@ -160,6 +174,20 @@ INSTANTIATE_TEST_SUITE_P(
         StatementCase{"ConditionAsValue", {}, "SELECT 1 = 1", 102},
         StatementCase{"UnknownFunction", {}, "SELECT NO_SUCH_FUNCTION(1)", 195},
         StatementCase{"ConvertFails", {}, "SELECT CONVERT(INT, 'x')", 245},
+        StatementCase{"PersistedSysDateTimeOffset", {}, "CREATE TABLE t (a INT, c AS (SYSDATETIMEOFFSET()) PERSISTED)", 4936},
+        StatementCase{"PersistedOffsetAsText", {}, "CREATE TABLE t (o DATETIMEOFFSET, c AS (CAST(o AS VARCHAR(40))) PERSISTED)", 0},
+        StatementCase{"CheckOnOffsetByInstant",
+                      {"CREATE TABLE t (o DATETIMEOFFSET(0) CHECK (o >= '2024-01-01 00:00 +00:00'))"},
+                      "INSERT INTO t VALUES ('2024-01-01 00:30 +01:00')", 547},
+        StatementCase{"RowsTypedAsOffset", {"CREATE TABLE t (v NVARCHAR(40))"},
+                      "INSERT INTO t VALUES (CAST('2024-01-01 10:00 +01:00' AS DATETIMEOFFSET)), (N'x')", 241},
+        StatementCase{"RowsOfOffsetAndItsText", {"CREATE TABLE t (v DATETIMEOFFSET(0))"},
+                      "INSERT INTO t VALUES (CAST('2024-01-01 10:00 +01:00' AS DATETIMEOFFSET)), (N'2024-01-02 10:00 -03:00')", 0},
+        StatementCase{"CheckUnderExplicitCollation",
+                      {"CREATE TABLE t (c NVARCHAR(10) CHECK (c COLLATE Latin1_General_100_BIN2 LIKE N'a%'))"},
+                      "INSERT INTO t VALUES (N'Abc')", 547},
+        StatementCase{"CollateOfANumber", {}, "SELECT 1 COLLATE Latin1_General_100_BIN2", 447},
+        StatementCase{"CollateUnknownName", {}, "SELECT N'a' COLLATE No_Such_Collation", 448},
         StatementCase{"MaximumColumns", {}, Columns(1024), 0},
         StatementCase{"TooManyColumns", {}, Columns(1025), 1702}));
 

@@ -131,6 +131,9 @@ TEST(IdentCurrent, IsTheLastValueOrTheSeedOrNull) {
   EXPECT_EQ(client.Scalar("SELECT IDENT_CURRENT('t')"), "5");
   client.Run("INSERT INTO t (v) VALUES(1), (2)");
   EXPECT_EQ(client.Scalar("SELECT IDENT_CURRENT('t')"), "7");
+  // numeric(38, 0), not a numeric of its own digits: divided by an int the quotient keeps 6
+  // digits ("Precision, scale, and length": p 49 > 38 cuts the scale to 6; numeric(1, 0) would keep 11).
+  EXPECT_EQ(client.Scalar("SELECT IDENT_CURRENT('t') / 3"), "2.333333");
   EXPECT_EQ(client.Scalar("SELECT IDENT_CURRENT('dbo.t')"), "7");
   EXPECT_EQ(client.Scalar("SELECT IDENT_CURRENT('" + db + ".dbo.t')"), "7");
   client.Run("DBCC CHECKIDENT ('t', RESEED, 30)");
