@@ -358,7 +358,15 @@ CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCo
       try {
         execute(identityOff);
       } catch (const TargetError&) {
-        // The next table that needs it reports the refusal of its own statement.
+        // A stop that came while it ran cancelled it: once more, now that statements run
+        // again. Otherwise the next table that needs it reports the refusal of its own.
+        if (stop.Requested()) {
+          if (const auto& server = target.TargetServer.Get()) server->Resume();
+          try {
+            execute(identityOff);
+          } catch (const TargetError&) {
+          }
+        }
       }
     }
     if (!report.empty()) window.ShowMessage(report, MessageButtons::Ok);
@@ -406,10 +414,12 @@ CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCo
     }
     if (stop.Requested()) return end(CopyOutcome::Stopped);
     if (hasIdentity && !identityIsOn) {
+      identityIsOn = true;
       try {
         execute(identityOn);
-        identityIsOn = true;
       } catch (const TargetError& error) {
+        // Refused: not on. Cancelled by a stop: the server may have done it before the cancel.
+        identityIsOn = stop.Requested();
         return end(CopyOutcome::TargetFailed, FormatTargetError(error));
       }
     }
