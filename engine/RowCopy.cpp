@@ -314,6 +314,33 @@ std::string GetValueLiteral(const Cell& cell, std::string_view typeText, int mys
 }
 
 namespace {
+// TDS 7.2 and later send ALL_HEADERS before a batch's text.
+constexpr std::uint64_t kBatchHeaderBytes = 22;
+
+// A row whose statement SQL Server would refuse as a batch larger than `limit` bytes (its text
+// counted in UTF-16): the column whose literal takes the most of it, so that the refusal can
+// name it. `literalEnds` holds where each column's literal ends, the first beginning at
+// `literalsBegin`.
+std::optional<std::size_t> ColumnOverBatchLimit(std::string_view statement,
+                                                std::size_t literalsBegin,
+                                                const std::vector<std::size_t>& literalEnds,
+                                                std::optional<std::uint64_t> limit) {
+  // UTF-16 never takes more than two bytes for each byte of UTF-8: most rows stop here.
+  if (!limit || kBatchHeaderBytes + 2 * std::uint64_t{statement.size()} <= *limit) {
+    return std::nullopt;
+  }
+  if (kBatchHeaderBytes + 2 * std::uint64_t{Utf16Units(statement)} <= *limit) return std::nullopt;
+  std::size_t largest = 0, largestSize = 0, begin = literalsBegin;
+  for (std::size_t j = 0; j < literalEnds.size(); ++j) {
+    if (literalEnds[j] - begin > largestSize) {
+      largest = j;
+      largestSize = literalEnds[j] - begin;
+    }
+    begin = literalEnds[j];
+  }
+  return largest;
+}
+
 void NameRefusedValue(RunReport* report, const std::string& table, const std::string& column,
                       std::string_view value, LiteralForm form, const std::string& why,
                       std::uint64_t refusedSoFar) {
@@ -403,6 +430,9 @@ CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCo
   }
 
   const std::string status = StatusText(table);
+  const auto& server = target.TargetServer.Get();
+  const std::optional<std::uint64_t> batchLimit = server ? server->BatchLimit() : std::nullopt;
+  std::vector<std::size_t> literalEnds;
   std::string statement;
   while (true) {
     if (stop.Requested()) return end(CopyOutcome::Stopped);
@@ -425,13 +455,28 @@ CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCo
     }
 
     statement.assign(prefix);
+    literalEnds.clear();
     std::optional<std::string> refusal;
     for (std::size_t j = 0; j < forms.size() && !refusal; ++j) {
       refusal = AppendValueLiteral(statement, (*row)[j], forms[j]);
+      literalEnds.push_back(statement.size());
       if (refusal) {
         ++result.rowsRefused;
         NameRefusedValue(options.report, table, (*fields)[j].org_name, *(*row)[j], forms[j].form,
                          *refusal, result.rowsRefused);
+      }
+    }
+    if (!refusal) {
+      statement.back() = ')';  // the last literal's ","
+      statement += ';';
+      if (const auto j = ColumnOverBatchLimit(statement, prefix.size(), literalEnds, batchLimit)) {
+        refusal = "makes the row's INSERT statement larger than the " +
+                  std::to_string(*batchLimit) +
+                  " bytes that SQL Server takes in one batch (65 536 times its network packet "
+                  "size)";
+        ++result.rowsRefused;
+        NameRefusedValue(options.report, table, (*fields)[*j].org_name, *(*row)[*j],
+                         forms[*j].form, *refusal, result.rowsRefused);
       }
     }
     if (refusal) {
@@ -439,8 +484,6 @@ CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCo
       window.SetStatusText(status);
       continue;
     }
-    statement.back() = ')';  // the last literal's ","
-    statement += ';';
 
     if (stop.Requested()) return end(CopyOutcome::Stopped);
     try {
