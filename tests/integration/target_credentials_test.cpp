@@ -123,21 +123,6 @@ TEST(TargetCredentials, PasswordsWithBracesSemicolonsAndSpacesThroughFreeTds) {
   }
 }
 
-// What FreeTDS before 1.4 cannot take is refused before any login attempt: here no server
-// listens at all, and the message is the refusal, not a failed connection.
-TEST(TargetCredentials, APasswordThisFreeTdsCannotTakeIsRefusedBeforeAnyAttempt) {
-  TargetConnection connection;
-  RecordingMessageBox messageBox;
-  EXPECT_EQ(ConnectSqlServer(connection, "127.0.0.1,1", "sa", "a};b",
-                             Authentication::SqlServerAuthentication, messageBox,
-                             NewFreeTdsServer),
-            0);
-  ASSERT_EQ(messageBox.shown.size(), 1u);
-  EXPECT_THAT(messageBox.shown[0], testing::HasSubstr("which the FreeTDS driver before version "
-                                                      "1.4 cannot take"));
-  EXPECT_THAT(messageBox.shown[0], testing::HasSubstr("(DSN=name)"));
-}
-
 // A data source of a private odbc.ini (ODBCINI): SQLConnect takes login and password as they
 // are, "};" included.
 TEST(TargetCredentials, ThroughADataSourceEveryPasswordArrivesAsTyped) {
