@@ -7,6 +7,7 @@
 #include <wx/msgdlg.h>
 
 #include "tests/integration/TlsServers.h"
+#include "tests/support/MariaDbTestClient.h"
 #include "tests/ui/UiTestSupport.h"
 #include "tests/ui/WizardDriving.h"
 #include "ui/MorvaneDlg.h"
@@ -58,6 +59,8 @@ TEST_F(ConsentBox, NoSendsNothingAndIsKeptYesLogsIn) {
     EXPECT_TRUE(declined.Connections().empty());
   }
 
+  test::MariaDbTestClient mariadb;
+  mariadb.CreateDatabase("consent");  // page two has a database to show
   test::TdsServer agreed("not-sup");
   TypeFor(agreed);
   test::MessageBoxes boxes;
