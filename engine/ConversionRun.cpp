@@ -451,8 +451,10 @@ bool ConvertWorker::Start(ConversionWindow& window, SourceDatabase& source,
 }
 
 void ConvertWorker::RequestStop() {
-  stop_.Request();
-  if (running_ && cancelWaits_) cancelWaits_();
+  // One step: the run never sees the stop before its statements are cancelled.
+  stop_.Request([this] {
+    if (running_ && cancelWaits_) cancelWaits_();
+  });
 }
 
 bool ConvertWorker::WaitFor(std::chrono::milliseconds bound) {

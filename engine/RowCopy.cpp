@@ -390,6 +390,36 @@ void InsertBatch::Clear() {
 }
 
 namespace {
+// TDS 7.2 and later send ALL_HEADERS before a batch's text.
+constexpr std::uint64_t kBatchHeaderBytes = 22;
+
+// A row whose statement SQL Server would refuse as a batch larger than `limit` bytes (its text
+// counted in UTF-16): the column whose literal takes the most of it, so that the refusal can
+// name it. The row's statement is `head` + "(" + `literals` with the last "," made ")" + ";";
+// `literalEnds` holds where each column's literal ends in `literals`.
+std::optional<std::size_t> ColumnOverBatchLimit(std::string_view head, std::string_view literals,
+                                                const std::vector<std::size_t>& literalEnds,
+                                                std::optional<std::uint64_t> limit) {
+  constexpr std::uint64_t brackets = 2;  // "(" and ";"
+  // UTF-16 never takes more than two bytes for each byte of UTF-8: most rows stop here.
+  if (!limit ||
+      kBatchHeaderBytes + 2 * (std::uint64_t{head.size()} + literals.size() + brackets) <= *limit) {
+    return std::nullopt;
+  }
+  if (kBatchHeaderBytes +
+          2 * (std::uint64_t{Utf16Units(head)} + Utf16Units(literals) + brackets) <= *limit)
+    return std::nullopt;
+  std::size_t largest = 0, largestSize = 0, begin = 0;
+  for (std::size_t j = 0; j < literalEnds.size(); ++j) {
+    if (literalEnds[j] - begin > largestSize) {
+      largest = j;
+      largestSize = literalEnds[j] - begin;
+    }
+    begin = literalEnds[j];
+  }
+  return largest;
+}
+
 void NameRefusedValue(RunReport* report, const std::string& table, const std::string& column,
                       std::string_view value, LiteralForm form, const std::string& why,
                       std::uint64_t refusedSoFar) {
@@ -576,7 +606,15 @@ CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCo
       try {
         execute(identityOff);
       } catch (const TargetError&) {
-        // The next table that needs it reports the refusal of its own statement.
+        // A stop that came while it ran cancelled it: once more, now that statements run
+        // again. Otherwise the next table that needs it reports the refusal of its own.
+        if (stop.Requested()) {
+          if (const auto& server = target.TargetServer.Get()) server->Resume();
+          try {
+            execute(identityOff);
+          } catch (const TargetError&) {
+          }
+        }
       }
     }
     if (!report.empty()) window.ShowMessage(report, MessageButtons::Ok);
@@ -656,7 +694,15 @@ CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCo
   // The rows gathered at the full pace go in one statement. SQL Server stores all of its rows or
   // none: when it refuses, every row goes again on its own, so that each refused row is named
   // in its own box and counted, and every other row arrives.
-  InsertBatch batch(head, forms, options.maxRowsPerStatement, options.maxStatementBytes);
+  // SQL Server takes no batch larger than 65 536 times its packet size (the text in UTF-16): a
+  // multi-row statement stays within that too, whatever the bound asked for.
+  const auto& server = target.TargetServer.Get();
+  const std::optional<std::uint64_t> batchLimit = server ? server->BatchLimit() : std::nullopt;
+  std::size_t maxStatementBytes = options.maxStatementBytes;
+  if (batchLimit && *batchLimit > kBatchHeaderBytes)
+    maxStatementBytes = static_cast<std::size_t>(
+        std::min<std::uint64_t>(maxStatementBytes, (*batchLimit - kBatchHeaderBytes) / 2));
+  InsertBatch batch(head, forms, options.maxRowsPerStatement, maxStatementBytes);
   auto sendBatch = [&] {
     if (batch.Empty()) return true;
     bool sent = true;
@@ -691,6 +737,7 @@ CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCo
 
   std::string literals;
   std::vector<LiteralKind> kinds(forms.size());
+  std::vector<std::size_t> literalEnds;
   while (true) {
     if (stop.Requested()) return end(CopyOutcome::Stopped);
     const std::vector<Cell>* row = rows.Next();
@@ -701,25 +748,40 @@ CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCo
     }
     if (stop.Requested()) return end(CopyOutcome::Stopped);
     if (hasIdentity && !identityIsOn) {
+      identityIsOn = true;
       try {
         execute(identityOn);
-        identityIsOn = true;
       } catch (const TargetError& error) {
+        // Refused: not on. Cancelled by a stop: the server may have done it before the cancel.
+        identityIsOn = stop.Requested();
         return end(CopyOutcome::TargetFailed, FormatTargetError(error));
       }
     }
 
     literals.clear();
+    literalEnds.clear();
     std::optional<std::string> refusal;
     for (std::size_t j = 0; j < forms.size() && !refusal; ++j) {
       const std::size_t start = literals.size();
       refusal = AppendValueLiteral(literals, (*row)[j], forms[j]);
+      literalEnds.push_back(literals.size());
       if (refusal) {
         ++result.rowsRefused;
         NameRefusedValue(options.report, table, (*fields)[j].org_name, *(*row)[j], forms[j].form,
                          *refusal, result.rowsRefused);
       } else {
         kinds[j] = KindOfLiteral(std::string_view(literals).substr(start));
+      }
+    }
+    if (!refusal) {
+      if (const auto j = ColumnOverBatchLimit(head, literals, literalEnds, batchLimit)) {
+        refusal = "makes the row's INSERT statement larger than the " +
+                  std::to_string(*batchLimit) +
+                  " bytes that SQL Server takes in one batch (65 536 times its network packet "
+                  "size)";
+        ++result.rowsRefused;
+        NameRefusedValue(options.report, table, (*fields)[*j].org_name, *(*row)[*j],
+                         forms[*j].form, *refusal, result.rowsRefused);
       }
     }
     if (refusal) {

@@ -4,16 +4,23 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 
 namespace morvane {
 
 class StopSignal {
  public:
-  void Request() {
+  // Sets the request and runs `cancel` (what ends the worker's waits: its running statements)
+  // as one step: whoever asks Requested, or waits in Pause, sees the request only once the
+  // cancel has been done. So a worker that finds the request and lets statements run again
+  // for what the stop still needs (IDENTITY_INSERT off) cannot have that statement cancelled
+  // by the same stop. `cancel` must not use this signal.
+  void Request(const std::function<void()>& cancel = {}) {
     {
       std::lock_guard lock(mutex_);
       requested_ = true;
+      if (cancel) cancel();
     }
     wake_.notify_all();
   }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <sstream>
 #include <string_view>
 
 #include "target/TargetError.h"
@@ -40,9 +41,17 @@ void Append(std::string& out, const char* keyword, const std::string& value,
             BraceStyle style = BraceStyle::Odbc) {
   const auto written = ConnectionStringValue(value, style);
   if (!written) {
-    throw TargetError(target_code::kInvalidArgument, std::string("Morvane"),
-                      std::string("The login or password holds \"};\", which the FreeTDS "
-                                  "driver cannot take."));
+    const std::string instead =
+        " Please choose another password, or name an ODBC data source in the SQL Server box "
+        "(DSN=name), whose login takes any password.";
+    throw TargetError(
+        target_code::kInvalidArgument, std::string("Morvane"),
+        style == BraceStyle::FreeTds
+            ? "The login or password holds \"};\", which the FreeTDS driver before version 1.4 "
+              "cannot take." + instead
+            : "The login or password holds \"}\", which the FreeTDS driver reads one way before "
+              "version 1.4 and another way from then on, and the version of the driver here "
+              "could not be found out." + instead);
   }
   out += keyword;
   out += '=';
@@ -97,6 +106,34 @@ std::optional<std::string> DataSourceName(const std::string& typed) {
   return name;
 }
 
+BraceStyle DriverBraceStyle(const std::string& driver, const std::string& driverVersion) {
+  if (!IsFreeTds(driver)) return BraceStyle::Odbc;
+  int major = 0, minor = 0;
+  char dot = 0;
+  std::istringstream version(driverVersion);
+  if (!(version >> major >> dot >> minor) || dot != '.') return BraceStyle::EitherWay;
+  return major > 1 || (major == 1 && minor >= 4) ? BraceStyle::Odbc : BraceStyle::FreeTds;
+}
+
+std::string FreeTdsVersionIn(std::string_view libraryBytes) {
+  constexpr std::string_view kMark = "freetds v";
+  for (auto at = libraryBytes.find(kMark); at != std::string_view::npos;
+       at = libraryBytes.find(kMark, at + 1)) {
+    std::size_t end = at + kMark.size();
+    while (end < libraryBytes.size() &&
+           (std::isdigit(static_cast<unsigned char>(libraryBytes[end])) != 0 ||
+            libraryBytes[end] == '.')) {
+      ++end;
+    }
+    const std::string_view version = libraryBytes.substr(at + kMark.size(), end - at - kMark.size());
+    if (!version.empty() && std::isdigit(static_cast<unsigned char>(version.front())) != 0 &&
+        version.find('.') != std::string_view::npos) {
+      return std::string(version);
+    }
+  }
+  return "";
+}
+
 std::optional<std::string> ConnectionStringValue(const std::string& value, BraceStyle style) {
   const bool needsBraces =
       value.find_first_of(";{}[]()=,?*!@") != std::string::npos ||
@@ -105,6 +142,10 @@ std::optional<std::string> ConnectionStringValue(const std::string& value, Brace
   if (!needsBraces) return value;
   if (style == BraceStyle::FreeTds) {
     if (value.find("};") != std::string::npos) return std::nullopt;
+    return "{" + value + "}";
+  }
+  if (style == BraceStyle::EitherWay) {
+    if (value.find('}') != std::string::npos) return std::nullopt;
     return "{" + value + "}";
   }
   std::string braced = "{";
@@ -159,7 +200,7 @@ std::string BuildConnectionString(const ConnectionStringRequest& request) {
   if (request.integratedSecurity) {
     Append(out, "Trusted_Connection", "yes");
   } else {
-    const BraceStyle style = IsFreeTds(request.driver) ? BraceStyle::FreeTds : BraceStyle::Odbc;
+    const BraceStyle style = DriverBraceStyle(request.driver, request.driverVersion);
     Append(out, "UID", request.login, style);
     Append(out, "PWD", request.password, style);
   }

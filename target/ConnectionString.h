@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "target/Encryption.h"
@@ -36,13 +37,22 @@ SqlServerAddress ParseSqlServerName(const std::string& typed);
 // certificates, TDS version). The name, or nullopt for every other form.
 std::optional<std::string> DataSourceName(const std::string& typed);
 
-// How a driver reads a braced value: the ODBC rule ("}" doubled inside, Microsoft's drivers),
-// or FreeTDS's, which ends the value at the first "};" and keeps "}}" as two characters.
-enum class BraceStyle { Odbc, FreeTds };
+// How a driver reads a braced value: the ODBC rule ("}" doubled inside: Microsoft's drivers,
+// FreeTDS from 1.4 on), or that of FreeTDS before 1.4, which ends the value at the first "};"
+// and keeps "}}" as two characters. EitherWay: a driver that may read it either way (FreeTDS
+// whose version is not known), which takes only what both read alike: no "}" in a braced value.
+enum class BraceStyle { Odbc, FreeTds, EitherWay };
+
+// The style of a driver of that version ("1.3.17"; empty when not known).
+BraceStyle DriverBraceStyle(const std::string& driver, const std::string& driverVersion);
+
+// The version that a FreeTDS library's own text names ("freetds v1.3.17" gives "1.3.17"); empty
+// when it names none.
+std::string FreeTdsVersionIn(std::string_view libraryBytes);
 
 // A connection string value as the driver wants it: braced when it holds any character that
 // would end or change the value, unchanged otherwise. nullopt when the driver cannot take the
-// value at all (FreeTDS and a value holding "};").
+// value at all (FreeTDS before 1.4 and a value holding "};"; EitherWay and one holding "}").
 std::optional<std::string> ConnectionStringValue(const std::string& value,
                                                  BraceStyle style = BraceStyle::Odbc);
 
@@ -55,8 +65,11 @@ struct ConnectionStringRequest {
   // How the session is encrypted (target/Encryption.h); nothing is written for
   // DriverSettings.
   Encryption encryption = Encryption::DriverSettings;
+  // The driver's version, for how it reads braced values; empty when not known.
+  std::string driverVersion = {};
 };
 // Throws TargetError (kInvalidArgument) for a login or password that the driver cannot take.
+// A data source's login and password go to SQLConnect instead (no connection string to read).
 std::string BuildConnectionString(const ConnectionStringRequest& request);
 
 }  // namespace morvane

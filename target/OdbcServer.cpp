@@ -10,10 +10,17 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#if !defined(_WIN32)
+#include <dlfcn.h>
+#endif
+
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdint>
+#include <fstream>
+#include <functional>
+#include <iterator>
 #include <limits>
 #include <mutex>
 #include <optional>
@@ -35,6 +42,13 @@ constexpr char kOwnSource[] = "Morvane";
 constexpr char kIntegratedSecurityHint[] =
     "Windows authentication could not be used. On this computer it works through Kerberos: it "
     "needs a ticket for your domain account (kinit) and a server known to the domain.";
+
+// SQL Server's largest network packet size.
+constexpr std::uintptr_t kLargestPacketSize = 32767;
+
+constexpr char kUnencryptedRefused[] =
+    "The SQL Server answered that it cannot encrypt the connection, and the login without "
+    "encryption was declined: the login name and password were not sent.";
 
 constexpr char kEmptyLoginMessage[] =
     "SQL Server authentication needs a login name. Please enter it in the Login name box.";
@@ -178,9 +192,12 @@ class OdbcLink {
                             " (on Debian, FreeTDS is in the package tdsodbc).");
     }
     driver_ = *driver;
+    // How the driver reads a braced password depends on its version.
+    const std::string version =
+        dataSource ? std::string() : InstalledDriverVersion(environment_, driver_);
 
     // The whole session over TLS where the driver lets the connection string say so; a second
-    // attempt in clear only when the server has no TLS.
+    // attempt in clear only when the server has no TLS and the user agrees.
     Encryption encryption = FirstEncryption(driver_, dataSource.has_value());
     for (;;) {
     SQLHANDLE raw{};
@@ -193,21 +210,24 @@ class OdbcLink {
         connection.get(), SQL_ATTR_LOGIN_TIMEOUT,
         IntegerAttribute(static_cast<std::uintptr_t>(std::max(options_.loginTimeoutSeconds, 1))),
         SQL_IS_UINTEGER);
+    // The largest packets SQL Server allows: the largest batch is 65 536 packets.
+    SQLSetConnectAttrW(connection.get(), SQL_ATTR_PACKET_SIZE,
+                       IntegerAttribute(kLargestPacketSize), SQL_IS_UINTEGER);
 
-    auto text = Utf8ToUtf16(BuildConnectionString({dataSource ? std::string() : driver_, serverName, integratedSecurity,
-                                                   integratedSecurity ? "" : login,
-                                                   integratedSecurity ? "" : password, encryption}));
-    if (!text) {
-      throw TargetError(target_code::kInvalidArgument, std::string(kOwnSource),
-                        std::string("The server name, login or password is not valid UTF-8 "
-                                    "text."));
-    }
-    SQLSMALLINT outLength = 0;
-    const SQLRETURN rc = SQLDriverConnectW(connection.get(), nullptr, Wide(*text), SQL_NTS, nullptr,
-                                           0, &outLength, SQL_DRIVER_NOPROMPT);
+    const SQLRETURN rc =
+        dataSource && !integratedSecurity
+            ? ConnectToDataSource(connection, *dataSource, login, password)
+            : DriverConnect(connection,
+                            {dataSource ? std::string() : driver_, serverName, integratedSecurity,
+                             integratedSecurity ? "" : login, integratedSecurity ? "" : password,
+                             encryption, version});
     if (!Succeeded(rc)) {
       const auto records = ReadDiagnostics(connection);
       if (encryption == Encryption::WholeSession && ServerMayHaveNoTls(records)) {
+        if (!unencryptedConsent_ || !unencryptedConsent_(serverName)) {
+          throw TargetError(target_code::kAccessDenied, std::string(kOwnSource),
+                            std::string(kUnencryptedRefused));
+        }
         encryption = Encryption::Fallback;
         continue;
       }
@@ -225,8 +245,18 @@ class OdbcLink {
     }
     connection_ = std::move(connection);
     connected_ = true;
+    packetSize_ = GrantedPacketSizeLocked();
     return;
     }
+  }
+
+  std::optional<std::uint64_t> BatchLimitLocked() const {
+    if (!packetSize_) return std::nullopt;
+    return std::uint64_t{65536} * *packetSize_;
+  }
+
+  void SetUnencryptedLoginConsentLocked(std::function<bool(const std::string&)> consent) {
+    unencryptedConsent_ = std::move(consent);
   }
 
   // From any thread, without `mutex`: the statement running now ends at once (SQLCancel, which
@@ -326,12 +356,42 @@ class OdbcLink {
   }
 
  public:
+  // The version of an installed driver as its library names it (only FreeTDS's is looked for);
+  // empty when it cannot be found out.
+  static std::string InstalledDriverVersion(const OdbcHandle& environment,
+                                            const std::string& driver) {
+    if (driver != kFreeTdsDriver) return "";
+    for (const auto& [name, attributes] : InstalledDrivers(environment)) {
+      if (name != driver) continue;
+      for (const auto& attribute : attributes) {
+        if (attribute.rfind("Driver=", 0) != 0) continue;
+        for (const auto& path : DriverLibraryCandidates(attribute.substr(7))) {
+          std::ifstream file(path, std::ios::binary);
+          if (!file) continue;
+          const std::string bytes((std::istreambuf_iterator<char>(file)),
+                                  std::istreambuf_iterator<char>());
+          return FreeTdsVersionIn(bytes);
+        }
+      }
+    }
+    return "";
+  }
+
   static std::vector<std::string> InstalledDriverNames(const OdbcHandle& environment) {
     std::vector<std::string> names;
+    for (const auto& driver : InstalledDrivers(environment)) names.push_back(driver.first);
+    return names;
+  }
+
+ private:
+  // Each driver with its attributes ("Driver=libtdsodbc.so", ...).
+  static std::vector<std::pair<std::string, std::vector<std::string>>> InstalledDrivers(
+      const OdbcHandle& environment) {
+    std::vector<std::pair<std::string, std::vector<std::string>>> drivers;
     SQLUSMALLINT direction = SQL_FETCH_FIRST;
     for (;;) {
       std::array<SQLWCHAR, 256> description{};
-      std::array<SQLWCHAR, 1024> attributes{};
+      std::array<SQLWCHAR, 4096> attributes{};
       SQLSMALLINT descriptionLength = 0;
       SQLSMALLINT attributesLength = 0;
       const SQLRETURN rc = SQLDriversW(
@@ -344,10 +404,41 @@ class OdbcLink {
         if (c == 0) break;
         name.push_back(static_cast<char16_t>(c));
       }
-      names.push_back(Utf16ToUtf8(name));
+      // The attributes: "key=value" texts, each ended by a zero, the list by a second one.
+      std::vector<std::string> pairs;
+      std::u16string pair;
+      const auto used = std::min(attributes.size(),
+                                 static_cast<std::size_t>(std::max<SQLSMALLINT>(attributesLength, 0)));
+      for (std::size_t i = 0; i < used; ++i) {
+        if (attributes[i] != 0) {
+          pair.push_back(static_cast<char16_t>(attributes[i]));
+        } else if (!pair.empty()) {
+          pairs.push_back(Utf16ToUtf8(pair));
+          pair.clear();
+        }
+      }
+      if (!pair.empty()) pairs.push_back(Utf16ToUtf8(pair));
+      drivers.emplace_back(Utf16ToUtf8(name), std::move(pairs));
       direction = SQL_FETCH_NEXT;
     }
-    return names;
+    return drivers;
+  }
+
+  // Where the driver manager finds a driver library named without a folder: beside its own
+  // library, in its "odbc" folder, as Debian installs them.
+  static std::vector<std::string> DriverLibraryCandidates(const std::string& library) {
+    if (library.empty() || library.find('/') != std::string::npos) return {library};
+    std::vector<std::string> candidates;
+#if !defined(_WIN32)
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&SQLDriversW), &info) != 0 && info.dli_fname != nullptr) {
+      std::string folder = info.dli_fname;
+      folder.erase(folder.find_last_of('/') + 1);
+      candidates.push_back(folder + "odbc/" + library);
+      candidates.push_back(folder + library);
+    }
+#endif
+    return candidates;
   }
 
  private:
@@ -398,6 +489,45 @@ class OdbcLink {
     return Succeeded(rc) && dead == SQL_CD_TRUE;
   }
 
+  // A data source and a SQL Server login: SQLConnect takes the login and password as they are,
+  // with no connection string to read them from.
+  static SQLRETURN ConnectToDataSource(const OdbcHandle& connection, const std::string& dataSource,
+                                       const std::string& login, const std::string& password) {
+    auto name = Utf8ToUtf16(dataSource);
+    auto user = Utf8ToUtf16(login);
+    auto secret = Utf8ToUtf16(password);
+    if (!name || !user || !secret) throw NotUtf8Error();
+    return SQLConnectW(connection.get(), Wide(*name), SQL_NTS, Wide(*user), SQL_NTS, Wide(*secret),
+                       SQL_NTS);
+  }
+
+  // Throws, before anything is sent, for a login or password that the driver cannot take.
+  static SQLRETURN DriverConnect(const OdbcHandle& connection,
+                                 const ConnectionStringRequest& request) {
+    auto text = Utf8ToUtf16(BuildConnectionString(request));
+    if (!text) throw NotUtf8Error();
+    SQLSMALLINT outLength = 0;
+    return SQLDriverConnectW(connection.get(), nullptr, Wide(*text), SQL_NTS, nullptr, 0,
+                             &outLength, SQL_DRIVER_NOPROMPT);
+  }
+
+  static TargetError NotUtf8Error() {
+    return TargetError(target_code::kInvalidArgument, std::string(kOwnSource),
+                       std::string("The server name, login or password is not valid UTF-8 text."));
+  }
+
+  // The packet size the server granted at login, as the driver learned it; nothing when the
+  // driver cannot say.
+  std::optional<std::uint64_t> GrantedPacketSizeLocked() {
+    SQLUINTEGER size = 0;
+    const SQLRETURN rc = SQLGetConnectAttrW(connection_.get(), SQL_ATTR_PACKET_SIZE, &size,
+                                            SQL_IS_UINTEGER, nullptr);
+    if (!Succeeded(rc) || size < 512 || size > kLargestPacketSize) return std::nullopt;
+    return size;
+  }
+
+  std::optional<std::uint64_t> packetSize_;
+  std::function<bool(const std::string&)> unencryptedConsent_;
   std::mutex cancelMutex_;  // guards cancelled_ and running_
   bool cancelled_ = false;
   SQLHSTMT running_{};
@@ -505,6 +635,16 @@ class OdbcServer final : public TargetServerObject {
 
   void Cancel() override { link_->Cancel(); }
   void Resume() override { link_->Resume(); }
+
+  std::optional<std::uint64_t> BatchLimit() override {
+    std::lock_guard lock(link_->mutex);
+    return link_->BatchLimitLocked();
+  }
+
+  void SetUnencryptedLoginConsent(std::function<bool(const std::string&)> consent) override {
+    std::lock_guard lock(link_->mutex);
+    link_->SetUnencryptedLoginConsentLocked(std::move(consent));
+  }
 
  private:
   std::shared_ptr<OdbcLink> link_;

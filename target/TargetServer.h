@@ -7,6 +7,7 @@
 // length is the byte length of the part of the text to run.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -58,6 +59,15 @@ class TargetServerObject {
   virtual void Cancel() {}
   // Statements run again (what the stop itself still needs, the next run).
   virtual void Resume() {}
+  // The largest SQL batch the logged-in server takes, in bytes as it counts them (its UTF-16
+  // text): 65 536 times the network packet size it granted. Nothing when not known.
+  virtual std::optional<std::uint64_t> BatchLimit() { return std::nullopt; }
+  // Asked during Connect, with the server name, when the server answered that it cannot
+  // encrypt: true lets the login (name and password) and the session go unencrypted. Without
+  // it, or when it answers false, such a login fails before anything of it is sent.
+  virtual void SetUnencryptedLoginConsent(std::function<bool(const std::string&)> consent) {
+    static_cast<void>(consent);
+  }
 };
 
 // The error that reaching through an empty holder raises: E_POINTER, no error information.

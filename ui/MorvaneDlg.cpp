@@ -456,6 +456,11 @@ void CMorvaneDlg::ShowMessage(const std::string& text) {
   ShowMessageBox(text, MessageButtons::Ok);
 }
 
+bool CMorvaneDlg::AllowUnencryptedLogin(const std::string& sqlServerName) {
+  return ShowMessageBox(UnencryptedLoginQuestion(sqlServerName), MessageButtons::YesNo) ==
+         MessageAnswer::Yes;
+}
+
 MessageAnswer CMorvaneDlg::ShowMessageBox(const std::string& text, MessageButtons buttons) {
   // The box shows the normal pointer even while the window waits.
   const wxBusyCursorSuspender normalPointer;

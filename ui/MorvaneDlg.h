@@ -79,6 +79,8 @@ class CMorvaneDlg : public wxDialog, public ListingWindow, public TargetMessageB
 
   // The SQL Server login's report (TargetMessageBox), on the user-interface thread.
   void ShowMessage(const std::string& text) override;
+  // The login's question before it would go on unencrypted (TargetMessageBox): Yes and No.
+  bool AllowUnencryptedLogin(const std::string& sqlServerName) override;
 
  protected:
   // The window's initialisation, run once its controls exist.

@@ -23,6 +23,8 @@ namespace morvane::test {
 class FailOnMessage : public TargetMessageBox {
  public:
   void ShowMessage(const std::string& text) override { ADD_FAILURE() << "message: " << text; }
+  // The shared test server has no TLS, as a user who agreed once.
+  bool AllowUnencryptedLogin(const std::string&) override { return true; }
 };
 
 // "host,port" of the SQL Server test server, as a user types it.

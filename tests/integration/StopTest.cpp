@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 
 #include <future>
+#include <random>
 #include <thread>
 
 #include "engine/ConversionRun.h"
@@ -16,6 +17,8 @@ namespace morvane {
 namespace {
 
 using testing::HasSubstr;
+using testing::Not;
+using testing::StartsWith;
 using namespace std::chrono_literals;
 
 // Generous: only the order of events is asserted, never a speed.
@@ -116,17 +119,21 @@ class HeldStatement : public StopTest {
                      "INSERT INTO t (v) SELECT seq FROM seq_1_to_10"});
     OpenSource(test::MariaDbAddress());
   }
+  // Runs the conversion through the relay, which holds the batch with `text` (after `skip` such
+  // batches); presses Stop once it is held and waits for the run's end.
+  void StopWhileHeld(const std::string& text, int skip = 0) {
+    heldLink.HoldBatch(text, skip);
+    OpenTarget("127.0.0.1," + std::to_string(heldLink.Port()));
+    Start();
+    ASSERT_TRUE(heldLink.WaitUntilHolding(kBound));
+    StopAndWait();
+    EXPECT_TRUE(heldLink.HeldBatchCancelled());
+  }
   test::StopRelay heldLink{test::SqlServer().host, test::SqlServer().port};
 };
 
 TEST_F(HeldStatement, ARowHeldByTheServerIsCancelledAndOnlyTheIdentityIsSwitchedOff) {
-  heldLink.HoldBatch("INSERT INTO", 2);
-  OpenTarget("127.0.0.1," + std::to_string(heldLink.Port()));
-  Start();
-  ASSERT_TRUE(heldLink.WaitUntilHolding(kBound));
-  StopAndWait();
-
-  EXPECT_TRUE(heldLink.HeldBatchCancelled());
+  StopWhileHeld("INSERT INTO", 2);
   EXPECT_EQ(heldLink.BatchesAfterTheHeldOne(),
             std::vector<std::string>{"SET IDENTITY_INSERT [t] OFF"});
   EXPECT_THAT(window.messages.back(), HasSubstr("The conversion was stopped. Table t was cut short."));
@@ -135,18 +142,79 @@ TEST_F(HeldStatement, ARowHeldByTheServerIsCancelledAndOnlyTheIdentityIsSwitched
 }
 
 TEST_F(HeldStatement, AHeldCreateDatabaseIsCancelledAndNothingFollows) {
-  heldLink.HoldBatch("CREATE DATABASE");
-  OpenTarget("127.0.0.1," + std::to_string(heldLink.Port()));
-  Start();
-  ASSERT_TRUE(heldLink.WaitUntilHolding(kBound));
-  StopAndWait();
-
-  EXPECT_TRUE(heldLink.HeldBatchCancelled());
+  StopWhileHeld("CREATE DATABASE");
   EXPECT_TRUE(heldLink.BatchesAfterTheHeldOne().empty());
   EXPECT_EQ(window.messages,
             std::vector<std::string>{
                 "The conversion was stopped. 0 of 1 selected table(s) were converted completely."});
   EXPECT_FALSE(window.locked);
+}
+
+// A later run into another database, on the same session, converts its identity table: the
+// stopped run left IDENTITY_INSERT off (else 8107 at its first SET IDENTITY_INSERT ... ON).
+void ExpectASecondRunSucceeds(test::FakeWizardWindow& window, ConvertWorker& worker,
+                              MySqlSourceDatabase& source, TargetConnection& target,
+                              PendingIndex& pending, const std::string& name) {
+  window.targetName = name;
+  window.selected.resize(window.tables.size());  // every table
+  for (std::size_t i = 0; i < window.tables.size(); ++i) window.selected[i] = static_cast<int>(i);
+  window.messages.clear();
+  ASSERT_TRUE(worker.Start(window, source, target, pending, 0ms));
+  ASSERT_TRUE(worker.WaitFor(kBound)) << "the second run did not end";
+  worker.Join();
+  // Completed (with or without notes on what was adapted), not ended by a refusal.
+  EXPECT_THAT(window.messages.back(), StartsWith("MySQL to MS SQL Database Conversion"));
+  EXPECT_THAT(window.messages.back(), Not(HasSubstr("IDENTITY_INSERT")));
+}
+
+TEST_F(HeldStatement, AStopWhileIdentityInsertOffIsHeldStillLeavesItOff) {
+  // The table's rows are in; the statement that switches the identity off again is held, as a
+  // busy server would, when Stop is pressed: the cancel ends it unsent.
+  StopWhileHeld("IDENTITY_INSERT [t] OFF");
+  EXPECT_EQ(heldLink.BatchesAfterTheHeldOne(),
+            std::vector<std::string>{"SET IDENTITY_INSERT [t] OFF"});
+  ExpectASecondRunSucceeds(window, worker, source, target, pending,
+                           test::UniqueName("after_held"));
+}
+
+TEST_F(StopTest, AtRandomPointsOfARunWithIdentityTablesNeverLeavesIdentityInsertOn) {
+  std::vector<std::string> create{"USE " + test::Backticked(sourceName)};
+  for (const char* t : {"a", "b", "c"}) {
+    create.push_back(std::string("CREATE TABLE ") + t +
+                     " (id INT AUTO_INCREMENT PRIMARY KEY, v VARCHAR(20))");
+    create.push_back(std::string("INSERT INTO ") + t +
+                     " (id, v) SELECT seq, CONCAT('v', seq) FROM seq_1_to_40");
+  }
+  mariadb.Execute(create);
+  OpenSource(test::MariaDbAddress());
+  OpenTarget(test::SqlServerAddress());
+  window.tables = {"a", "b", "c"};
+
+  // How long a whole run takes here: the stops fall anywhere within it.
+  const auto begin = std::chrono::steady_clock::now();
+  ExpectASecondRunSucceeds(window, worker, source, target, pending, test::UniqueName("whole"));
+  const auto whole = std::chrono::duration_cast<std::chrono::microseconds>(
+      std::chrono::steady_clock::now() - begin);
+
+  const unsigned seed = std::random_device{}();
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<std::int64_t> at(0, whole.count());
+  for (int i = 0; i < 20; ++i) {
+    window.targetName = test::UniqueName("stopped");
+    window.selected = {0, 1, 2};
+    ASSERT_TRUE(worker.Start(window, source, target, pending, 0ms));
+    std::this_thread::sleep_for(std::chrono::microseconds(at(random)));
+    StopAndWait();
+    const std::string after = test::UniqueName("after_stop");
+    ExpectASecondRunSucceeds(window, worker, source, target, pending, after);
+    test::OdbcTestClient reader(test::SqlServer(), after);
+    for (const char* t : {"a", "b", "c"}) {
+      EXPECT_EQ(reader.Scalar(std::string("SELECT COUNT(*) FROM [") + t + "]"),
+                std::optional<std::string>("40"));
+    }
+    if (HasFailure()) break;
+  }
 }
 
 }  // namespace

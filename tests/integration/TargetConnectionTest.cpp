@@ -23,6 +23,8 @@ using testing::HasSubstr;
 class RecordingBox : public TargetMessageBox {
  public:
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  // The shared test server has no TLS, as a user who agreed once.
+  bool AllowUnencryptedLogin(const std::string&) override { return true; }
   std::vector<std::string> messages;
 };
 

@@ -27,6 +27,8 @@ constexpr const char* kPassword = test::kTlsPassword;
 class FailOnMessage : public TargetMessageBox {
  public:
   void ShowMessage(const std::string& text) override { ADD_FAILURE() << "message: " << text; }
+  // Servers without TLS: as a user who agreed.
+  bool AllowUnencryptedLogin(const std::string&) override { return true; }
 };
 
 TargetServerFactory FreeTds() {
@@ -115,6 +117,68 @@ TEST(TargetTlsServer, AForcedServerEndsAClientWithoutTls) {
                                     ";PWD=" + s.password + ";Encryption=off"),
                std::exception);
   EXPECT_TRUE(server.Connections().empty());
+}
+
+// A server that answers that it has no TLS (as a program pretending to be SQL Server may, to
+// learn the password) gets the login only after the user has agreed; the answer holds for that
+// server while the program runs.
+class AnsweringBox : public TargetMessageBox {
+ public:
+  explicit AnsweringBox(bool answer) : answer_(answer) {}
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  bool AllowUnencryptedLogin(const std::string& serverName) override {
+    questions.push_back(serverName);
+    return answer_;
+  }
+  std::vector<std::string> messages, questions;
+
+ private:
+  bool answer_;
+};
+
+int LogIn(const std::string& typed, AnsweringBox& box) {
+  TargetConnection target;
+  return ConnectSqlServer(target, typed, kLogin, kPassword,
+                          Authentication::SqlServerAuthentication, box, FreeTds());
+}
+
+TEST(UnencryptedLogin, DeclinedNothingOfTheLoginIsSentAndTheAnswerHolds) {
+  TdsServer server("not-sup");
+  AnsweringBox box(false);
+  EXPECT_EQ(LogIn(server.Name(), box), 0);
+  EXPECT_EQ(box.questions, std::vector<std::string>{server.Name()});
+  ASSERT_EQ(box.messages.size(), 1u);
+  EXPECT_TRUE(Contains(box.messages[0], "the login name and password were not sent"))
+      << box.messages[0];
+  // No LOGIN7 reached the server, in clear or otherwise.
+  EXPECT_TRUE(server.Connections().empty());
+
+  // Typed again (another way of naming the same server): not asked, still nothing sent.
+  EXPECT_EQ(LogIn(" tcp:127.0.0.1," + server.Name().substr(10), box), 0);
+  EXPECT_EQ(box.questions.size(), 1u);
+  EXPECT_TRUE(server.Connections().empty());
+}
+
+TEST(UnencryptedLogin, AgreedTheLoginGoesInClearAndTheAnswerHolds) {
+  TdsServer server("not-sup");
+  AnsweringBox box(true);
+  EXPECT_EQ(LogIn(server.Name(), box), 1);
+  EXPECT_EQ(box.questions, std::vector<std::string>{server.Name()});
+  EXPECT_TRUE(box.messages.empty());
+  auto lines = server.Connections();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_TRUE(Contains(lines[0], "in clear")) << lines[0];
+
+  EXPECT_EQ(LogIn(server.Name(), box), 1);
+  EXPECT_EQ(box.questions.size(), 1u);
+  EXPECT_EQ(server.Connections().size(), 2u);
+}
+
+TEST(UnencryptedLogin, AServerWithTlsIsNotAsked) {
+  TdsServer server("off");
+  AnsweringBox box(false);
+  EXPECT_EQ(LogIn(server.Name(), box), 1);
+  EXPECT_TRUE(box.questions.empty());
 }
 
 }  // namespace

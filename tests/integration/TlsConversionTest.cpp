@@ -25,6 +25,7 @@ namespace {
 class NoMessages : public TargetMessageBox, public RowCopyWindow {
  public:
   void ShowMessage(const std::string& text) override { ADD_FAILURE() << "message: " << text; }
+  bool AllowUnencryptedLogin(const std::string&) override { return true; }
   void SetStatusText(const std::string&) override {}
   MessageAnswer ShowMessage(const std::string& text, MessageButtons) override {
     ADD_FAILURE() << "message: " << text;

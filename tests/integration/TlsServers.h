@@ -24,14 +24,16 @@ inline constexpr char kTlsPassword[] = "Tls-Test-1";
 // A TDS test server of this test's own, with its encryption setting, its log in a file.
 class TdsServer {
  public:
-  explicit TdsServer(const std::string& encryption) {
+  // `more`: further options of the server ("--packet-size", "512").
+  explicit TdsServer(const std::string& encryption, const std::vector<std::string>& more = {}) {
     char folder[] = "/tmp/morvane-tls-XXXXXX";
     if (mkdtemp(folder) == nullptr) throw std::runtime_error("mkdtemp failed");
     dir_ = folder;
     log_ = dir_ + "/server.log";
-    port_ = StartTdsServerProcess({"--port", "0", "--encryption", encryption, "--login",
-                                   std::string(kTlsLogin) + ":" + kTlsPassword},
-                                  log_, pid_);
+    std::vector<std::string> options{"--port", "0", "--encryption", encryption, "--login",
+                                     std::string(kTlsLogin) + ":" + kTlsPassword};
+    options.insert(options.end(), more.begin(), more.end());
+    port_ = StartTdsServerProcess(options, log_, pid_);
   }
   ~TdsServer() {
     kill(pid_, SIGTERM);

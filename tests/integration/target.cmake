@@ -21,3 +21,14 @@ if(EXISTS ${PROJECT_SOURCE_DIR}/tests/sqlserver/CMakeLists.txt)
     MORVANE_TDS_SERVER="$<TARGET_FILE:morvane-tds-server>")
   add_dependencies(integration_target_credentials morvane-tds-server)
 endif()
+
+# Rows over the batch limit of a server that grants small packets, through the whole run.
+if(EXISTS ${PROJECT_SOURCE_DIR}/tests/sqlserver/CMakeLists.txt)
+  morvane_test(integration_target_batch_limit
+    SOURCES BatchLimitTest.cpp
+    LIBS morvane_engine morvane_source morvane_target morvane_test_mariadb
+    FIXTURES MariaDB)
+  target_compile_definitions(integration_target_batch_limit PRIVATE
+    MORVANE_TDS_SERVER="$<TARGET_FILE:morvane-tds-server>")
+  add_dependencies(integration_target_batch_limit morvane-tds-server)
+endif()

@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -102,6 +104,58 @@ TEST(TargetCredentials, NonAsciiLoginAndPasswordArriveAsTyped) {
                              Authentication::SqlServerAuthentication, messageBox, NewFreeTdsServer),
             1);
   EXPECT_THAT(messageBox.shown, testing::IsEmpty());
+}
+
+// Passwords with the characters that a connection string reads specially, each through the
+// FreeTDS driver here (its version read from its library) to a server of its own.
+TEST(TargetCredentials, PasswordsWithBracesSemicolonsAndSpacesThroughFreeTds) {
+  for (const std::string password : {"p}w", "}", "ends}", "{pw", "{p}w}", "a}}b", "p;w", "p w",
+                                     " lead", "trail ", "{;} ={", "x;}y"}) {
+    OwnTdsServer server("sa", password);
+    TargetConnection connection;
+    RecordingMessageBox messageBox;
+    EXPECT_EQ(ConnectSqlServer(connection, server.ServerName(), "sa", password,
+                               Authentication::SqlServerAuthentication, messageBox,
+                               NewFreeTdsServer),
+              1)
+        << "[" << password << "]";
+    EXPECT_THAT(messageBox.shown, testing::IsEmpty()) << "[" << password << "]";
+  }
+}
+
+// A data source of a private odbc.ini (ODBCINI): SQLConnect takes login and password as they
+// are, "};" included.
+TEST(TargetCredentials, ThroughADataSourceEveryPasswordArrivesAsTyped) {
+  const std::string login = "odd;user}";
+  const std::string password = "a};b {c}} ;";
+  OwnTdsServer server(login, password);
+  char folder[] = "/tmp/morvane-dsn-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const std::string ini = std::string(folder) + "/odbc.ini";
+  {
+    std::ofstream out(ini);
+    out << "[MorvaneCredentials]\nDriver = FreeTDS\nServer = 127.0.0.1\nPort = "
+        << server.ServerName().substr(10)
+        << "\nTDS_Version = 7.4\nClientCharset = UTF-8\n";
+  }
+  setenv("ODBCINI", ini.c_str(), 1);
+  TargetConnection connection;
+  RecordingMessageBox messageBox;
+  EXPECT_EQ(ConnectSqlServer(connection, "DSN=MorvaneCredentials", login, password,
+                             Authentication::SqlServerAuthentication, messageBox,
+                             NewFreeTdsServer),
+            1);
+  EXPECT_THAT(messageBox.shown, testing::IsEmpty());
+  // The password cut short is refused: the server compared what arrived.
+  EXPECT_EQ(ConnectSqlServer(connection, "DSN=MorvaneCredentials", login, "a",
+                             Authentication::SqlServerAuthentication, messageBox,
+                             NewFreeTdsServer),
+            0);
+  ASSERT_EQ(messageBox.shown.size(), 1u);
+  EXPECT_THAT(messageBox.shown[0], testing::HasSubstr("Login failed for user '" + login + "'."));
+  unsetenv("ODBCINI");
+  std::remove(ini.c_str());
+  rmdir(folder);
 }
 
 }  // namespace

@@ -80,6 +80,8 @@ TEST(OdbcTarget, AnUnreachablePortIsReportedAndReturnsZero) {
   }
 }
 
+// FreeTDS here is 1.3 (its version read from its library): "};" cannot be passed. No server
+// listens: the message is the refusal, not a failed connection.
 TEST(OdbcTarget, APasswordThatFreeTdsCannotTakeIsReportedBeforeConnecting) {
   TargetConnection connection;
   RecordingMessageBox messageBox;
@@ -90,7 +92,9 @@ TEST(OdbcTarget, APasswordThatFreeTdsCannotTakeIsReportedBeforeConnecting) {
   ASSERT_EQ(messageBox.shown.size(), 1u);
   EXPECT_EQ(messageBox.shown[0],
             "\nMorvane Error: -2147024809\r\nThe login or password holds \"};\", which the "
-            "FreeTDS driver cannot take.\r\nThe parameter is incorrect.\r\n");
+            "FreeTDS driver before version 1.4 cannot take. Please choose another password, or "
+            "name an ODBC data source in the SQL Server box (DSN=name), whose login takes any "
+            "password.\r\nThe parameter is incorrect.\r\n");
 }
 
 TEST(OdbcTarget, StatementsBeforeTheLoginAreRefused) {

@@ -14,6 +14,8 @@ namespace morvane::test {
 class RecordingMessageBox final : public TargetMessageBox {
  public:
   void ShowMessage(const std::string& text) override { shown.push_back(text); }
+  // The shared test server has no TLS, as a user who agreed once.
+  bool AllowUnencryptedLogin(const std::string&) override { return true; }
   std::vector<std::string> shown;
 };
 

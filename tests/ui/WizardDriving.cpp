@@ -14,7 +14,7 @@ PageOne GoodLogins() {
   return {MariaDbAddress(), m.user, m.password, s.host + "," + std::to_string(s.port), s.user, s.password};
 }
 
-void TypePageOne(ui::CMorvaneDlg& dialog, const PageOne& p) {
+void TypePageOne(ui::CMorvaneDlg& dialog, const PageOne& p, bool agreeToUnencryptedLogin) {
   auto edit = [&](int id, const std::string& text) {
     dialog.ControlAs<wxTextCtrl>(id)->ChangeValue(wxString::FromUTF8(text));
   };
@@ -22,6 +22,7 @@ void TypePageOne(ui::CMorvaneDlg& dialog, const PageOne& p) {
   edit(1004, p.mysqlLogin);
   edit(1005, p.mysqlPassword);
   edit(1000, p.sqlServerName);
+  if (agreeToUnencryptedLogin) RememberUnencryptedLoginAnswer(p.sqlServerName, true);
   Press(dialog, 1010);
   edit(1001, p.sqlServerLogin);
   edit(1002, p.sqlServerPassword);

@@ -19,7 +19,9 @@ struct PageOne {
 PageOne GoodLogins();
 
 // Types p into page one and chooses SQL Server authentication; Next is left to the caller.
-void TypePageOne(ui::CMorvaneDlg& dialog, const PageOne& p);
+// The test servers have no TLS: unless told otherwise, as a user who has already agreed to log
+// in to that server without encryption.
+void TypePageOne(ui::CMorvaneDlg& dialog, const PageOne& p, bool agreeToUnencryptedLogin = true);
 
 // Chooses a database in page two's combo box as the user does (the selection and its event).
 // False when the box does not list it.

@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -70,19 +71,67 @@ TEST(ConnectionStringValue, BracesOnlyWhereNeeded) {
   for (const auto& c : cases) {
     EXPECT_EQ(ConnectionStringValue(c.value, BraceStyle::Odbc), c.odbc) << c.value;
     EXPECT_EQ(ConnectionStringValue(c.value, BraceStyle::FreeTds), c.freeTds) << c.value;
+    // Either reading: the same text where both agree, refused where they would not.
+    EXPECT_EQ(ConnectionStringValue(c.value, BraceStyle::EitherWay),
+              c.value.find('}') == std::string::npos ? c.odbc : std::nullopt)
+        << c.value;
   }
 }
 
-TEST(BuildConnectionString, RefusesWhatFreeTdsCannotTake) {
-  try {
-    BuildConnectionString({"FreeTDS", "db", false, "sa", "pa};ss"});
-    FAIL() << "no error raised";
-  } catch (const TargetError& error) {
-    EXPECT_EQ(error.Code(), target_code::kInvalidArgument);
-    EXPECT_EQ(error.Description(),
-              "The login or password holds \"};\", which the FreeTDS driver cannot take.");
+TEST(DriverBraceStyle, ByDriverAndVersion) {
+  struct Case {
+    std::string driver, version;
+    BraceStyle style;
+  };
+  const std::vector<Case> cases{
+      {"FreeTDS", "1.3.17", BraceStyle::FreeTds}, {"FreeTDS", "1.2", BraceStyle::FreeTds},
+      {"FreeTDS", "0.91", BraceStyle::FreeTds},   {"FreeTDS", "1.4", BraceStyle::Odbc},
+      {"FreeTDS", "1.4.22", BraceStyle::Odbc},    {"FreeTDS", "1.10.1", BraceStyle::Odbc},
+      {"FreeTDS", "2.0", BraceStyle::Odbc},       {"FreeTDS", "", BraceStyle::EitherWay},
+      {"FreeTDS", "dev", BraceStyle::EitherWay},  {kDriver18, "", BraceStyle::Odbc},
+      {kDriver17, "17.10.5.1", BraceStyle::Odbc},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(DriverBraceStyle(c.driver, c.version), c.style) << c.driver << " " << c.version;
   }
-  // Microsoft's drivers take it; with integrated security it is not passed at all.
+}
+
+TEST(FreeTdsVersionIn, TheLibrarysOwnText) {
+  using namespace std::string_literals;
+  EXPECT_EQ(FreeTdsVersionIn("\x7f" "ELF\0...\0freetds v1.3.17\0more"s), "1.3.17");
+  EXPECT_EQ(FreeTdsVersionIn("freetds v\0freetds v1.4.22"s), "1.4.22");
+  EXPECT_EQ(FreeTdsVersionIn("no version here"), "");
+  EXPECT_EQ(FreeTdsVersionIn("freetds vx"), "");
+}
+
+TEST(BuildConnectionString, RefusesBeforeLoginWhatTheDriverCannotTake) {
+  auto refusal = [](const std::string& version, const std::string& password) -> std::string {
+    try {
+      BuildConnectionString({"FreeTDS", "db", false, "sa", password, Encryption::DriverSettings,
+                             version});
+    } catch (const TargetError& error) {
+      EXPECT_EQ(error.Code(), target_code::kInvalidArgument);
+      return error.Description().value_or("");
+    }
+    return "";
+  };
+  EXPECT_THAT(refusal("1.3.17", "pa};ss"),
+              testing::StartsWith("The login or password holds \"};\", which the FreeTDS driver "
+                                  "before version 1.4 cannot take."));
+  // A version that could not be found out: only what both readings take alike.
+  EXPECT_THAT(refusal("", "pa}ss"),
+              testing::StartsWith("The login or password holds \"}\", which the FreeTDS driver "
+                                  "reads one way before version 1.4 and another way from then "
+                                  "on"));
+  EXPECT_THAT(refusal("", "pa}ss"), testing::HasSubstr("(DSN=name)"));
+  EXPECT_EQ(refusal("", "pa{ ;ss"), "");
+  EXPECT_EQ(refusal("1.3.17", "pa}ss"), "");
+  // FreeTDS 1.4 and Microsoft's drivers read it ODBC's way; with integrated security it is not
+  // passed at all.
+  EXPECT_EQ(BuildConnectionString({"FreeTDS", "db", false, "sa", "pa};ss",
+                                   Encryption::DriverSettings, "1.4.2"}),
+            "DRIVER={FreeTDS};SERVER=db;PORT=1433;TDS_Version=7.4;ClientCharset=UTF-8;UID=sa;"
+            "PWD={pa}};ss};");
   EXPECT_EQ(BuildConnectionString({kDriver17, "db", false, "sa", "pa};ss"}),
             "DRIVER={ODBC Driver 17 for SQL Server};SERVER=tcp:db;UID=sa;PWD={pa}};ss};");
   EXPECT_NO_THROW(BuildConnectionString({"FreeTDS", "db", true, "sa", "pa};ss"}));
@@ -138,10 +187,16 @@ INSTANTIATE_TEST_SUITE_P(
                   {"FreeTDS", "db", true, "typed", "left over"},
                   "DRIVER={FreeTDS};SERVER=db;PORT=1433;TDS_Version=7.4;ClientCharset=UTF-8;"
                   "Trusted_Connection=yes;"},
-        BuildCase{"BracedLoginAndPasswordForFreeTds",
-                  {"FreeTDS", "db", false, "dom=ain;user", "p;w}{="},
+        BuildCase{"BracedLoginAndPasswordForFreeTdsBefore14",
+                  {"FreeTDS", "db", false, "dom=ain;user", "p;w}{=", Encryption::DriverSettings,
+                   "1.3.17"},
                   "DRIVER={FreeTDS};SERVER=db;PORT=1433;TDS_Version=7.4;ClientCharset=UTF-8;"
                   "UID={dom=ain;user};PWD={p;w}{=};"},
+        BuildCase{"BracedLoginAndPasswordForFreeTds14",
+                  {"FreeTDS", "db", false, "dom=ain;user", "p;w}{=", Encryption::DriverSettings,
+                   "1.4.0"},
+                  "DRIVER={FreeTDS};SERVER=db;PORT=1433;TDS_Version=7.4;ClientCharset=UTF-8;"
+                  "UID={dom=ain;user};PWD={p;w}}{=};"},
         BuildCase{"BracedLoginAndPasswordForMicrosoftsDriver",
                   {kDriver18, "db", false, "dom=ain;user", "p;w}{="},
                   "DRIVER={ODBC Driver 18 for SQL Server};SERVER=tcp:db;Encrypt=yes;"

@@ -251,5 +251,28 @@ TEST(TargetConnection, AFailedLookupRaisesAndKeepsTheCollection) {
   EXPECT_TRUE(connection.TargetDatabase.Empty());
 }
 
+TEST(UnencryptedLogin, TheQuestionSaysWhatWouldHappen) {
+  const std::string question = UnencryptedLoginQuestion("db.example,1433");
+  EXPECT_NE(question.find("\"db.example,1433\""), std::string::npos) << question;
+  EXPECT_NE(question.find("the connection will not be encrypted"), std::string::npos) << question;
+  EXPECT_NE(question.find("password"), std::string::npos) << question;
+  EXPECT_NE(question.find("Log in without encryption?"), std::string::npos) << question;
+}
+
+TEST(UnencryptedLogin, TheAnswerHoldsForEveryWayOfTypingTheServer) {
+  EXPECT_EQ(RememberedUnencryptedLoginAnswer("answer-test,1500"), std::nullopt);
+  RememberUnencryptedLoginAnswer("answer-test,1500", false);
+  for (const char* typed : {"answer-test,1500", " tcp:Answer-Test,1500", "ANSWER-TEST ,1500"}) {
+    EXPECT_EQ(RememberedUnencryptedLoginAnswer(typed), std::optional<bool>(false)) << typed;
+  }
+  // Another port, another instance, another data source: other servers.
+  for (const char* typed : {"answer-test", "answer-test,1501", "answer-test\\x,1500",
+                            "DSN=answer-test"}) {
+    EXPECT_EQ(RememberedUnencryptedLoginAnswer(typed), std::nullopt) << typed;
+  }
+  RememberUnencryptedLoginAnswer("answer-test,1500", true);
+  EXPECT_EQ(RememberedUnencryptedLoginAnswer("answer-test,1500"), std::optional<bool>(true));
+}
+
 }  // namespace
 }  // namespace morvane
