@@ -5,5 +5,5 @@ morvane_test(unit_schema
 
 # The translation of MySQL's expressions and the cascading actions SQL Server takes.
 morvane_test(unit_expressions
-  SOURCES CascadeActionsTest.cpp
+  SOURCES CascadeActionsTest.cpp ExpressionTranslatorTest.cpp
   LIBS morvane_engine)
