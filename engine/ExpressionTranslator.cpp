@@ -510,6 +510,7 @@ struct Value {
   bool isUnsigned = false;
   bool deterministic = true;
   bool literal = false;           // a constant written in the text
+  int shownScale = -1;            // a division: the decimals MySQL shows and compares it with
   std::string literalValue;       // a string literal's value
 };
 
@@ -619,6 +620,7 @@ class Translator {
     return out;
   }
   std::string Condition(const Value& v, const Node& n) {
+    Further(v, n);
     switch (v.cat) {
       case Cat::Predicate: return v.sql;
       case Cat::Int:
@@ -801,8 +803,26 @@ class Translator {
     return v;
   }
 
+  // A division's value may be stored or compared, not computed with further: MySQL computes on
+  // with its hidden decimals under the shown scale (2/3*3 is 2.0000, 2/3 = 0.6667 is true).
+  static void Further(const Value& v, const Node& n) {
+    if (v.shownScale >= 0)
+      Refuse("it computes further with the result of a division (" + n.source +
+             "), which MySQL carries with more decimals than it shows; only a division compared or stored "
+             "as it is is translated");
+  }
+  // Rounds a division to the decimals MySQL compares it with.
+  static void Shown(Value& v) {
+    if (v.shownScale < 0) return;
+    if (v.precision + 1 > 38) Refuse("it compares a division whose value needs more than SQL Server's 38 digits");
+    v.sql = "ROUND(CAST(" + v.sql + " AS DECIMAL(" + std::to_string(v.precision + 1) + ", " + std::to_string(v.scale) +
+            ")), " + std::to_string(v.shownScale) + ")";
+    v.shownScale = -1;
+  }
+
   // Refuses what is no number in arithmetic.
   void Number(const Value& v, const Node& n, const std::string& op) const {
+    Further(v, n);
     if (Numeric(v.cat) || v.cat == Cat::Null) return;
     if (v.cat == Cat::Text) {
       Refuse("it uses the text " + Quote(n) + " with " + op +
@@ -901,19 +921,21 @@ class Translator {
     } else if (op == "div") {
       Refuse("it uses DIV with a decimal number (" + n.source + "), which is not translated");
     } else {
-      // MySQL: the dividend's scale plus 4, rounded half away from zero. T-SQL keeps at least 6
-      // more digits than the dividend when the divisor has 4 digits or more; they are rounded
-      // to MySQL's scale.
-      const int p2Wide = std::max(p2, 4);
+      // MySQL keeps the quotient cut after 9 (18, 27) decimals, enough for the dividend's scale
+      // plus 4: that value is stored into a column, while it is shown and compared rounded to the
+      // dividend's scale plus 4. T-SQL's quotient is cut after max(6, s1 + p2 + 1) decimals, so
+      // the divisor is widened until that reaches MySQL's.
+      const int inner = 9 * ((s1 + 4 + 8) / 9);
+      const int p2Wide = std::max(p2, inner - s1 - 1);
       const int tsqlScale = std::max(6, s1 + p2Wide + 1);
-      if (p1 - s1 + s2 + tsqlScale > 38) tooLong();
-      v.scale = s1 + 4;
-      v.precision = p1 - s1 + s2 + v.scale + 1;
-      if (v.precision > 38) tooLong();
+      if (p1 - s1 + s2 + tsqlScale > 38 || p2Wide > 38) tooLong();
+      v.scale = inner;
+      v.precision = p1 - s1 + s2 + inner;
+      v.shownScale = s1 + 4;
       v.sql = "CAST(ROUND(CAST(" + a.sql + " AS DECIMAL(" + std::to_string(p1) + ", " + std::to_string(s1) +
               ")) / NULLIF(CAST(" + b.sql + " AS DECIMAL(" + std::to_string(p2Wide) + ", " + std::to_string(s2) +
-              ")), 0), " + std::to_string(v.scale) + ") AS DECIMAL(" + std::to_string(v.precision) + ", " +
-              std::to_string(v.scale) + "))";
+              ")), 0), " + std::to_string(inner) + ", 1) AS DECIMAL(" + std::to_string(v.precision) + ", " +
+              std::to_string(inner) + "))";
     }
     return v;
   }
@@ -922,6 +944,8 @@ class Translator {
   void Comparable(Value& a, Value& b, const Node& na, const Node& nb, bool ordering, const Node& whole) {
     a = AsValue(a);
     b = AsValue(b);
+    Shown(a);
+    Shown(b);
     if (a.cat == Cat::Null || b.cat == Cat::Null) return;
     if (Numeric(a.cat) && Numeric(b.cat)) return;
     // A number against a text literal that MySQL reads as exactly that number.
@@ -1082,6 +1106,7 @@ class Translator {
   static Value Branches(std::vector<Value> values, const Node& n) {
     Value out;
     for (auto& v : values) {
+      Further(v, n);
       v = AsValue(v);
       out.deterministic = out.deterministic && v.deterministic;
       if (v.cat == Cat::Null) continue;
@@ -1243,6 +1268,7 @@ class Translator {
   }
 
   Value Text(const Value& v, const Node& n, const std::string& function) const {
+    Further(v, n);
     Value t = AsValue(v);
     if (t.cat == Cat::Text || t.cat == Cat::Null) return t;
     if (t.cat == Cat::Int || t.cat == Cat::Exact) {

@@ -13,7 +13,16 @@
 // binary collation with PAD SPACE (`_bin`, which the table's column gets as
 // Latin1_General_100_BIN2); the case- and accent-insensitive collations of the two servers do not
 // agree on accents and letters such as ß, and NO PAD collations do not ignore trailing blanks.
-// MySQL's division keeps 4 more decimals than its dividend (div_precision_increment's default).
+// MySQL's division of exact numbers shows 4 more decimals than its dividend
+// (div_precision_increment's default) but keeps its quotient cut after 9, 18 or 27 decimals: a
+// translated division compared with something is rounded to the shown decimals, a division as the
+// whole value gives the kept quotient (what MySQL stores into a DECIMAL or DOUBLE column), and a
+// division computed on further is refused.
+//
+// For a default or a computed column the value is the expression's own: the caller converts it to
+// the column's type as MySQL does on storing (MySQL rounds a decimal stored into an integer
+// column, where T-SQL's CAST cuts it off, and writes a division stored into text with its shown
+// decimals).
 
 #include <map>
 #include <optional>
