@@ -216,7 +216,17 @@ class Parser {
     return n;
   }
 
+  // Nesting deeper than any catalogue text needs is refused before the stack runs out.
+  struct Deeper {
+    explicit Deeper(int& depth) : depth_(depth) {
+      if (++depth_ > 200) Refuse("it nests deeper than 200 levels");
+    }
+    ~Deeper() { --depth_; }
+    int& depth_;
+  };
+
   Node Or() {
+    const Deeper deeper(depth_);
     const std::size_t first = at_;
     Node n = Xor();
     while (TakeWord("or") || TakePunct("||")) n = Made(Of(Node::Kind::Binary, "or", {n, Xor()}), first);
@@ -344,6 +354,7 @@ class Parser {
     }
   }
   Node Unary() {
+    const Deeper deeper(depth_);
     const std::size_t first = at_;
     if (TakePunct("-")) {
       Node operand = Unary();
@@ -491,6 +502,7 @@ class Parser {
   std::string text_;
   std::vector<Token> tokens_;
   std::size_t at_ = 0;
+  int depth_ = 0;
 };
 
 // ---------------------------------------------------------------------------------------------

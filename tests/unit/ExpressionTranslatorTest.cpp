@@ -182,6 +182,13 @@ TEST(Translation, ManyPartsOfConcatAreNotCutAt4000Characters) {
   EXPECT_THAT(t.sql, testing::StartsWith("(CAST([s] AS NVARCHAR(MAX)) + [s] + "));
 }
 
+TEST(Translation, DeepNestingIsRefusedNotACrash) {
+  const auto t = TranslateExpression(std::string(100000, '(') + "1" + std::string(100000, ')'),
+                                     ExpressionUse::Default, {});
+  EXPECT_THAT(t.whyNot, HasSubstr("nests deeper"));
+  EXPECT_TRUE(TranslateExpression(std::string(50, '-') + "1", ExpressionUse::Default, {}));
+}
+
 TEST(Translation, EveryRefusalSaysWhy) {
   for (const char* text : {"", "(", "`a` +", "'open", "`a` = = 1", "f(`a`", "`t1`.`a` > 0"}) {
     const auto t = TranslateExpression(text, ExpressionUse::Check, Columns());
