@@ -1091,6 +1091,9 @@ class Translator {
       if (c == '[') pattern += "[[]";
       else if (literal && (c == '%' || c == '_')) pattern += std::string("[") + c + "]";
       else pattern += c;
+      if (c == '_' && !literal && !s.supplementaryAware)
+        Refuse("its LIKE pattern holds _, which under the column's collation on SQL Server matches half of an "
+               "emoji, where MySQL matches one character");
     }
     Value v;
     v.cat = Cat::Predicate;
