@@ -523,6 +523,7 @@ struct Value {
   bool deterministic = true;
   bool literal = false;           // a constant written in the text
   int shownScale = -1;            // a division: the decimals MySQL shows and compares it with
+  bool notNull = false;           // a NOT NULL column or a literal other than NULL
   std::string literalValue;       // a string literal's value
 };
 
@@ -740,6 +741,7 @@ class Translator {
     const std::string mysqlBase = mysql.substr(0, mysql.find_first_of("( "));
     Value v;
     v.sql = Bracketed(c.name);
+    v.notNull = !c.nullable;
     v.isUnsigned = mysql.find("unsigned") != std::string::npos;
     const auto arg = [&](std::size_t i, long otherwise) { return i < numbers.size() ? numbers[i] : otherwise; };
     if (base == "TINYINT" || base == "SMALLINT" || base == "INT" || base == "BIGINT" || base == "BIT") {
@@ -953,7 +955,7 @@ class Translator {
   }
 
   // Brings two sides to something T-SQL compares as MySQL does, or refuses.
-  void Comparable(Value& a, Value& b, const Node& na, const Node& nb, bool ordering, const Node& whole) {
+  void Comparable(Value& a, Value& b, bool ordering, const Node& whole) {
     a = AsValue(a);
     b = AsValue(b);
     Shown(a);
@@ -1008,8 +1010,6 @@ class Translator {
         Refuse("it orders an ENUM or SET column (" + whole.source + "), which MySQL orders by position in its list");
       return;
     }
-    (void)na;
-    (void)nb;
     Refuse("it compares " + What(a.cat) + " with " + What(b.cat) + " (" + whole.source + ")");
   }
 
@@ -1024,13 +1024,17 @@ class Translator {
         v.sql = Paren(AsValue(other).sql + " IS NULL");
         return v;
       }
-      Comparable(a, b, na, nb, false, whole);
+      Comparable(a, b, false, whole);
+      if ((a.notNull || a.literal) && (b.notNull || b.literal)) {  // never NULL: plain equality
+        v.sql = Paren(a.sql + " = " + b.sql);
+        return v;
+      }
       if (!v.deterministic) Refuse("it uses <=> with a value that changes from one reading to the next");
       v.sql = "((" + a.sql + " = " + b.sql + " AND " + a.sql + " IS NOT NULL AND " + b.sql + " IS NOT NULL) OR (" +
               a.sql + " IS NULL AND " + b.sql + " IS NULL))";
       return v;
     }
-    Comparable(a, b, na, nb, op != "=" && op != "<>", whole);
+    Comparable(a, b, op != "=" && op != "<>", whole);
     v.sql = Paren(a.sql + " " + op + " " + b.sql);
     return v;
   }
@@ -1042,7 +1046,7 @@ class Translator {
     std::string list;
     for (std::size_t i = 1; i < n.args.size(); ++i) {
       Value left = a, item = Of(n.args[i]);
-      Comparable(left, item, n.args[0], n.args[i], false, n);
+      Comparable(left, item, false, n);
       if (i == 1) a = left;
       v.deterministic = v.deterministic && item.deterministic;
       list += (i > 1 ? ", " : "") + item.sql;
@@ -1054,8 +1058,8 @@ class Translator {
   Value BetweenOf(const Node& n) {
     Value a = Of(n.args[0]), low = Of(n.args[1]), high = Of(n.args[2]);
     Value a2 = a;
-    Comparable(a, low, n.args[0], n.args[1], true, n);
-    Comparable(a2, high, n.args[0], n.args[2], true, n);
+    Comparable(a, low, true, n);
+    Comparable(a2, high, true, n);
     Value v;
     v.cat = Cat::Predicate;
     v.sql = Paren(a.sql + (n.negated ? " NOT BETWEEN " : " BETWEEN ") + low.sql + " AND " + high.sql);
@@ -1176,7 +1180,7 @@ class Translator {
     for (; i + 1 < pairsEnd; i += 2) {
       if (n.simpleCase) {
         Value left = operand, when = Of(n.args[i]);
-        Comparable(left, when, n.args[0], n.args[i], false, n);
+        Comparable(left, when, false, n);
         sql += " WHEN " + Paren(left.sql + " = " + when.sql);
         deterministic = deterministic && when.deterministic;
       } else {
@@ -1202,11 +1206,10 @@ class Translator {
   Value IntervalOf(const Node& n) {
     if (n.args.size() != 2) Refuse("it uses INTERVAL outside date arithmetic");
     Value d = AsValue(Of(n.args[0]));
-    return DateAdd(d, n.args[0], n.args[1], n.text, n.op == "-", n);
+    return DateAdd(d, n.args[0], n.args[1], n.text, n.op == "-");
   }
 
-  Value DateAdd(Value d, const Node& dateNode, const Node& amountNode, const std::string& unit, bool subtract,
-                const Node& whole) {
+  Value DateAdd(Value d, const Node& dateNode, const Node& amountNode, const std::string& unit, bool subtract) {
     static const char* kUnits[][2] = {{"microsecond", "microsecond"}, {"second", "second"}, {"minute", "minute"},
                                       {"hour", "hour"},               {"day", "day"},       {"week", "week"},
                                       {"month", "month"},             {"quarter", "quarter"}, {"year", "year"}};
@@ -1232,7 +1235,6 @@ class Translator {
     const std::string base = d.cat == Cat::Date && !dateOnly ? "CAST(" + d.sql + " AS DATETIME2(0))" : d.sql;
     const std::string n = subtract ? "-" + Paren(amount.sql) : amount.sql;
     v.sql = "DATEADD(" + datepart + ", " + n + ", " + base + ")";
-    (void)whole;
     return v;
   }
 
@@ -1365,7 +1367,7 @@ class Translator {
       Arguments(n, 2, 2);
       Value a = Of(n.args[0]), b = Of(n.args[1]);
       Value left = a, right = b;
-      Comparable(left, right, n.args[0], n.args[1], false, n);
+      Comparable(left, right, false, n);
       if (!left.deterministic) Refuse("it uses NULLIF with a value that changes from one reading to the next");
       Value v = Branches({left}, n);
       v.sql = "NULLIF(" + left.sql + ", " + right.sql + ")";
@@ -1560,8 +1562,8 @@ class Translator {
       const bool subtract = f == "date_sub" || f == "subdate";
       Value d = AsValue(Of(n.args[0]));
       if (n.args[1].kind == Node::Kind::Interval && n.args[1].args.size() == 1)
-        return DateAdd(d, n.args[0], n.args[1].args[0], n.args[1].text, subtract, n);
-      if (f == "adddate" || f == "subdate") return DateAdd(d, n.args[0], n.args[1], "day", subtract, n);
+        return DateAdd(d, n.args[0], n.args[1].args[0], n.args[1].text, subtract);
+      if (f == "adddate" || f == "subdate") return DateAdd(d, n.args[0], n.args[1], "day", subtract);
       Refuse("it calls " + f + " without an INTERVAL");
     }
     if (f == "json_valid") {

@@ -37,6 +37,7 @@ std::vector<ExpressionColumn> Columns() {
   out[18].jsonScalarAtPath["$.a"] = true;
   out[18].jsonScalarAtPath["$.o"] = false;
   out[19].storesJsonScalar = true;  // js holds a scalar; jn was not looked at
+  out[2].nullable = false;          // big is NOT NULL
   return out;
 }
 
@@ -70,6 +71,8 @@ const Case kCases[] = {
     {ExpressionUse::Check, "(`s` like _utf8mb4\\'a_b\\')", "", "matches half of an emoji"},
     {ExpressionUse::Check, "(`ci` like _utf8mb4\\'a%\\')", "", "only binary collations"},
     {ExpressionUse::Computed, "(`a` + `b`)", "(CAST([a] AS BIGINT) + [b])", ""},
+    {ExpressionUse::Check, "`big` <=> 5", "([big] = 5)", ""},
+    {ExpressionUse::Check, "`a` <=> 5", "(([a] = 5 AND [a] IS NOT NULL AND 5 IS NOT NULL) OR ([a] IS NULL AND 5 IS NULL))", ""},
     {ExpressionUse::Default, "current_timestamp()", "CONVERT(DATETIME2(0), SYSDATETIME())", ""},
     {ExpressionUse::Default, "current_timestamp(3)", "CONVERT(DATETIME2(3), SYSDATETIME())", ""},
     {ExpressionUse::Default, "CURRENT_TIMESTAMP", "CONVERT(DATETIME2(0), SYSDATETIME())", ""},
