@@ -1,8 +1,21 @@
 #include "tests/sqlserver/server/Catalogue.h"
 
+#include <cstdio>
+
 #include "tests/sqlserver/server/Convert.h"
 
 namespace morvane::tds {
+
+std::string GeneratedName(const std::string& prefix, const std::string& table, const std::string& column,
+                          int objectId) {
+  char hex[12];
+  std::snprintf(hex, sizeof hex, "%08X", static_cast<unsigned>(objectId) * 2654435761u);
+  std::u16string t = Utf8ToUtf16(table), c = Utf8ToUtf16(column);
+  if (t.size() > 9) t.resize(9);
+  if (c.size() > 9) c.resize(9);
+  if (c.empty()) return prefix + "__" + Utf16ToUtf8(t) + "__" + hex;
+  return prefix + "__" + Utf16ToUtf8(t) + "__" + Utf16ToUtf8(c) + "__" + hex;
+}
 
 std::optional<std::size_t> Table::ColumnIndex(const std::string& column) const {
   for (std::size_t i = 0; i < columns.size(); ++i) {

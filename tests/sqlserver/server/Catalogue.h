@@ -34,6 +34,21 @@ struct Column {
   bool identity = false;
   std::int64_t seed = 1;
   std::int64_t increment = 1;
+  // A computed column (c AS expression): its value is computed for each row as it is inserted.
+  std::optional<Expression> computed;
+  std::string computedDefinition;  // as sys.computed_columns shows it
+  bool persisted = false;
+  bool deterministic = true;
+};
+
+// A CHECK constraint: a row may not make its condition FALSE (UNKNOWN passes).
+struct CheckConstraint {
+  std::string name;
+  int objectId = 0;
+  Expression condition;
+  std::string definition;
+  int parentColumn = 0;      // a column-level constraint's column_id; 0 for a table-level one
+  bool notTrusted = false;   // added WITH NOCHECK
 };
 
 struct Index {
@@ -75,6 +90,7 @@ struct Table {
   std::vector<Column> columns;
   std::vector<Index> indexes;
   std::vector<ForeignKey> foreignKeys;
+  std::vector<CheckConstraint> checks;
   std::vector<Row> rows;
   std::optional<std::int64_t> lastIdentity;
 
@@ -107,6 +123,11 @@ struct Catalogue {
 
   Database* Find(const std::string& name);
 };
+
+// The name SQL Server gives an unnamed constraint: PREFIX__table__column__hex (table and column
+// cut to nine characters; without a column PREFIX__table__hex).
+std::string GeneratedName(const std::string& prefix, const std::string& table, const std::string& column,
+                          int objectId);
 
 // The largest key an index takes: 900 bytes clustered, 1700 nonclustered.
 int KeyLimit(const Index& index);

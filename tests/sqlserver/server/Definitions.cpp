@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "tests/sqlserver/server/Collation.h"
+#include "tests/sqlserver/server/Expressions.h"
 #include "tests/sqlserver/server/Session.h"
 #include "tests/sqlserver/server/Text.h"
 
@@ -14,6 +15,8 @@ namespace {
 SqlError Err(int number, std::string text, ErrorScope scope = ErrorScope::Statement) {
   return SqlError(number, 16, std::move(text), scope);
 }
+
+}  // namespace
 
 // The ColumnType of a definition, with SQL Server's checks of lengths, precisions and scales.
 ColumnType ResolveType(const ColumnDefinition& c, int ordinal) {
@@ -126,6 +129,18 @@ ColumnType ResolveType(const ColumnDefinition& c, int ordinal) {
                       c.typeName + ".");
 }
 
+namespace {
+
+// A column's PRIMARY KEY or UNIQUE constraint as a table constraint over that column.
+KeyConstraint ColumnKey(const ColumnDefinition& d) {
+  KeyConstraint k;
+  k.primaryKey = d.primaryKey;
+  k.name = d.constraintName;
+  k.clustered = d.clustered;
+  k.columns = {d.name};
+  return k;
+}
+
 // The spelling of a collation this server knows; 448 for names SQL Server has no collation of
 // (this server knows four of SQL Server's collations and refuses the others as not modelled).
 std::string KnownCollation(const std::string& name) {
@@ -198,6 +213,26 @@ void AddIndex(Table& table, Index index, const std::vector<std::string>& columns
       if (c == *at) {
         throw Err(1909, "Cannot use duplicate column names in index. Column name '" + name +
                             "' listed more than once.");
+      }
+    }
+    const Column& column = table.columns[*at];
+    if (column.computed) {
+      // "Indexes on computed columns": deterministic, and persisted when imprecise; a PRIMARY
+      // KEY's computed column persisted and NOT NULL.
+      if (!column.deterministic) {
+        throw Err(2729, "Column '" + column.name + "' in table '" + table.name +
+                            "' cannot be used in an index or statistics or as a partition key because it is "
+                            "non-deterministic.");
+      }
+      if ((column.type.kind == Kind::Float || column.type.kind == Kind::Real) && !column.persisted) {
+        throw Err(2799, "Cannot create index or statistics '" + index.name + "' on table '" + table.name +
+                            "' because the computed column '" + column.name +
+                            "' is imprecise and not persisted. Consider removing column from index or "
+                            "statistics key or marking computed column persisted.");
+      }
+      if (index.primaryKey && (!column.persisted || column.nullable)) {
+        throw Err(1711, "Cannot define PRIMARY KEY constraint on column '" + column.name + "' in table '" +
+                            table.name + "'. The computed column has to be persisted and not nullable.");
       }
     }
     if (IsLargeValue(table.columns[*at].type)) {
@@ -341,12 +376,34 @@ Session::Outcome Session::MakeTable(const CreateTable& s) {
   t.objectId = catalogue_.nextObjectId;
   catalogue_.nextObjectId += 16007;
 
+  // "Maximum capacity specifications": 1,024 columns in a table.
+  if (s.columns.size() > 1024) {
+    throw Err(1702, "CREATE TABLE failed because column '" + s.columns[1024].name + "' in table '" + t.name +
+                        "' exceeds the maximum of 1024 columns.");
+  }
   std::vector<KeyConstraint> constraints;
   bool identitySeen = false, timestampSeen = false;
   for (std::size_t i = 0; i < s.columns.size(); ++i) {
     const ColumnDefinition& d = s.columns[i];
     Column c;
     c.name = d.name;
+    if (d.computed) {
+      // Typed once every column is known (ResolveComputed).
+      if (t.ColumnIndex(c.name)) {
+        throw Err(2705, "Column names in each table must be unique. Column name '" + c.name +
+                            "' in table '" + t.name + "' is specified more than once.");
+      }
+      c.computed = d.computed;
+      c.persisted = d.persisted;
+      c.nullable = d.nullable.value_or(true);
+      if ((!d.nullable.value_or(true) || !d.checks.empty()) && !d.persisted) {
+        throw Err(8183, "Only UNIQUE or PRIMARY KEY constraints can be created on computed columns, while CHECK, "
+                        "FOREIGN KEY, and NOT NULL constraints require that computed columns be persisted.");
+      }
+      if (d.primaryKey || d.unique) constraints.push_back(ColumnKey(d));
+      t.columns.push_back(c);
+      continue;
+    }
     c.type = ResolveType(d, static_cast<int>(i + 1));
     const bool character = IsCharacter(c.type.kind) || IsNCharacter(c.type.kind);
     if (!d.collation.empty() && !character) {
@@ -396,21 +453,16 @@ Session::Outcome Session::MakeTable(const CreateTable& s) {
       c.nullable = !(d.identity || inPrimaryKey || c.type.kind == Kind::Timestamp) &&
                    options_.ansiNullDefaultOn;
     }
-    if (d.primaryKey || d.unique) {
-      KeyConstraint k;
-      k.primaryKey = d.primaryKey;
-      k.name = d.constraintName;
-      k.clustered = d.clustered;
-      k.columns = {c.name};
-      constraints.push_back(k);
-    }
+    if (d.primaryKey || d.unique) constraints.push_back(ColumnKey(d));
     if (d.defaultValue) c.defaultConstraint = MakeDefault(db, t, c, d.defaultName, *d.defaultValue);
     t.columns.push_back(c);
   }
+  ResolveComputed(t);
   // The minimum row size: fixed-length data, eight BIT columns to a byte, and the row header,
-  // column count and NULL bitmap.
+  // column count and NULL bitmap (a computed column that is not persisted takes no room).
   int fixed = 0, bits = 0;
   for (const Column& c : t.columns) {
+    if (c.computed && !c.persisted) continue;
     if (c.type.kind == Kind::Bit) ++bits;
     else fixed += FixedBytes(c.type);
   }
@@ -450,6 +502,18 @@ Session::Outcome Session::MakeTable(const CreateTable& s) {
     }
     names.insert(index.name);
     AddIndex(t, index, k.columns, qualified, warnings);
+  }
+  // CHECK constraints: those of columns refer to their own column only.
+  for (std::size_t i = 0; i < s.columns.size(); ++i) {
+    for (const auto& check : s.columns[i].checks) {
+      t.checks.push_back(MakeCheck(db, t, check, static_cast<int>(i + 1)));
+    }
+  }
+  for (const auto& check : s.checks) t.checks.push_back(MakeCheck(db, t, check, 0));
+  for (const auto& check : t.checks) {
+    if (!names.insert(check.name).second) {
+      throw Err(2714, "There is already an object named '" + check.name + "' in the database.");
+    }
   }
   db.objectNames.insert(t.name);
   for (const auto& n : names) db.objectNames.insert(n);

@@ -1,6 +1,7 @@
 // INSERT ... VALUES: conversion of every value, NULL checks, identity and row version values,
 // unique keys; the statement stores all of its rows or none of them.
 
+#include "tests/sqlserver/server/Expressions.h"
 #include "tests/sqlserver/server/Session.h"
 #include "tests/sqlserver/server/Text.h"
 
@@ -45,11 +46,18 @@ Session::Outcome Session::InsertRows(const Insert& s) {
                          ErrorScope::Batch);
         }
       }
+      if (t->columns[*at].computed) {
+        throw SqlError(271, 16,
+                       "The column \"" + t->columns[*at].name +
+                           "\" cannot be modified because it is either a computed column or is the result "
+                           "of a UNION operator.",
+                       ErrorScope::Batch);
+      }
       targets.push_back(*at);
     }
   } else {
     for (std::size_t i = 0; i < t->columns.size(); ++i) {
-      if (!t->columns[i].identity) targets.push_back(i);
+      if (!t->columns[i].identity && !t->columns[i].computed) targets.push_back(i);
     }
   }
   for (const auto& row : s.rows) {
@@ -91,23 +99,53 @@ Session::Outcome Session::InsertRows(const Insert& s) {
                        "inserting into a NOT FOR REPLICATION identity column.");
   }
 
+  // The values, typed. The rows of a VALUES list are typed like a UNION ALL ("Table Value
+  // Constructor"): each column's values convert to the type of highest precedence among them
+  // (the NULL constant takes no part).
+  const Scope scope = ExpressionScope();
+  std::vector<std::vector<Typed>> typed;
+  for (const auto& values : s.rows) {
+    std::vector<Typed> row;
+    for (const auto& value : values) row.push_back(tds::Evaluate(value, scope));
+    typed.push_back(std::move(row));
+  }
+  if (typed.size() > 1) {
+    auto isNullConstant = [](const Expression& e) {
+      return e.kind == Expression::Kind::Literal && e.literal.kind == Literal::Kind::Null;
+    };
+    for (std::size_t v = 0; v < targets.size(); ++v) {
+      std::optional<ColumnType> common;
+      for (std::size_t r = 0; r < typed.size(); ++r) {
+        if (isNullConstant(s.rows[r][v]) || typed[r][v].guid) continue;
+        common = common ? CommonType(*common, typed[r][v].type) : typed[r][v].type;
+      }
+      if (!common) continue;
+      for (auto& row : typed) {
+        Typed& value = row[v];
+        if (IsNull(value.value) || value.guid || value.type.kind == common->kind) continue;
+        value = {*common, ConvertTyped(value, *common, options_.dates, Purpose::Compare)};
+      }
+    }
+  }
+
   std::vector<Row> newRows;
   std::vector<std::set<std::string>> pending(t->indexes.size());
   std::optional<std::int64_t> identity = t->lastIdentity;
   std::uint64_t rowVersion = db->rowVersion;
-  for (const auto& values : s.rows) {
+  for (const auto& values : typed) {
     Row row(t->columns.size());
     std::vector<bool> given(t->columns.size(), false);
     for (std::size_t v = 0; v < values.size(); ++v) {
       const Column& col = t->columns[targets[v]];
-      Literal literal = Evaluate(values[v]);
       const ConversionTarget target{qualified, col.name};
-      row[targets[v]] = ConvertLiteral(literal, col.type, options_.dates, Purpose::Store, &target);
+      row[targets[v]] = ConvertTyped(values[v], col.type, options_.dates, Purpose::Store, &target);
       given[targets[v]] = true;
     }
     for (std::size_t c = 0; c < t->columns.size(); ++c) {
       const Column& col = t->columns[c];
-      if (!given[c] && !col.identity && col.type.kind != Kind::Timestamp) row[c] = DefaultOf(col, qualified);
+      if (!given[c] && !col.identity && !col.computed && col.type.kind != Kind::Timestamp) {
+        row[c] = DefaultOf(col, qualified);
+      }
       if (col.identity && !given[c]) {
         std::int64_t next = identity ? *identity + col.increment : col.seed;
         Int128 max = col.type.kind == Kind::Decimal ? Pow10(col.type.precision) - 1
@@ -131,12 +169,17 @@ Session::Outcome Session::InsertRows(const Insert& s) {
         for (int i = 0; i < 8; ++i) b[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(rowVersion >> (8 * (7 - i)));
         row[c] = b;
       }
+    }
+    ComputeColumns(*t, row);
+    for (std::size_t c = 0; c < t->columns.size(); ++c) {
+      const Column& col = t->columns[c];
       if (IsNull(row[c]) && !col.nullable) {
         throw SqlError(515, 16,
                        "Cannot insert the value NULL into column '" + col.name + "', table '" +
                            qualified + "'; column does not allow nulls. INSERT fails.");
       }
     }
+    CheckRow(*db, *t, row, "INSERT");
     for (const Index& index : t->indexes) {
       if (!InIndex(index, row)) continue;
       int bytes = KeyBytes(*t, index, row);

@@ -255,20 +255,8 @@ class Parser {
     return negative ? -v : v;
   }
 
-  // A DEFAULT: a constant (with a sign, in parentheses) or a date and time function.
-  Expression DefaultValue() {
-    Expression e = ParseExpression();
-    const Expression* inner = &e;
-    if (inner->kind == Expression::Kind::Function) {
-      static const char* kFunctions[] = {"GETDATE", "SYSDATETIME", "GETUTCDATE", "SYSUTCDATETIME"};
-      bool known = false;
-      for (const char* f : kFunctions) known = known || inner->name == f;
-      if (!known || !inner->arguments.empty()) throw NotModelled("the default " + inner->written);
-    } else if (inner->kind != Expression::Kind::Literal) {
-      throw NotModelled("the default " + inner->written);
-    }
-    return e;
-  }
+  // A DEFAULT: a value (the column references in it are refused when the table is made).
+  Expression DefaultValue() { return ParseExpression(); }
 
   std::string ReferentialAction() {
     if (AcceptWord("CASCADE")) return "CASCADE";
@@ -314,6 +302,11 @@ class Parser {
     std::string name;
     const std::size_t constraintStart = pos_;
     if (AcceptWord("CONSTRAINT")) name = Identifier();
+    if (IsWord("CHECK")) {
+      pos_ = constraintStart;
+      a.check = Check();
+      return a;
+    }
     if (IsWord("PRIMARY") || IsWord("UNIQUE")) {
       pos_ = constraintStart;
       if (a.noCheck) Fail();
@@ -357,7 +350,9 @@ class Parser {
     ct.table = Name();
     ExpectSymbol("(");
     do {
-      if (IsWord("CONSTRAINT") || IsWord("PRIMARY") || IsWord("UNIQUE") || IsWord("FOREIGN") ||
+      if (IsWord("CHECK") || (IsWord("CONSTRAINT") && IsWord("CHECK", 2))) {
+        ct.checks.push_back(Check());
+      } else if (IsWord("CONSTRAINT") || IsWord("PRIMARY") || IsWord("UNIQUE") || IsWord("FOREIGN") ||
           IsWord("CHECK") || IsWord("INDEX")) {
         ct.constraints.push_back(TableConstraint());
       } else {
@@ -375,6 +370,18 @@ class Parser {
     if (AcceptWord("CLUSTERED")) return true;
     if (AcceptWord("NONCLUSTERED")) return false;
     return std::nullopt;
+  }
+
+  // [CONSTRAINT name] CHECK (search condition)
+  CheckDefinition Check() {
+    CheckDefinition c;
+    if (AcceptWord("CONSTRAINT")) c.name = Identifier();
+    ExpectWord("CHECK");
+    if (IsWord("NOT")) throw NotModelled("CHECK NOT FOR REPLICATION");
+    ExpectSymbol("(");
+    c.condition = SearchCondition();
+    ExpectSymbol(")");
+    return c;
   }
 
   KeyConstraint TableConstraint() {
@@ -405,6 +412,7 @@ class Parser {
   ColumnDefinition Column() {
     ColumnDefinition c;
     c.name = Identifier();
+    if (AcceptWord("AS")) return ComputedColumn(c);
     // The type: a word or a bracketed name.
     const Token& t = Peek();
     if (t.kind != TokenKind::Word && t.kind != TokenKind::QuotedName) Fail();
@@ -453,29 +461,49 @@ class Parser {
         ExpectWord("DEFAULT");
         if (c.defaultValue) Fail();
         c.defaultValue = DefaultValue();
-      } else if (IsWord("CONSTRAINT") || IsWord("PRIMARY") || IsWord("UNIQUE")) {
-        if (AcceptWord("CONSTRAINT")) c.constraintName = Identifier();
-        if (AcceptWord("PRIMARY")) {
-          ExpectWord("KEY");
-          c.primaryKey = true;
-        } else if (AcceptWord("UNIQUE")) {
-          c.unique = true;
-        } else if (IsWord("DEFAULT") || IsWord("CHECK") || IsWord("REFERENCES") ||
-                   IsWord("FOREIGN")) {
-          throw NotModelled(UpperAscii(Peek().text) + " constraints");
-        } else {
-          Fail();
+      } else if (!ColumnConstraint(c)) {
+        if (IsWord("REFERENCES") || IsWord("FOREIGN") || IsWord("ROWGUIDCOL") || IsWord("SPARSE")) {
+          throw NotModelled("the column option " + UpperAscii(Peek().text));
         }
-        c.clustered = Clustering();
-      } else if (IsWord("CHECK") || IsWord("REFERENCES") ||
-                 IsWord("FOREIGN") || IsWord("ROWGUIDCOL") ||
-                 IsWord("SPARSE") || IsWord("AS")) {
-        throw NotModelled("the column option " + UpperAscii(Peek().text));
-      } else {
         break;
       }
     }
     return c;
+  }
+
+  // c AS expression [PERSISTED [NOT NULL]] [[CONSTRAINT n] PRIMARY KEY | UNIQUE | CHECK (...)]
+  ColumnDefinition ComputedColumn(ColumnDefinition& c) {
+    c.computed = ParseExpression();
+    if (AcceptWord("PERSISTED")) c.persisted = true;
+    if (AcceptWord("NOT")) {
+      ExpectWord("NULL");
+      c.nullable = false;
+    }
+    while (ColumnConstraint(c)) continue;
+    if (IsWord("REFERENCES") || IsWord("FOREIGN")) throw NotModelled("FOREIGN KEY constraints on computed columns");
+    return c;
+  }
+
+  // A column's [CONSTRAINT n] CHECK (...) | PRIMARY KEY | UNIQUE; false when none follows.
+  bool ColumnConstraint(ColumnDefinition& c) {
+    if (IsWord("CHECK") || (IsWord("CONSTRAINT") && IsWord("CHECK", 2))) {
+      c.checks.push_back(Check());
+      return true;
+    }
+    if (!IsWord("CONSTRAINT") && !IsWord("PRIMARY") && !IsWord("UNIQUE")) return false;
+    if (AcceptWord("CONSTRAINT")) c.constraintName = Identifier();
+    if (AcceptWord("PRIMARY")) {
+      ExpectWord("KEY");
+      c.primaryKey = true;
+    } else if (AcceptWord("UNIQUE")) {
+      c.unique = true;
+    } else if (IsWord("DEFAULT") || IsWord("REFERENCES") || IsWord("FOREIGN")) {
+      throw NotModelled(UpperAscii(Peek().text) + " constraints");
+    } else {
+      Fail();
+    }
+    c.clustered = Clustering();
+    return true;
   }
 
   Statement::Body
@@ -597,23 +625,246 @@ class Parser {
     return l;
   }
 
+  // A value: an expression that is not a search condition (a condition here is a syntax error,
+  // as SQL Server's parser gives it).
   Expression ParseExpression() {
+    Expression e = Or();
+    RequireValue(e);
+    return e;
+  }
+
+  // A search condition (CHECK, CASE WHEN, IIF): 4145 for a value, near the token after it.
+  Expression SearchCondition() {
+    Expression e = Or();
+    RequireCondition(e, pos_);
+    return e;
+  }
+
+  [[noreturn]] void FailAt(std::size_t token) const {
+    const Token& t = tokens_[std::min(token, tokens_.size() - 1)];
+    throw SyntaxError(t.kind == TokenKind::String ? t.text : t.written, IsKeyword(t), t.line);
+  }
+  void RequireValue(const Expression& e) const {
+    if (e.IsCondition()) FailAt(e.operatorToken);
+  }
+  void RequireCondition(const Expression& e, std::size_t after) const {
+    if (e.IsCondition()) return;
+    const Token& t = tokens_[std::min(after, tokens_.size() - 1)];
+    SqlError error(4145, 15,
+                   "An expression of non-boolean type specified in a context where a condition is "
+                   "expected, near '" + (t.kind == TokenKind::End ? std::string(")") : t.written) + "'.",
+                   ErrorScope::Batch);
+    error.SetLine(t.line);
+    throw error;
+  }
+  void Finish(Expression& e, std::size_t start) const {
+    e.written.clear();
+    for (std::size_t i = start; i < pos_ && i < tokens_.size(); ++i) {
+      if (i > start && tokens_[i].kind != TokenKind::Symbol && tokens_[i - 1].kind != TokenKind::Symbol) {
+        e.written += ' ';
+      }
+      e.written += tokens_[i].written;
+    }
+  }
+  Expression Node(Expression::Kind kind, std::string name, std::vector<Expression> arguments,
+                  std::size_t start, std::size_t op) {
+    Expression e;
+    e.kind = kind;
+    e.name = std::move(name);
+    e.arguments = std::move(arguments);
+    e.operatorToken = op;
+    Finish(e, start);
+    return e;
+  }
+
+  // Conditions joined by OR (over those joined by AND, over NOT).
+  Expression Or() { return Joined(Expression::Kind::Or, "OR", &Parser::And); }
+  Expression And() { return Joined(Expression::Kind::And, "AND", &Parser::NotCondition); }
+
+  Expression Joined(Expression::Kind kind, const char* word, Expression (Parser::*operand)()) {
     std::size_t start = pos_;
-    Expression e = Primary();
-    if (IsSymbol("+")) {
-      Expression concat;
-      concat.kind = Expression::Kind::Concat;
-      concat.arguments.push_back(std::move(e));
-      while (AcceptSymbol("+")) concat.arguments.push_back(Primary());
-      for (std::size_t i = start; i < pos_; ++i) concat.written += tokens_[i].written;
-      e = std::move(concat);
+    Expression e = (this->*operand)();
+    while (IsWord(word)) {
+      RequireCondition(e, pos_);
+      std::size_t op = pos_++;
+      Expression right = (this->*operand)();
+      RequireCondition(right, pos_);
+      e = Node(kind, word, {std::move(e), std::move(right)}, start, op);
     }
+    return e;
+  }
+
+  Expression NotCondition() {
+    std::size_t start = pos_;
+    if (IsWord("NOT")) {
+      std::size_t op = pos_++;
+      Expression inner = NotCondition();
+      RequireCondition(inner, pos_);
+      return Node(Expression::Kind::Not, "NOT", {std::move(inner)}, start, op);
+    }
+    return Predicate();
+  }
+
+  Expression Predicate() {
+    std::size_t start = pos_;
+    Expression left = Additive();
     const Token& t = Peek();
+    std::size_t op = pos_;
     if (t.kind == TokenKind::Symbol &&
-        (t.text == "-" || t.text == "*" || t.text == "/" || t.text == "%" || t.text == "&" ||
-         t.text == "|" || t.text == "^")) {
-      throw NotModelled("expressions with operators other than + over strings");
+        (t.text == "=" || t.text == "<>" || t.text == "!=" || t.text == "<" || t.text == ">" ||
+         t.text == "<=" || t.text == ">=")) {
+      RequireValue(left);
+      std::string name = t.text == "!=" ? "<>" : t.text;
+      ++pos_;
+      if (IsWord("ALL") || IsWord("ANY") || IsWord("SOME")) throw NotModelled("ALL, ANY and SOME");
+      Expression right = Additive();
+      RequireValue(right);
+      return Node(Expression::Kind::Compare, name, {std::move(left), std::move(right)}, start, op);
     }
+    if (AcceptWord("IS")) {
+      RequireValue(left);
+      bool negated = AcceptWord("NOT");
+      ExpectWord("NULL");
+      Expression e = Node(Expression::Kind::IsNull, "IS NULL", {std::move(left)}, start, op);
+      e.negated = negated;
+      return e;
+    }
+    bool negated = false;
+    if (IsWord("NOT") && (IsWord("IN", 1) || IsWord("BETWEEN", 1) || IsWord("LIKE", 1))) {
+      ++pos_;
+      negated = true;
+    }
+    if (AcceptWord("IN")) {
+      RequireValue(left);
+      ExpectSymbol("(");
+      if (IsWord("SELECT")) throw NotModelled("IN (SELECT ...)");
+      std::vector<Expression> args{std::move(left)};
+      do args.push_back(ParseExpression());
+      while (AcceptSymbol(","));
+      ExpectSymbol(")");
+      Expression e = Node(Expression::Kind::In, "IN", std::move(args), start, op);
+      e.negated = negated;
+      return e;
+    }
+    if (AcceptWord("BETWEEN")) {
+      RequireValue(left);
+      Expression low = Additive();
+      RequireValue(low);
+      ExpectWord("AND");
+      Expression high = Additive();
+      RequireValue(high);
+      Expression e = Node(Expression::Kind::Between, "BETWEEN", {std::move(left), std::move(low), std::move(high)},
+                          start, op);
+      e.negated = negated;
+      return e;
+    }
+    if (AcceptWord("LIKE")) {
+      RequireValue(left);
+      std::vector<Expression> args{std::move(left), Additive()};
+      RequireValue(args.back());
+      if (AcceptWord("ESCAPE")) {
+        args.push_back(Additive());
+        RequireValue(args.back());
+      }
+      Expression e = Node(Expression::Kind::Like, "LIKE", std::move(args), start, op);
+      e.negated = negated;
+      return e;
+    }
+    if (negated) Fail();
+    return left;
+  }
+
+  Expression Additive() {
+    std::size_t start = pos_;
+    Expression e = Multiplicative();
+    while (IsSymbol("+") || IsSymbol("-")) {
+      RequireValue(e);
+      std::size_t op = pos_;
+      std::string name = Next().text;
+      Expression right = Multiplicative();
+      RequireValue(right);
+      e = Node(Expression::Kind::Arithmetic, name, {std::move(e), std::move(right)}, start, op);
+    }
+    if (IsSymbol("&") || IsSymbol("|") || IsSymbol("^")) throw NotModelled("bitwise operators");
+    return e;
+  }
+
+  Expression Multiplicative() {
+    std::size_t start = pos_;
+    Expression e = Unary();
+    while (IsSymbol("*") || IsSymbol("/") || IsSymbol("%")) {
+      RequireValue(e);
+      std::size_t op = pos_;
+      std::string name = Next().text;
+      Expression right = Unary();
+      RequireValue(right);
+      e = Node(Expression::Kind::Arithmetic, name, {std::move(e), std::move(right)}, start, op);
+    }
+    return e;
+  }
+
+  Expression Unary() {
+    std::size_t start = pos_;
+    const Token& t = Peek();
+    if (t.kind == TokenKind::Symbol && (t.text == "-" || t.text == "+")) {
+      bool negative = t.text == "-";
+      std::size_t op = pos_++;
+      const Token& n = Peek();
+      if (n.kind == TokenKind::Integer || n.kind == TokenKind::Decimal || n.kind == TokenKind::Float) {
+        Expression e;
+        e.literal = NumberLiteral(negative);
+        Finish(e, start);
+        return e;
+      }
+      if (n.kind == TokenKind::End) Fail();
+      Expression inner = Unary();
+      RequireValue(inner);
+      if (!negative) return inner;
+      return Node(Expression::Kind::Negate, "-", {std::move(inner)}, start, op);
+    }
+    if (IsSymbol("~")) throw NotModelled("bitwise operators");
+    return Primary();
+  }
+
+  // CAST's and CONVERT's type: a name with (n), (p, s) or (MAX).
+  void TypeOf(Expression& e) {
+    if (Peek().kind != TokenKind::Word && Peek().kind != TokenKind::QuotedName) Fail();
+    e.name = UpperAscii(Next().text);
+    if (e.name == "DOUBLE") {
+      ExpectWord("PRECISION");
+      e.name = "DOUBLE PRECISION";
+    }
+    if (AcceptSymbol("(")) {
+      if (AcceptWord("MAX")) {
+        e.castMax = true;
+      } else {
+        e.typeArguments.push_back(SmallNumber());
+        if (AcceptSymbol(",")) e.typeArguments.push_back(SmallNumber());
+        e.castLength = e.typeArguments.front();
+      }
+      ExpectSymbol(")");
+    }
+  }
+
+  Expression CaseExpression(std::size_t start) {
+    Expression e;
+    e.kind = Expression::Kind::Case;
+    if (!IsWord("WHEN")) {
+      e.hasOperand = true;
+      e.arguments.push_back(ParseExpression());
+    }
+    if (!IsWord("WHEN")) Fail();
+    while (AcceptWord("WHEN")) {
+      e.arguments.push_back(e.hasOperand ? ParseExpression() : SearchCondition());
+      ExpectWord("THEN");
+      e.arguments.push_back(ParseExpression());
+    }
+    if (AcceptWord("ELSE")) {
+      e.hasElse = true;
+      e.arguments.push_back(ParseExpression());
+    }
+    ExpectWord("END");
+    Finish(e, start);
     return e;
   }
 
@@ -622,25 +873,13 @@ class Parser {
     Expression e;
     const Token& t = Peek();
     if (AcceptSymbol("(")) {
-      e = ParseExpression();
+      if (IsWord("SELECT")) throw NotModelled("subqueries");
+      e = Or();
       ExpectSymbol(")");
+      if (!e.IsCondition()) Finish(e, start);
       return e;
     }
-    if (t.kind == TokenKind::Symbol && (t.text == "-" || t.text == "+")) {
-      bool negative = t.text == "-";
-      ++pos_;
-      const Token& n = Peek();
-      if (n.kind == TokenKind::Integer || n.kind == TokenKind::Decimal || n.kind == TokenKind::Float) {
-        e.literal = NumberLiteral(negative);
-      } else if (n.kind == TokenKind::Symbol && (n.text == "-" || n.text == "+")) {
-        throw NotModelled("repeated signs");
-      } else if (n.kind == TokenKind::End) {
-        Fail();
-      } else {
-        throw NotModelled("signs before anything but numbers");
-      }
-    } else if (t.kind == TokenKind::Integer || t.kind == TokenKind::Decimal ||
-               t.kind == TokenKind::Float) {
+    if (t.kind == TokenKind::Integer || t.kind == TokenKind::Decimal || t.kind == TokenKind::Float) {
       e.literal = NumberLiteral(false);
     } else if (t.kind == TokenKind::String) {
       e.literal.kind = Literal::Kind::String;
@@ -660,6 +899,8 @@ class Parser {
       e.kind = Expression::Kind::Variable;
       e.name = t.text;
       ++pos_;
+    } else if (AcceptWord("CASE")) {
+      return CaseExpression(start);
     } else if (t.kind == TokenKind::Word && IsSymbol("(", 1)) {
       std::string fn = UpperAscii(t.text);
       pos_ += 2;
@@ -671,47 +912,44 @@ class Parser {
         e.kind = Expression::Kind::Cast;
         e.arguments.push_back(ParseExpression());
         ExpectWord("AS");
-        if (Peek().kind != TokenKind::Word && Peek().kind != TokenKind::QuotedName) Fail();
-        e.name = UpperAscii(Next().text);
-        if (AcceptSymbol("(")) {
-          if (AcceptWord("MAX")) {
-            e.castMax = true;
-          } else {
-            e.castLength = SmallNumber();
-          }
-          ExpectSymbol(")");
-        }
+        TypeOf(e);
+        ExpectSymbol(")");
+      } else if (fn == "CONVERT" || fn == "TRY_CONVERT" || fn == "TRY_CAST") {
+        if (fn != "CONVERT") throw NotModelled("the function " + fn);
+        e.kind = Expression::Kind::Convert;
+        TypeOf(e);
+        ExpectSymbol(",");
+        e.arguments.push_back(ParseExpression());
+        if (AcceptSymbol(",")) e.arguments.push_back(ParseExpression());
         ExpectSymbol(")");
       } else {
         e.kind = Expression::Kind::Function;
         e.name = fn;
         if (!IsSymbol(")")) {
-          do e.arguments.push_back(ParseExpression());
-          while (AcceptSymbol(","));
+          do {
+            // IIF's first argument is a search condition; the others are values.
+            if (fn == "IIF" && e.arguments.empty()) e.arguments.push_back(SearchCondition());
+            else e.arguments.push_back(ParseExpression());
+          } while (AcceptSymbol(","));
         }
         ExpectSymbol(")");
       }
+    } else if (IsWord("CURRENT_TIMESTAMP")) {
+      // CURRENT_TIMESTAMP is GETDATE() (CURRENT_TIMESTAMP (Transact-SQL)).
+      ++pos_;
+      e.kind = Expression::Kind::Function;
+      e.name = "GETDATE";
+      e.written = "CURRENT_TIMESTAMP";
+      return e;
     } else if (AtIdentifier()) {
       e.kind = Expression::Kind::Column;
       ObjectName n = Name();
       e.name = n.name;
     } else {
-      if (IsWord("CURRENT_TIMESTAMP")) {
-        // CURRENT_TIMESTAMP is GETDATE() (CURRENT_TIMESTAMP (Transact-SQL)).
-        ++pos_;
-        e.kind = Expression::Kind::Function;
-        e.name = "GETDATE";
-        e.written = "CURRENT_TIMESTAMP";
-        return e;
-      }
-      if (t.kind == TokenKind::Word && (UpperAscii(t.text) == "DEFAULT" ||
-                                        UpperAscii(t.text) == "CASE" ||
-                                        UpperAscii(t.text) == "CONVERT")) {
-        throw NotModelled(UpperAscii(t.text) + " in expressions");
-      }
+      if (IsWord("DEFAULT")) throw NotModelled("DEFAULT in expressions");
       Fail();
     }
-    for (std::size_t i = start; i < pos_; ++i) e.written += tokens_[i].written;
+    Finish(e, start);
     return e;
   }
 
@@ -790,7 +1028,8 @@ class Parser {
   Condition ParseCondition() {
     Condition c;
     if (IsWord("NOT") || IsSymbol("(")) throw NotModelled("NOT and parentheses in WHERE");
-    c.left = ParseExpression();
+    c.left = Additive();
+    RequireValue(c.left);
     if (AcceptWord("IS")) {
       c.op = AcceptWord("NOT") ? "IS NOT NULL" : "IS NULL";
       ExpectWord("NULL");
@@ -808,7 +1047,8 @@ class Parser {
     } else {
       Fail();
     }
-    c.right = ParseExpression();
+    c.right = Additive();
+    RequireValue(c.right);
     return c;
   }
 

@@ -170,198 +170,95 @@ std::vector<const Index*> IndexesInOrder(const Table& t) {
   return out;
 }
 
-struct Typed {
-  ColumnType type;
-  Value value;
-};
-
-Typed TypedLiteral(const Literal& l, const DateSettings& dates) {
-  ColumnType type;
-  switch (l.kind) {
-    case Literal::Kind::Null: return {IntType(), Value{}};
-    case Literal::Kind::Integer: {
-      std::string digits = l.text[0] == '-' ? l.text.substr(1) : l.text;
-      digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size() - 1));
-      bool small = digits.size() < 10 || (digits.size() == 10 && digits <= "2147483647");
-      type = small ? IntType() : ColumnType{Kind::Decimal, 0, static_cast<int>(digits.size()), 0};
-      break;
-    }
-    case Literal::Kind::Decimal: {
-      std::string t = l.text[0] == '-' ? l.text.substr(1) : l.text;
-      auto dot = t.find('.');
-      int scale = static_cast<int>(t.size() - dot - 1);
-      std::string whole = t.substr(0, dot);
-      whole.erase(0, whole.find_first_not_of('0') == std::string::npos ? whole.size() : whole.find_first_not_of('0'));
-      int precision = std::max(1, static_cast<int>(whole.size()) + scale);
-      type = {Kind::Decimal, 0, precision, scale};
-      break;
-    }
-    case Literal::Kind::Float: type = Of(Kind::Float); break;
-    case Literal::Kind::DateTime:
-      type = l.dateTime2 ? ColumnType(Kind::DateTime2, 0, 0, 7) : Of(Kind::DateTime);
-      break;
-    case Literal::Kind::String: {
-      int n = std::max<int>(1, static_cast<int>(Utf16Length(l.text)));
-      type = {l.unicode ? Kind::NVarChar : Kind::VarChar, n, 0, 0};
-      type.max = l.max || n > (l.unicode ? 4000 : 8000);
-      break;
-    }
-    case Literal::Kind::Binary:
-      type = {Kind::VarBinary, std::max<int>(1, static_cast<int>(l.bytes.size())), 0, 0};
-      break;
-  }
-  return {type, ConvertLiteral(l, type, dates)};
-}
-
 }  // namespace
 
-Literal Session::Evaluate(const Expression& e) {
+Literal Session::Evaluate(const Expression& e) { return LiteralOf(tds::Evaluate(e, ExpressionScope())); }
+
+Scope Session::ExpressionScope() {
+  Scope scope;
+  scope.dates = options_.dates;
+  if (const Database* db = catalogue_.Find(database_)) scope.collation = db->collation;
+  scope.session = [this](const Expression& e) { return SessionValue(e); };
+  return scope;
+}
+
+std::optional<Literal> Session::SessionValue(const Expression& e) {
   Literal l;
-  switch (e.kind) {
-    case Expression::Kind::Literal: return e.literal;
-    case Expression::Kind::Function: {
-      if (e.name == "OBJECT_ID" && e.arguments.size() == 1) {
-        Literal name = Evaluate(e.arguments[0]);
-        if (name.kind != Literal::Kind::String) return l;
-        std::vector<std::string> parts;
-        std::string part;
-        bool bracket = false;
-        for (char c : name.text) {
-          if (c == '[' && !bracket) bracket = true;
-          else if (c == ']' && bracket) bracket = false;
-          else if (c == '.' && !bracket) parts.push_back(std::exchange(part, {}));
-          else part += c;
-        }
-        parts.push_back(part);
-        ObjectName n;
-        n.name = parts.back();
-        if (parts.size() > 1) n.schema = parts[parts.size() - 2];
-        if (parts.size() > 2) n.database = parts[0];
-        if (!n.database.empty() && !catalogue_.Find(n.database)) return l;
-        if (Table* t = FindTable(n)) {
-          l.kind = Literal::Kind::Integer;
-          l.text = std::to_string(t->objectId);
-        }
-        return l;
+  if (e.kind == Expression::Kind::Function) {
+    if (e.name == "OBJECT_ID" && e.arguments.size() == 1) {
+      Literal name = Evaluate(e.arguments[0]);
+      if (name.kind != Literal::Kind::String) return l;
+      std::vector<std::string> parts;
+      std::string part;
+      bool bracket = false;
+      for (char c : name.text) {
+        if (c == '[' && !bracket) bracket = true;
+        else if (c == ']' && bracket) bracket = false;
+        else if (c == '.' && !bracket) parts.push_back(std::exchange(part, {}));
+        else part += c;
       }
-      if ((e.name == "GETDATE" || e.name == "SYSDATETIME" || e.name == "GETUTCDATE" ||
-           e.name == "SYSUTCDATETIME") && e.arguments.empty()) {
-        // The server's clock in UTC (this server has no time zone of its own).
-        l.kind = Literal::Kind::DateTime;
-        l.dateTime2 = e.name.starts_with("SYS");
-        const auto now = std::chrono::time_point_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now());
-        const auto units = now.time_since_epoch().count() / 100;  // 100 ns since 1970-01-01
-        const std::int64_t days = units / kTimeUnitsPerDay;
-        Date2Value v{static_cast<std::int32_t>(days + DaysFromCivil(1970, 1, 1) + kDaysTo1900),
-                     units % kTimeUnitsPerDay};
-        l.text = Date2Text(Kind::DateTime2, 7, v);
-        return l;
-      }
-      if (e.name == "NCHAR" && e.arguments.size() == 1) {
-        // NCHAR(code): the UTF-16 code unit of that number, NULL outside 0..65535.
-        Literal code = Evaluate(e.arguments[0]);
-        if (code.kind == Literal::Kind::Null) return l;
-        if (code.kind != Literal::Kind::Integer) throw NotModelled("NCHAR of anything but an integer");
-        long long n = std::stoll(code.text);
-        if (n < 0 || n > 65535) return l;
-        l.kind = Literal::Kind::String;
-        l.unicode = true;
-        std::u16string unit(1, static_cast<char16_t>(n));
-        l.text = Utf16ToUtf8(unit);
-        return l;
-      }
-      if (e.name == "DB_NAME" && e.arguments.empty()) {
-        l.kind = Literal::Kind::String;
-        l.unicode = true;
-        l.text = database_;
-        return l;
-      }
-      if (e.name == "SCOPE_IDENTITY" && e.arguments.empty()) {
-        if (lastIdentity_) {
-          l.kind = Literal::Kind::Integer;
-          l.text = std::to_string(*lastIdentity_);
-        }
-        return l;
-      }
-      throw NotModelled("the function " + e.name);
-    }
-    case Expression::Kind::Variable: {
-      if (e.name == "@@SPID") {
+      parts.push_back(part);
+      ObjectName n;
+      n.name = parts.back();
+      if (parts.size() > 1) n.schema = parts[parts.size() - 2];
+      if (parts.size() > 2) n.database = parts[0];
+      if (!n.database.empty() && !catalogue_.Find(n.database)) return l;
+      if (Table* t = FindTable(n)) {
         l.kind = Literal::Kind::Integer;
-        l.text = std::to_string(spid_);
-      } else if (e.name == "@@IDENTITY") {
-        if (lastIdentity_) {
-          l.kind = Literal::Kind::Integer;
-          l.text = std::to_string(*lastIdentity_);
-        }
-      } else if (e.name == "@@TRANCOUNT") {
-        l.kind = Literal::Kind::Integer;
-        l.text = "0";
-      } else if (e.name == "@@VERSION") {
-        l.kind = Literal::Kind::String;
-        l.unicode = true;
-        l.text = "Morvane TDS test server 1.0, modelling Microsoft SQL Server 2022 (16.0.1000)";
-      } else if (e.name == "@@SERVERNAME") {
-        l.kind = Literal::Kind::String;
-        l.unicode = true;
-        l.text = kServerName;
-      } else {
-        throw NotModelled("the variable " + e.name);
+        l.text = std::to_string(t->objectId);
       }
       return l;
     }
-    case Expression::Kind::Column:
-      throw SqlError(207, 16, "Invalid column name '" + e.name + "'.", ErrorScope::Batch);
-    case Expression::Kind::CountStar:
-      throw NotModelled("COUNT(*) here");
-    case Expression::Kind::Cast: {
-      // CAST of a text to NVARCHAR or VARCHAR: (MAX) keeps it whole, (n) cuts it to n.
-      Literal v = Evaluate(e.arguments[0]);
-      if (e.name != "NVARCHAR" && e.name != "VARCHAR") throw NotModelled("CAST to " + e.name);
-      if (v.kind != Literal::Kind::String && v.kind != Literal::Kind::Null) {
-        throw NotModelled("CAST of anything but a text");
-      }
-      if (v.kind == Literal::Kind::Null) return v;
-      if (e.name == "VARCHAR") v.text = ToCodePage1252Repertoire(v.text);
-      v.unicode = e.name == "NVARCHAR";
-      v.max = e.castMax;
-      if (!e.castMax) {
-        if (e.castLength < 1 || e.castLength > (v.unicode ? 4000 : 8000)) {
-          throw NotModelled("CAST lengths outside the type's range");
-        }
-        std::u16string units = Utf8ToUtf16(v.text);
-        if (units.size() > static_cast<std::size_t>(e.castLength)) units.resize(static_cast<std::size_t>(e.castLength));
-        v.text = Utf16ToUtf8(units);
-      }
-      return v;
+    if (e.name == "NCHAR" && e.arguments.size() == 1) {
+      // NCHAR(code): the UTF-16 code unit of that number, NULL outside 0..65535.
+      Literal code = Evaluate(e.arguments[0]);
+      if (code.kind == Literal::Kind::Null) return l;
+      if (code.kind != Literal::Kind::Integer) throw NotModelled("NCHAR of anything but an integer");
+      long long n = std::stoll(code.text);
+      if (n < 0 || n > 65535) return l;
+      l.kind = Literal::Kind::String;
+      l.unicode = true;
+      std::u16string unit(1, static_cast<char16_t>(n));
+      l.text = Utf16ToUtf8(unit);
+      return l;
     }
-    case Expression::Kind::Concat: {
-      // + over texts: NULL when one is NULL (CONCAT_NULL_YIELDS_NULL ON); NVARCHAR when one is;
-      // cut at 8000 bytes unless one of them is of a (MAX) type.
-      Literal out;
-      out.kind = Literal::Kind::String;
-      bool null = false;
-      for (const auto& part : e.arguments) {
-        Literal v = Evaluate(part);
-        if (v.kind == Literal::Kind::Null) {
-          null = true;
-          continue;
-        }
-        if (v.kind != Literal::Kind::String) throw NotModelled("+ over anything but texts");
-        out.text += v.text;
-        out.unicode = out.unicode || v.unicode;
-        out.max = out.max || v.max;
-      }
-      if (null) return Literal{};
-      if (!out.unicode) out.text = ToCodePage1252Repertoire(out.text);
-      if (!out.max) {
-        std::u16string units = Utf8ToUtf16(out.text);
-        const std::size_t limit = out.unicode ? 4000 : 8000;
-        if (units.size() > limit) units.resize(limit);
-        out.text = Utf16ToUtf8(units);
-      }
-      return out;
+    if (e.name == "DB_NAME" && e.arguments.empty()) {
+      l.kind = Literal::Kind::String;
+      l.unicode = true;
+      l.text = database_;
+      return l;
     }
+    if (e.name == "SCOPE_IDENTITY" && e.arguments.empty()) {
+      if (lastIdentity_) {
+        l.kind = Literal::Kind::Integer;
+        l.text = std::to_string(*lastIdentity_);
+      }
+      return l;
+    }
+    return std::nullopt;
+  }
+  if (e.kind != Expression::Kind::Variable) return std::nullopt;
+  if (e.name == "@@SPID") {
+    l.kind = Literal::Kind::Integer;
+    l.text = std::to_string(spid_);
+  } else if (e.name == "@@IDENTITY") {
+    if (lastIdentity_) {
+      l.kind = Literal::Kind::Integer;
+      l.text = std::to_string(*lastIdentity_);
+    }
+  } else if (e.name == "@@TRANCOUNT") {
+    l.kind = Literal::Kind::Integer;
+    l.text = "0";
+  } else if (e.name == "@@VERSION") {
+    l.kind = Literal::Kind::String;
+    l.unicode = true;
+    l.text = "Morvane TDS test server 1.0, modelling Microsoft SQL Server 2022 (16.0.1000)";
+  } else if (e.name == "@@SERVERNAME") {
+    l.kind = Literal::Kind::String;
+    l.unicode = true;
+    l.text = kServerName;
+  } else {
+    return std::nullopt;
   }
   return l;
 }
@@ -599,6 +496,7 @@ Session::Outcome Session::Query(const Select& s, TokenWriter* out, bool* any) {
     std::optional<std::size_t> source;
     Value constant;
     bool count = false;
+    const Expression* expression = nullptr;  // over the row's columns
   };
   std::vector<Item> items;
   bool aggregate = false;
@@ -606,7 +504,7 @@ Session::Outcome Session::Query(const Select& s, TokenWriter* out, bool* any) {
     if (item.star) {
       if (!s.from) throw SqlError(263, 16, "Must specify table to select from.", ErrorScope::Batch);
       for (std::size_t i = 0; i < relation.columns.size(); ++i) {
-        items.push_back({relation.columns[i], i, Value{}, false});
+        items.push_back({relation.columns[i], i, Value{}, false, nullptr});
       }
       continue;
     }
@@ -621,16 +519,32 @@ Session::Outcome Session::Query(const Select& s, TokenWriter* out, bool* any) {
       aggregate = true;
       it.column = Col("", IntType(), false);
     } else {
-      Typed t = TypedLiteral(Evaluate(e), options_.dates);
-      it.column = Col("", t.type, true);
-      it.constant = t.value;
+      bool columns = false;
+      ForEachColumn(e, [&](const std::string&) { columns = true; });
+      Scope scope = ExpressionScope();
+      if (columns && s.from) {
+        // Evaluated for each row; typed over a row of NULLs.
+        scope.typing = true;
+        scope.column = [&](const std::string& name) -> std::optional<Typed> {
+          Typed v{relation.columns[columnAt(name)].type, Value{}};
+          v.columnCollation = true;
+          return v;
+        };
+        it.column = Col("", tds::Evaluate(e, scope).type, true);
+        it.expression = &e;
+      } else {
+        Typed t = tds::Evaluate(e, scope);
+        if (t.guid) throw NotModelled("uniqueidentifier values in a result");
+        it.column = Col("", t.type, true);
+        it.constant = t.value;
+      }
     }
     if (!item.alias.empty()) it.column.name = item.alias;
     items.push_back(std::move(it));
   }
   if (aggregate) {
     for (const auto& it : items) {
-      if (it.source) {
+      if (it.source || it.expression) {
         throw SqlError(8120, 16,
                        "Column '" + (s.from ? s.from->written + "." : std::string()) + it.column.name +
                            "' is invalid in the select list because it is not contained in either "
@@ -673,9 +587,27 @@ Session::Outcome Session::Query(const Select& s, TokenWriter* out, bool* any) {
       }
       keys.emplace_back(*found, o.descending);
     }
+    Scope rowScope = ExpressionScope();
+    const Row* current = nullptr;
+    rowScope.column = [&](const std::string& name) -> std::optional<Typed> {
+      std::size_t at = columnAt(name);
+      Typed v{relation.columns[at].type, (*current)[at]};
+      v.columnCollation = true;
+      return v;
+    };
     for (const Row* row : rows) {
       Row line;
-      for (const auto& it : items) line.push_back(it.source ? (*row)[*it.source] : it.constant);
+      current = row;
+      for (const auto& it : items) {
+        if (it.expression) {
+          Typed v = tds::Evaluate(*it.expression, rowScope);
+          line.push_back(IsNull(v.value) || v.type.kind == it.column.type.kind
+                             ? v.value
+                             : ConvertTyped(v, it.column.type, options_.dates, Purpose::Compare));
+          continue;
+        }
+        line.push_back(it.source ? (*row)[*it.source] : it.constant);
+      }
       for (std::size_t c : extra) line.push_back((*row)[c]);
       result.push_back(std::move(line));
     }

@@ -13,38 +13,6 @@ namespace {
 
 SqlError Err(int number, std::string text) { return SqlError(number, 16, std::move(text)); }
 
-std::string GeneratedName(const std::string& prefix, const std::string& table, const std::string& column,
-                          int objectId) {
-  char hex[12];
-  std::snprintf(hex, sizeof hex, "%08X", static_cast<unsigned>(objectId) * 2654435761u);
-  std::u16string t = Utf8ToUtf16(table), c = Utf8ToUtf16(column);
-  if (t.size() > 9) t.resize(9);
-  if (c.size() > 9) c.resize(9);
-  return prefix + "__" + Utf16ToUtf8(t) + "__" + Utf16ToUtf8(c) + "__" + hex;
-}
-
-// The text of a constant as SQL Server keeps it in a definition.
-std::string ConstantText(const Literal& l) {
-  switch (l.kind) {
-    case Literal::Kind::Null: return "NULL";
-    case Literal::Kind::String: {
-      std::string quoted;
-      for (char c : l.text) quoted += c == '\'' ? std::string("''") : std::string(1, c);
-      return (l.unicode ? "N'" : "'") + quoted + "'";
-    }
-    case Literal::Kind::Binary: {
-      static const char* kHex = "0123456789ABCDEF";
-      std::string out = "0x";
-      for (auto b : l.bytes) {
-        out += kHex[b >> 4];
-        out += kHex[b & 15];
-      }
-      return out;
-    }
-    default: return "(" + l.text + ")";  // numbers: ((0))
-  }
-}
-
 // The rows of a table that a WHERE of `column = / <> constant` and `IS [NOT] NULL` selects.
 std::vector<bool> Selected(const Table& t, const std::vector<Condition>& where,
                            const std::function<Value(const Literal&, const ColumnType&)>& convert,
@@ -170,13 +138,16 @@ DefaultConstraint Session::MakeDefault(Database& db, const Table& t, const Colum
   catalogue_.nextObjectId += 16007;
   d.name = name.empty() ? GeneratedName("DF", t.name, c.name, d.objectId) : name;
   d.value = value;
-  if (value.kind == Expression::Kind::Function) {
-    std::string fn;
-    for (char ch : value.name) fn += static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch + 32 : ch);
-    d.definition = "(" + fn + "())";
-  } else {
-    d.definition = "(" + ConstantText(value.literal) + ")";
-  }
+  // "DEFAULT": only constants, constant expressions and functions; no column names.
+  ForEachColumn(value, [](const std::string& column) {
+    throw SqlError(128, 15,
+                   "The name \"" + column + "\" is not permitted in this context. Valid expressions are "
+                   "constants, constant expressions, and (in some contexts) variables. Column names are not "
+                   "permitted.",
+                   ErrorScope::Batch);
+  });
+  CheckFunctions(value, ExpressionScope());
+  d.definition = "(" + DefinitionText(value) + ")";
   if (db.objectNames.count(d.name)) {
     throw Err(2714, "There is already an object named '" + d.name + "' in the database.");
   }
@@ -219,6 +190,7 @@ Session::Outcome Session::Alter(const AlterTable& s) {
                                  "\" because it does not exist or you do not have permissions.");
   }
   if (s.key) return AddKey(*db, *t, *s.key);
+  if (s.check) return AddCheck(*db, *t, *s.check, s.noCheck);
   if (s.defaultValue) {
     auto at = t->ColumnIndex(s.defaultColumn);
     if (!at) throw Err(1911, "Column name '" + s.defaultColumn + "' does not exist in the target table or view.");

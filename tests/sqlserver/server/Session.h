@@ -9,6 +9,7 @@
 
 #include "tests/sqlserver/server/Catalogue.h"
 #include "tests/sqlserver/server/Convert.h"
+#include "tests/sqlserver/server/Expressions.h"
 #include "tests/sqlserver/server/SqlError.h"
 #include "tests/sqlserver/server/Statements.h"
 #include "tests/sqlserver/server/Tokens.h"
@@ -91,6 +92,15 @@ class Session {
   Table* FindTable(const ObjectName& name, Database** db = nullptr);
   Relation Resolve(const ObjectName& name);
   Literal Evaluate(const Expression& e);
+  // What an expression sees in this session; the session's own functions and @@variables.
+  Scope ExpressionScope();
+  std::optional<Literal> SessionValue(const Expression& e);
+  // CHECK constraints and computed columns (Checks.cpp).
+  CheckConstraint MakeCheck(Database& db, const Table& t, const CheckDefinition& d, int parentColumn);
+  void ResolveComputed(Table& t);
+  void ComputeColumns(const Table& t, Row& row);
+  void CheckRow(const Database& db, const Table& t, const Row& row, const char* statement);
+  Outcome AddCheck(Database& db, Table& t, const CheckDefinition& d, bool noCheck);
   std::string QualifiedName(const Database& db, const Table& t) const;
 
   Catalogue& catalogue_;

@@ -33,17 +33,36 @@ struct Literal {
   bool max = false;  // a String of a (MAX) type (from CAST or + over one)
 };
 
-// What a select list item, a VALUES item or a comparison side can be.
+// A scalar expression or a search condition, as SQL Server takes them in DEFAULT, CHECK, computed
+// columns, VALUES and select lists (Expressions.h evaluates them).
 struct Expression {
-  // Concat: arguments joined by +. Cast: CAST(arguments[0] AS name(castLength | MAX)).
-  enum class Kind { Literal, Column, CountStar, Function, Variable, Concat, Cast };
+  // Literal, Column (`name`), CountStar, Function (`name` upper case, `arguments`), Variable
+  // (@@name), Concat (the arguments joined by +: kept for callers that build one).
+  // Negate: -arguments[0]. Arithmetic: arguments[0] `name` arguments[1] (+ - * / %).
+  // Cast: CAST(arguments[0] AS type), Convert: CONVERT(type, arguments[0][, arguments[1]]).
+  // Case: [arguments[0] when hasOperand] then WHEN/THEN pairs, then ELSE when hasElse.
+  // Search conditions (no value, only TRUE, FALSE or UNKNOWN):
+  // Compare (`name` = <> < <= > >=), And, Or, Not, IsNull, In (arguments[0] IN the rest),
+  // Between (arguments[0] BETWEEN [1] AND [2]), Like (arguments[0] LIKE [1] [ESCAPE [2]]);
+  // `negated` for IS NOT NULL, NOT IN, NOT BETWEEN, NOT LIKE.
+  enum class Kind {
+    Literal, Column, CountStar, Function, Variable, Concat, Cast, Convert, Negate, Arithmetic, Case,
+    Compare, And, Or, Not, IsNull, In, Between, Like
+  };
   Kind kind = Kind::Literal;
   Literal literal;
-  std::string name;                 // column, function (upper case), @@variable or CAST's type
+  std::string name;                 // column, function (upper case), @@variable, CAST's type, operator
   std::vector<Expression> arguments;
   std::int64_t castLength = 30;     // CAST(... AS NVARCHAR) without a length: 30
   bool castMax = false;
+  std::vector<std::int64_t> typeArguments;  // CAST/CONVERT: (n) or (p, s) as written
+  bool negated = false;
+  bool hasOperand = false;
+  bool hasElse = false;
+  std::size_t operatorToken = 0;    // the parser's: where a condition's operator stood
   std::string written;
+
+  bool IsCondition() const { return kind >= Kind::Compare; }
 };
 
 struct UseStatement { std::string database; };
@@ -52,6 +71,12 @@ struct CreateDatabase {
   std::string collation;  // COLLATE, empty when not written
 };
 struct DropDatabase { std::vector<std::string> names; };
+
+// [CONSTRAINT name] CHECK (condition)
+struct CheckDefinition {
+  std::string name;
+  Expression condition;
+};
 
 struct ColumnDefinition {
   std::string name;
@@ -69,6 +94,9 @@ struct ColumnDefinition {
   bool unique = false;
   std::string constraintName;
   std::optional<bool> clustered;
+  std::vector<CheckDefinition> checks;  // column-level CHECK constraints
+  std::optional<Expression> computed;          // c AS (expr)
+  bool persisted = false;
 };
 
 struct KeyConstraint {
@@ -82,6 +110,7 @@ struct CreateTable {
   ObjectName table;
   std::vector<ColumnDefinition> columns;
   std::vector<KeyConstraint> constraints;
+  std::vector<CheckDefinition> checks;  // table-level CHECK constraints
 };
 
 struct DropTable { std::vector<ObjectName> tables; bool ifExists = false; };
@@ -158,6 +187,7 @@ struct AlterTable {
   std::string defaultName;
   std::optional<Expression> defaultValue;
   std::string defaultColumn;
+  std::optional<CheckDefinition> check;  // ADD [CONSTRAINT n] CHECK (condition)
 };
 
 struct Delete {
