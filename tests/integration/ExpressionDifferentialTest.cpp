@@ -1,6 +1,7 @@
 // MySQL's expressions and their translations, evaluated by both servers over the same rows: MariaDB
 // computes each expression as a user writes it, the SQL Server test server computes the T-SQL the
-// translator makes of MariaDB's own catalogue text for it; the values must be equal.
+// translator makes of MariaDB's own catalogue text for it; the values must be equal, compared
+// typed.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -53,6 +54,12 @@ const char* kRows[] = {
 struct DiffCase {
   const char* expression;  // as a user writes it in MySQL
   ExpressionUse use;
+  // The type both servers store the value into: a division's value is what MySQL stores (its
+  // quotient cut after 9 decimals), not the rounded one it shows in a SELECT.
+  const char* storedAs = nullptr;
+  // What the SQL Server test server does not model yet that the translation needs (the case is
+  // skipped, and says so, until it does).
+  const char* serverLacks = nullptr;
 };
 
 void PrintTo(const DiffCase& c, std::ostream* os) { *os << c.expression; }
@@ -61,7 +68,7 @@ constexpr ExpressionUse V = ExpressionUse::Computed;
 constexpr ExpressionUse C = ExpressionUse::Check;
 
 const DiffCase kCases[] = {
-    {"a + b", V}, {"a - b", V}, {"a * b", V}, {"a / b", V}, {"dc / b", V}, {"a DIV b", V}, {"a MOD b", V},
+    {"a + b", V}, {"a - b", V}, {"a * b", V}, {"a / b", V, "DECIMAL(30,9)"}, {"dc / b", V, "DECIMAL(30,9)"}, {"a DIV b", V}, {"a MOD b", V},
     {"-a", V}, {"f / b", V}, {"f * 2", V}, {"a * 1000000", V},
     {"a > b", C}, {"s = 'abc'", C}, {"s <> 'abc'", C}, {"s < 'b'", C}, {"a in (7, 0, NULL)", C},
     {"a between -7 and 3", C}, {"s like 'x[y]%'", C}, {"s like 'a\\\\%b'", C}, {"s like '%c'", C},
@@ -74,7 +81,9 @@ const DiffCase kCases[] = {
     {"dt + interval 1 month", V}, {"d + interval 1 hour", V}, {"date_add(dt, interval 90 minute)", V},
     {"date_sub(d, interval 1 week)", V},
     {"concat(s, '-', c)", V}, {"concat(s, a)", V}, {"concat(s, dc)", V}, {"lower(t)", V}, {"upper(t)", V},
-    {"char_length(s)", V}, {"char_length(c)", V}, {"trim(s)", V}, {"replace(s, 'b', 'B')", V},
+    {"char_length(s)", V, nullptr, "COLLATE on an expression"},
+    {"char_length(c)", V, nullptr, "COLLATE on an expression"}, {"trim(s)", V},
+    {"replace(s, 'b', 'B')", V, nullptr, "COLLATE on an expression"},
     {"coalesce(s, 'none')", V}, {"ifnull(a, -1)", V}, {"nullif(a, 0)", V}, {"abs(a)", V}, {"round(dc, 1)", V},
     {"round(dc)", V}, {"floor(dc)", V}, {"ceil(dc)", V}, {"year(d)", V}, {"month(dt)", V}, {"day(d)", V},
     {"date(dt)", V}, {"substring(t, 2, 2)", V}, {"substring(t, 2)", V}, {"json_valid(j)", C},
@@ -136,7 +145,8 @@ std::string ExpressionDifferential::database_;
 // MariaDB's value of the expression for each row: the value, or 1 / 0 / NULL for a condition.
 std::string MariaDbSelect(const DiffCase& c) {
   const std::string e = std::string("(") + c.expression + ")";
-  const std::string value = c.use == ExpressionUse::Check ? "CASE WHEN " + e + " THEN 1 WHEN NOT " + e + " THEN 0 END" : e;
+  std::string value = c.use == ExpressionUse::Check ? "CASE WHEN " + e + " THEN 1 WHEN NOT " + e + " THEN 0 END" : e;
+  if (c.storedAs) value = "CAST(" + value + " AS " + c.storedAs + ")";
   return "SELECT " + value + " FROM r ORDER BY id";
 }
 
@@ -157,8 +167,9 @@ std::string TsqlRow(const std::string& row) {
 }
 
 std::string SqlServerSelect(const DiffCase& c, const std::string& tsql) {
-  const std::string value =
+  std::string value =
       c.use == ExpressionUse::Check ? "CASE WHEN " + tsql + " THEN 1 WHEN NOT " + tsql + " THEN 0 END" : tsql;
+  if (c.storedAs) value = "CAST(" + value + " AS " + c.storedAs + ")";
   return "SELECT " + value + " FROM r ORDER BY id";
 }
 
@@ -206,10 +217,10 @@ TEST_P(ExpressionDifferential, MariaDbsCatalogueTextIsTranslated) {
   EXPECT_TRUE(t) << text << ": " << t.whyNot;
 }
 
-// Runs once the SQL Server test server evaluates expressions in a SELECT (CASE, LIKE, the
-// functions): the rows, both servers' values, compared typed.
-TEST_P(ExpressionDifferential, DISABLED_BothServersComputeTheSameValues) {
+// The rows, both servers' values, compared typed.
+TEST_P(ExpressionDifferential, BothServersComputeTheSameValues) {
   const DiffCase& c = GetParam();
+  if (c.serverLacks) GTEST_SKIP() << "the SQL Server test server does not model " << c.serverLacks;
   const TranslatedExpression t = TranslateExpression(CatalogueText(c.expression), c.use, Columns());
   ASSERT_TRUE(t) << t.whyNot;
   mariadb_->Execute({"USE `" + database_ + "`"});
@@ -235,7 +246,7 @@ TEST_P(ExpressionDifferential, DISABLED_BothServersComputeTheSameValues) {
 INSTANTIATE_TEST_SUITE_P(Cases, ExpressionDifferential, testing::ValuesIn(kCases));
 
 // NOW() and UUID() give other values on each server: compared by type and form.
-TEST(ExpressionDifferentialForms, DISABLED_TimeAndUuidDefaultsHaveMySqlsForm) {
+TEST(ExpressionDifferentialForms, TimeAndUuidDefaultsHaveMySqlsForm) {
   test::OdbcTestClient target(test::SqlServer());
   for (const char* text : {"current_timestamp(3)", "curdate()", "utc_timestamp()", "uuid()"}) {
     const TranslatedExpression t = TranslateExpression(text, ExpressionUse::Default, {});
