@@ -217,7 +217,44 @@ TEST_P(ExpressionDifferential, MariaDbsCatalogueTextIsTranslated) {
   EXPECT_TRUE(t) << text << ": " << t.whyNot;
 }
 
-// The rows, both servers' values, compared typed.
+// A new database on the SQL Server test server holding table r, with `extra` (a computed column
+// or a CHECK constraint) after its columns; the rows are inserted one by one and each insert's
+// first error number is returned.
+class TargetTable {
+ public:
+  explicit TargetTable(const std::string& extra = "") : database_(test::UniqueName("exprs")) {
+    client_.Run("CREATE DATABASE [" + database_ + "]; USE [" + database_ + "]");
+    std::string create = "CREATE TABLE r (id INT NOT NULL PRIMARY KEY", names = "id";
+    for (const auto& col : kColumns) {
+      create += std::string(", [") + col.name + "] " + col.sqlServer + " NULL";
+      names += std::string(", [") + col.name + "]";
+    }
+    client_.Run(create + extra + ")");
+    for (const char* row : kRows)
+      errors_.push_back(client_.Execute("INSERT INTO r (" + names + ") VALUES (" + TsqlRow(row) + ")").FirstError());
+  }
+  ~TargetTable() { client_.Run("USE master; DROP DATABASE [" + database_ + "]"); }
+
+  test::OdbcTestClient& Client() { return client_; }
+  const std::vector<long>& InsertErrors() const { return errors_; }
+
+ private:
+  test::OdbcTestClient client_{test::SqlServer()};
+  std::string database_;
+  std::vector<long> errors_;
+};
+
+void ExpectSameValues(const std::vector<test::OdbcTypedRow>& sqlRows, const test::Rows& mysqlRows,
+                      const std::string& tsql) {
+  ASSERT_EQ(sqlRows.size(), mysqlRows.size()) << tsql;
+  for (std::size_t i = 0; i < sqlRows.size(); ++i) {
+    std::string shown;
+    EXPECT_TRUE(SameValue(sqlRows[i][0], mysqlRows[i][0], shown))
+        << "row " << i + 1 << ": MariaDB " << shown << ", T-SQL " << tsql;
+  }
+}
+
+// The rows, both servers' values, compared typed: the expression in a SELECT.
 TEST_P(ExpressionDifferential, BothServersComputeTheSameValues) {
   const DiffCase& c = GetParam();
   if (c.serverLacks) GTEST_SKIP() << "the SQL Server test server does not model " << c.serverLacks;
@@ -225,22 +262,33 @@ TEST_P(ExpressionDifferential, BothServersComputeTheSameValues) {
   ASSERT_TRUE(t) << t.whyNot;
   mariadb_->Execute({"USE `" + database_ + "`"});
   const test::Rows mysqlRows = mariadb_->Query(MariaDbSelect(c));
+  TargetTable target;
+  ExpectSameValues(target.Client().TypedQuery(SqlServerSelect(c, t.sql)), mysqlRows, t.sql);
+}
 
-  test::OdbcTestClient target(test::SqlServer());
-  const std::string db = test::UniqueName("exprs");
-  target.Run("CREATE DATABASE [" + db + "]; USE [" + db + "]");
-  std::string create = "CREATE TABLE r (id INT NOT NULL PRIMARY KEY";
-  for (const auto& col : kColumns) create += std::string(", [") + col.name + "] " + col.sqlServer + " NULL";
-  target.Run(create + ")");
-  for (const char* row : kRows) target.Run("INSERT INTO r VALUES (" + TsqlRow(row) + ")");
-  const auto sqlRows = target.TypedQuery(SqlServerSelect(c, t.sql));
-  target.Run("USE master; DROP DATABASE [" + db + "]");
-  ASSERT_EQ(sqlRows.size(), mysqlRows.size()) << t.sql;
-  for (std::size_t i = 0; i < sqlRows.size(); ++i) {
-    std::string shown;
-    EXPECT_TRUE(SameValue(sqlRows[i][0], mysqlRows[i][0], shown))
-        << "row " << i + 1 << ": MariaDB " << shown << ", T-SQL " << t.sql;
+// The same as a definition: a computed column computes MariaDB's values for new rows, a CHECK
+// constraint refuses exactly the rows for which MariaDB's condition is false (error 547).
+TEST_P(ExpressionDifferential, AsADefinitionTheTableAgreesWithMariaDb) {
+  const DiffCase& c = GetParam();
+  if (c.serverLacks) GTEST_SKIP() << "the SQL Server test server does not model " << c.serverLacks;
+  const TranslatedExpression t = TranslateExpression(CatalogueText(c.expression), c.use, Columns());
+  ASSERT_TRUE(t) << t.whyNot;
+  mariadb_->Execute({"USE `" + database_ + "`"});
+  const test::Rows mysqlRows = mariadb_->Query(MariaDbSelect(c));
+  if (c.use == ExpressionUse::Check) {
+    TargetTable target(", CONSTRAINT [ck] CHECK (" + t.sql + ")");
+    ASSERT_EQ(target.InsertErrors().size(), mysqlRows.size());
+    for (std::size_t i = 0; i < mysqlRows.size(); ++i) {
+      const bool refused = mysqlRows[i][0] && *mysqlRows[i][0] == "0";
+      EXPECT_EQ(target.InsertErrors()[i], refused ? 547 : 0) << "row " << i + 1 << ": " << t.sql;
+    }
+    return;
   }
+  const std::string computed = c.storedAs ? "CAST(" + t.sql + " AS " + c.storedAs + ")" : t.sql;
+  TargetTable target(", [g] AS (" + computed + ")");
+  for (std::size_t i = 0; i < target.InsertErrors().size(); ++i)
+    EXPECT_EQ(target.InsertErrors()[i], 0) << "row " << i + 1 << ": " << computed;
+  ExpectSameValues(target.Client().TypedQuery("SELECT [g] FROM r ORDER BY id"), mysqlRows, computed);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ExpressionDifferential, testing::ValuesIn(kCases));
