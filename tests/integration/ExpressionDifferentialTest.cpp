@@ -136,6 +136,9 @@ class ExpressionDifferential : public testing::TestWithParam<DiffCase> {
     return rows.size() == 1 && rows[0][0] ? *rows[0][0] : std::string();
   }
 
+  // The translation of MariaDB's catalogue text for the case, and MariaDB's values for the rows.
+  static TranslatedExpression TranslatedWithValues(const DiffCase& c, test::Rows& mysqlRows);
+
   static test::MariaDbTestClient* mariadb_;
   static std::string database_;
 };
@@ -217,6 +220,12 @@ TEST_P(ExpressionDifferential, MariaDbsCatalogueTextIsTranslated) {
   EXPECT_TRUE(t) << text << ": " << t.whyNot;
 }
 
+TranslatedExpression ExpressionDifferential::TranslatedWithValues(const DiffCase& c, test::Rows& mysqlRows) {
+  mariadb_->Execute({"USE `" + database_ + "`"});
+  mysqlRows = mariadb_->Query(MariaDbSelect(c));
+  return TranslateExpression(CatalogueText(c.expression), c.use, Columns());
+}
+
 // A new database on the SQL Server test server holding table r, with `extra` (a computed column
 // or a CHECK constraint) after its columns; the rows are inserted one by one and each insert's
 // first error number is returned.
@@ -258,10 +267,9 @@ void ExpectSameValues(const std::vector<test::OdbcTypedRow>& sqlRows, const test
 TEST_P(ExpressionDifferential, BothServersComputeTheSameValues) {
   const DiffCase& c = GetParam();
   if (c.serverLacks) GTEST_SKIP() << "the SQL Server test server does not model " << c.serverLacks;
-  const TranslatedExpression t = TranslateExpression(CatalogueText(c.expression), c.use, Columns());
+  test::Rows mysqlRows;
+  const TranslatedExpression t = TranslatedWithValues(c, mysqlRows);
   ASSERT_TRUE(t) << t.whyNot;
-  mariadb_->Execute({"USE `" + database_ + "`"});
-  const test::Rows mysqlRows = mariadb_->Query(MariaDbSelect(c));
   TargetTable target;
   ExpectSameValues(target.Client().TypedQuery(SqlServerSelect(c, t.sql)), mysqlRows, t.sql);
 }
@@ -271,10 +279,9 @@ TEST_P(ExpressionDifferential, BothServersComputeTheSameValues) {
 TEST_P(ExpressionDifferential, AsADefinitionTheTableAgreesWithMariaDb) {
   const DiffCase& c = GetParam();
   if (c.serverLacks) GTEST_SKIP() << "the SQL Server test server does not model " << c.serverLacks;
-  const TranslatedExpression t = TranslateExpression(CatalogueText(c.expression), c.use, Columns());
+  test::Rows mysqlRows;
+  const TranslatedExpression t = TranslatedWithValues(c, mysqlRows);
   ASSERT_TRUE(t) << t.whyNot;
-  mariadb_->Execute({"USE `" + database_ + "`"});
-  const test::Rows mysqlRows = mariadb_->Query(MariaDbSelect(c));
   if (c.use == ExpressionUse::Check) {
     TargetTable target(", CONSTRAINT [ck] CHECK (" + t.sql + ")");
     ASSERT_EQ(target.InsertErrors().size(), mysqlRows.size());
