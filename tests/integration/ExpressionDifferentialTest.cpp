@@ -88,6 +88,10 @@ const DiffCase kCases[] = {
     {"round(dc)", V}, {"floor(dc)", V}, {"ceil(dc)", V}, {"year(d)", V}, {"month(dt)", V}, {"day(d)", V},
     {"date(dt)", V}, {"substring(t, 2, 2)", V}, {"substring(t, 2)", V}, {"json_valid(j)", C},
     {"json_unquote(json_extract(j, '$.a'))", V},
+    {"a <=> b", V}, {"s in ('abc', '', 'x[y]%z')", C}, {"d between '2024-01-01' and '2024-02-29'", C},
+    {"date_add(d, interval 1 quarter)", V}, {"dt - interval 1 second", V}, {"ltrim(t)", V}, {"rtrim(t)", V},
+    {"-dc", V}, {"round(dc, -1)", V}, {"if(a, 'true', 'false')", V}, {"coalesce(dc, a, 0)", V},
+    {"a between b and 10", C}, {"a + b * 2 - dc", V}, {"a > 0 is true", C}, {"not (s like '%b%')", C},
 };
 
 std::vector<ExpressionColumn> Columns() {
