@@ -366,12 +366,18 @@ std::unique_ptr<RowReader> MySqlSourceDatabase::ReadRows(const std::string& tabl
     errorText = "not connected";
     return nullptr;
   }
+  MYSQL* handle = connection_.get();
+  if (handle == nullptr) {
+    errorText = connection_.NotConnectedText();
+    return nullptr;
+  }
   // The listing names every column (an INVISIBLE one too, which SELECT * leaves out).
   const auto fields = FieldListing(table);
   if (!fields || fields->empty()) {
-    MYSQL* handle = connection_.get();
-    errorText = handle != nullptr && mysql_errno(handle) != 0 ? mysql_error(handle)
-                                                              : "the table has no columns";
+    handle = connection_ ? connection_.get() : nullptr;
+    errorText = handle == nullptr           ? connection_.NotConnectedText()
+                : mysql_errno(handle) != 0 ? mysql_error(handle)
+                                           : "the table has no columns";
     return nullptr;
   }
   return ReadRows(table, *fields, errorText);
