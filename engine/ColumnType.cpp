@@ -157,8 +157,11 @@ std::string GetColumnType(int type, std::uint32_t length, std::uint32_t decimals
     case t::LongBlob:
     case t::Blob: return charsetnr == BinaryCharset ? "VARBINARY(MAX)" : "NVARCHAR(MAX)";
     case t::Json: return "NVARCHAR(MAX)";
-    case t::DateTime:
-    case t::Timestamp: return "DATETIME2(" + p + ")";
+    case t::DateTime: return "DATETIME2(" + p + ")";
+    // A TIMESTAMP is an instant shown in the session's time zone: the wall time, exact unless
+    // two stored instants share one; then each value keeps its offset from UTC as well.
+    case t::Timestamp:
+      return (profile.repeatedWallTimes > 0 ? "DATETIMEOFFSET(" : "DATETIME2(") + p + ")";
     case t::Date: return "DATE";
     // A TIME column holding a span beyond one day keeps it as the moment that far from
     // 1900-01-01 00:00:00.

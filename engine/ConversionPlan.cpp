@@ -48,6 +48,7 @@ std::uint32_t FixedBytes(const std::string& type) {
   const long scale = type.find('(') == std::string::npos ? 7 : a;
   if (base == "TIME") return TimeBytes(scale);
   if (base == "DATETIME2") return TimeBytes(scale) + 3;
+  if (base == "DATETIMEOFFSET") return TimeBytes(scale) + 5;
   (void)b;
   return 0;
 }
@@ -431,6 +432,14 @@ ConversionPlan PlanConversion(const SourceRead& read, SchemaNames& names) {
                 column + "TIME values beyond one day; created " + c.type +
                     ", each value the moment that far from 1900-01-01 00:00:00 "
                     "(25:00:00 is 1900-01-02 01:00:00, -01:00:00 is 1899-12-31 23:00:00)");
+      }
+      if (c.field.type == mysql_type::Timestamp && c.profile.repeatedWallTimes > 0) {
+        AddItem(t, ReportTopic::ColumnChanged,
+                column + "created " + c.type + ": " +
+                    std::to_string(c.profile.repeatedWallTimes) +
+                    " value(s) whose wall time in MySQL's session time zone names another instant "
+                    "too (the repeated hour of a daylight-saving change); each value keeps its "
+                    "wall time with its offset from UTC at that instant");
       }
       if (c.field.type == mysql_type::Geometry) {
         AddItem(t, ReportTopic::ColumnChanged,

@@ -169,6 +169,10 @@ ColumnLiteral ColumnLiteralOf(std::string_view typeText, int mysqlType) {
     ReadNumbers(typeText, column.scale, nullptr);
     return form(mysqlType == mysql_type::Time ? LiteralForm::TimeSpan : LiteralForm::DateTime);
   }
+  if (StartsWith(typeText, "DATETIMEOFFSET(")) {
+    ReadNumbers(typeText, column.scale, nullptr);
+    return form(LiteralForm::DateTimeOffset);
+  }
   if (StartsWith(typeText, "TIME(")) {
     ReadNumbers(typeText, column.scale, nullptr);
     return form(LiteralForm::Time);
@@ -280,6 +284,30 @@ std::optional<std::string> AppendValueLiteral(std::string& out, const Cell& cell
       } else {
         AppendText(out, date.kind == DateText::Kind::Value ? std::string_view(date.text) : text);
       }
+      return std::nullopt;
+    }
+    case LiteralForm::DateTimeOffset: {
+      const auto space = text.rfind(' ');
+      const std::string_view offset =
+          space == std::string_view::npos ? std::string_view() : text.substr(space + 1);
+      const auto digit = [&](std::size_t i) { return offset[i] >= '0' && offset[i] <= '9'; };
+      const bool hasOffset = offset.size() == 9 && (offset[0] == '+' || offset[0] == '-') &&
+                             digit(1) && digit(2) && offset[3] == ':' && digit(4) && digit(5) &&
+                             offset[6] == ':' && digit(7) && digit(8);
+      if (!hasOffset) {
+        // Only a zero date comes without an offset: NULL, or refused in a primary key.
+        if (SqlServerDateText(text, DateForm::DateTime, column.scale).kind != DateText::Kind::NoDate)
+          return std::string("came without its offset from UTC");
+        ColumnLiteral wall = column;
+        wall.form = LiteralForm::DateTime;
+        return AppendValueLiteral(out, cell, wall);
+      }
+      if (offset.substr(7) != "00" || offset.substr(1, 5) > "14:00")
+        return "has the offset " + std::string(offset) +
+               " from UTC, which DATETIMEOFFSET cannot hold (whole minutes, at most 14:00)";
+      const DateText date = SqlServerDateText(text.substr(0, space), DateForm::DateTime, column.scale);
+      if (date.kind != DateText::Kind::Value) return std::string("is no date and time SQL Server reads");
+      AppendText(out, date.text + " " + std::string(offset.substr(0, 6)));
       return std::nullopt;
     }
     case LiteralForm::Text: {

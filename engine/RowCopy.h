@@ -72,13 +72,14 @@ CopyResult CopyTableRows(SourceDatabase& source, TargetConnection& target, RowCo
 
 // How the cells of a column are written, chosen once per column.
 enum class LiteralForm {
-  Bit, Integer, BitValue, Float, Decimal, Binary, Date, DateTime, Time, TimeSpan, Text
+  Bit, Integer, BitValue, Float, Decimal, Binary, Date, DateTime, Time, TimeSpan, Text,
+  DateTimeOffset  // the wall time and its offset from UTC: "yyyy-mm-dd hh:mm:ss[.f] {+|-}hh:mm:ss"
 };
 
 struct ColumnLiteral {
   LiteralForm form = LiteralForm::Text;
   std::uint32_t precision = 0;  // DECIMAL(p, s): p
-  std::uint32_t scale = 0;      // DECIMAL(p, s): s; DATETIME2(p), TIME(p): p
+  std::uint32_t scale = 0;      // DECIMAL(p, s): s; DATETIME2(p), DATETIMEOFFSET(p), TIME(p): p
   std::uint32_t maxUnits = 0;   // NCHAR(n): n UTF-16 code units; 0 when no width is checked
   bool keepsNotNull = false;    // a zero date cannot become NULL here (primary key member)
   bool varying = false;         // maxUnits is of NVARCHAR(n): a CHAR(n) made variable

@@ -20,6 +20,9 @@ struct ColumnProfile {
   std::uint32_t fractionDigits = 0;
   // DATE, DATETIME, TIMESTAMP: stored zero or partial dates ('0000-00-00', '2024-00-15').
   std::uint64_t zeroDates = 0;
+  // TIMESTAMP: stored instants whose wall time in the session's time zone names another instant
+  // too (the repeated hour when the clocks go back), so that the wall time alone is not exact.
+  std::uint64_t repeatedWallTimes = 0;
 };
 
 // MySQL's widest DECIMAL has 65 digits; SQL Server's 38.

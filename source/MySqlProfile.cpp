@@ -210,11 +210,23 @@ std::optional<ColumnProfile> MySqlSourceDatabase::ProfileColumn(const std::strin
       return profile;
     }
     case ProfileQuery::ZeroDates: {
-      const auto row = FirstRow(handle, "SELECT COUNT(*)" + from + " WHERE YEAR(" + c +
-                                            ") = 0 OR MONTH(" + c + ") = 0 OR DAYOFMONTH(" + c +
-                                            ") = 0");
-      if (!row || row->empty()) return std::nullopt;
+      // A TIMESTAMP is an instant: UNIX_TIMESTAMP gives it as stored, while the same of its wall
+      // time gives the one instant the session's time zone takes that wall time for.
+      const bool instant = field.type == mysql_type::Timestamp;
+      const auto row = FirstRow(
+          handle, "SELECT SUM(YEAR(" + c + ") = 0 OR MONTH(" + c + ") = 0 OR DAYOFMONTH(" + c +
+                      ") = 0)" +
+                      (instant ? ", SUM(UNIX_TIMESTAMP(" + c + ") <> UNIX_TIMESTAMP(CAST(" + c +
+                                     " AS DATETIME(6))))"
+                               : std::string()) +
+                      from);
+      if (!row || row->size() < (instant ? 2u : 1u)) return std::nullopt;
       profile.zeroDates = Unsigned((*row)[0]);
+      if (instant) {
+        profile.repeatedWallTimes = Unsigned((*row)[1]);
+        if (profile.repeatedWallTimes > 0) offsetColumns_.insert({table, field.org_name});
+        else offsetColumns_.erase({table, field.org_name});
+      }
       return profile;
     }
     case ProfileQuery::NoQuery: break;

@@ -90,6 +90,17 @@ std::string CharacterSetRefusal(const SessionCharacterSets& session,
 
 std::string FloatAsDouble(const std::string& quotedColumn) { return "(" + quotedColumn + " * 1e0)"; }
 
+std::string TimestampWithOffset(const std::string& quotedColumn) {
+  const std::string& c = quotedColumn;
+  // The wall time counted naively from the epoch, less the instant: the offset in seconds. Both
+  // drop the same fraction of a second. 0 is the zero date (no TIMESTAMP names the epoch).
+  const std::string instant = "CAST(FLOOR(UNIX_TIMESTAMP(" + c + ")) AS SIGNED)";
+  const std::string offset =
+      "(TIMESTAMPDIFF(SECOND, '1970-01-01 00:00:00', " + c + ") - " + instant + ")";
+  return "IF(" + instant + " = 0, CAST(" + c + " AS CHAR), CONCAT(" + c + ", IF(" + offset +
+         " < 0, ' -', ' +'), SEC_TO_TIME(ABS(" + offset + "))))";
+}
+
 std::string Backticked(const std::string& name) {
   std::string quoted = "`";
   for (char c : name) {
@@ -400,7 +411,13 @@ std::unique_ptr<RowReader> MySqlSourceDatabase::ReadRows(const std::string& tabl
   for (const auto& f : fields) {
     if (&f != &fields.front()) select += ", ";
     const std::string name = Backticked(f.org_name);
-    select += f.type == mysql_type::Float ? FloatAsDouble(name) : name;
+    if (f.type == mysql_type::Float) {
+      select += FloatAsDouble(name);
+    } else if (f.type == mysql_type::Timestamp && offsetColumns_.count({table, f.org_name}) > 0) {
+      select += TimestampWithOffset(name);
+    } else {
+      select += name;
+    }
   }
   select += " FROM " + Backticked(table);
   if (mysql_real_query(handle, select.data(), select.size()) != 0) {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "source/ListingWindow.h"
@@ -122,6 +123,12 @@ std::string CharacterSetRefusal(const SessionCharacterSets& session,
 // multiplied by a DOUBLE one, which is exact and keeps the sign of -0.
 std::string FloatAsDouble(const std::string& quotedColumn);
 
+// A TIMESTAMP column read as its wall time in the session's time zone followed by the offset
+// from UTC at that instant ("2024-10-27 02:30:00 +02:00:00"); a zero date and NULL as they are.
+// The offset comes from the stored instant (UNIX_TIMESTAMP of the column), not from the wall
+// time, which in the repeated hour of a daylight-saving change names two instants.
+std::string TimestampWithOffset(const std::string& quotedColumn);
+
 // `name` in backticks with inner backticks doubled: a MySQL identifier for any name.
 std::string Backticked(const std::string& name);
 
@@ -165,6 +172,9 @@ class MySqlSourceDatabase : public SourceDatabase {
 
  private:
   MySqlHandle& connection_;
+  // The TIMESTAMP columns (table, column) whose profile found wall times shared by two
+  // instants: created DATETIMEOFFSET, so ReadRows gives each value with its offset.
+  std::set<std::pair<std::string, std::string>> offsetColumns_;
 };
 
 }  // namespace morvane

@@ -195,7 +195,17 @@ INSTANTIATE_TEST_SUITE_P(
         ProfiledCase{"DECIMAL(60,10) unsigned within 38 digits", F(t::NewDecimal, 61, 10, Binary, U),
                      Digits(30, 8), "DECIMAL(38, 8)"},
         ProfiledCase{"DECIMAL(38,10) ignores the data", F(t::NewDecimal, 40, 10, Binary, 0),
-                     Digits(30, 10), "DECIMAL(38, 10)"}));
+                     Digits(30, 10), "DECIMAL(38, 10)"},
+        // A TIMESTAMP keeps its wall time while that is exact; two instants of one wall time
+        // (the repeated hour of a daylight-saving change) need each value's offset.
+        ProfiledCase{"TIMESTAMP with exact wall times", F(t::Timestamp, 19, 0, Binary, 0),
+                     {.zeroDates = 2}, "DATETIME2(0)"},
+        ProfiledCase{"TIMESTAMP with a repeated wall time", F(t::Timestamp, 19, 0, Binary, 0),
+                     {.repeatedWallTimes = 1}, "DATETIMEOFFSET(0)"},
+        ProfiledCase{"TIMESTAMP(6) with a repeated wall time", F(t::Timestamp, 26, 6, Binary, 0),
+                     {.repeatedWallTimes = 3}, "DATETIMEOFFSET(6)"},
+        ProfiledCase{"DATETIME has no instant", F(t::DateTime, 19, 0, Binary, 0),
+                     {.repeatedWallTimes = 1}, "DATETIME2(0)"}));
 
 TEST(ProfileQuery, OnlyWhereTheFieldRecordCannotTell) {
   EXPECT_EQ(ProfileQueryOf(F(t::String, 32, 0, Utf8mb4, EnumFlag)), ProfileQuery::EnumValues);

@@ -150,6 +150,28 @@ TEST(ConversionPlanDecimal, ValuesBeyond38DigitsKeepTheirExactText) {
   }
 }
 
+// A TIMESTAMP keeps its wall time in DATETIME2 unless the profile found wall times shared by
+// two instants; then DATETIMEOFFSET, named. A DATETIME, which has no instant, never changes.
+TEST(ConversionPlanTimestamp, RepeatedWallTimesGiveDateTimeOffsetNamed) {
+  TableRead r = Read("log", {Field("at", t::Timestamp, 26, 6, Bin, 0),
+                             Field("plain", t::Timestamp, 19, 0, Bin, 0),
+                             Field("local", t::DateTime, 19, 0, Bin, 0)});
+  (*r.profiles)[0].repeatedWallTimes = 2;
+  (*r.profiles)[2].repeatedWallTimes = 1;  // not asked of a DATETIME; ignored if ever given
+  const ConversionPlan plan = Plan({r});
+  const TablePlan& t = plan.tables[0];
+  EXPECT_EQ(t.columns[0].type, "DATETIMEOFFSET(6)");
+  EXPECT_EQ(t.columns[1].type, "DATETIME2(0)");
+  EXPECT_EQ(t.columns[2].type, "DATETIME2(0)");
+  EXPECT_THAT(Texts(t), ElementsAre("log, column at: created DATETIMEOFFSET(6): 2 value(s) whose "
+                                    "wall time in MySQL's session time zone names another "
+                                    "instant too (the repeated hour of a daylight-saving "
+                                    "change); each value keeps its wall time with its offset "
+                                    "from UTC at that instant"));
+  // Eight to ten bytes, as SQL Server stores it.
+  EXPECT_EQ(FixedRowBytes({"DATETIMEOFFSET(0)", "DATETIMEOFFSET(7)"}), 8u + 10 + 4 + 2 + 1);
+}
+
 // ---- Text widths by character set ----------------------------------------------------------
 
 TEST(ConversionPlanWidths, VarcharWidthsComeFromTheColumnsCharacterSet) {

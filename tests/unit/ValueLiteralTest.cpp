@@ -151,6 +151,24 @@ INSTANTIATE_TEST_SUITE_P(
         LiteralCase{"unknown date text goes as text", "DATETIME2(0)", t::DateTime, "soon",
                     "N'soon',"}));
 
+// A TIMESTAMP whose wall times name two instants: the wall time and the offset at its instant.
+INSTANTIATE_TEST_SUITE_P(
+    DatesWithOffset, ValueLiteral,
+    testing::Values(
+        LiteralCase{"the repeated hour, summer time", "DATETIMEOFFSET(0)", t::Timestamp,
+                    "2024-10-27 02:30:00 +02:00:00", "N'2024-10-27 02:30:00 +02:00',"},
+        LiteralCase{"the repeated hour, winter time", "DATETIMEOFFSET(0)", t::Timestamp,
+                    "2024-10-27 02:30:00 +01:00:00", "N'2024-10-27 02:30:00 +01:00',"},
+        LiteralCase{"west of UTC, every fraction digit", "DATETIMEOFFSET(6)", t::Timestamp,
+                    "2024-11-03 01:15:00.123456 -05:00:00", "N'2024-11-03 01:15:00.123456 -05:00',"},
+        LiteralCase{"a fraction padded to the column", "DATETIMEOFFSET(3)", t::Timestamp,
+                    "2024-11-03 01:15:00.5 -04:00:00", "N'2024-11-03 01:15:00.500 -04:00',"},
+        LiteralCase{"the widest offset", "DATETIMEOFFSET(0)", t::Timestamp,
+                    "2024-06-01 12:00:00 +14:00:00", "N'2024-06-01 12:00:00 +14:00',"},
+        LiteralCase{"zero TIMESTAMP", "DATETIMEOFFSET(0)", t::Timestamp, "0000-00-00 00:00:00",
+                    "NULL,"},
+        LiteralCase{"without value", "DATETIMEOFFSET(0)", t::Timestamp, none, "NULL,"}));
+
 // Values that would not arrive unchanged: nothing is written, and the reason follows the value.
 struct RefusalCase {
   const char* what;
@@ -192,6 +210,22 @@ INSTANTIATE_TEST_SUITE_P(
                     "needs more than the 1 UTF-16 code units of NVARCHAR(1)"},
         RefusalCase{"zero date in a primary key",
                     ColumnLiteral{LiteralForm::Date, 0, 0, 0, true}, "0000-00-00",
+                    "is a zero or partial date, which SQL Server cannot hold, in a primary key "
+                    "column"},
+        RefusalCase{"an offset of seconds", ColumnLiteralOf("DATETIMEOFFSET(0)", t::Timestamp),
+                    "1971-12-31 23:00:00 -00:44:30",
+                    "has the offset -00:44:30 from UTC, which DATETIMEOFFSET cannot hold (whole "
+                    "minutes, at most 14:00)"},
+        RefusalCase{"an offset beyond 14 hours", ColumnLiteralOf("DATETIMEOFFSET(0)", t::Timestamp),
+                    "2024-06-01 12:00:00 +14:30:00",
+                    "has the offset +14:30:00 from UTC, which DATETIMEOFFSET cannot hold (whole "
+                    "minutes, at most 14:00)"},
+        RefusalCase{"a wall time without its offset",
+                    ColumnLiteralOf("DATETIMEOFFSET(0)", t::Timestamp), "2024-10-27 02:30:00",
+                    "came without its offset from UTC"},
+        RefusalCase{"zero TIMESTAMP in a primary key",
+                    ColumnLiteral{LiteralForm::DateTimeOffset, 0, 0, 0, true},
+                    "0000-00-00 00:00:00",
                     "is a zero or partial date, which SQL Server cannot hold, in a primary key "
                     "column"}));
 
