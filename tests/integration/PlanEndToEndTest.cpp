@@ -5,6 +5,7 @@
 #include "engine/ConversionRun.h"
 #include "engine/SqlNames.h"
 #include "tests/integration/EndToEnd.h"
+#include "tests/integration/EveryShape.h"
 #include "tests/support/FakeWizardWindow.h"
 
 namespace morvane {
@@ -32,40 +33,10 @@ class PlanEndToEnd : public test::RunEndToEnd {
   }
 };
 
-std::string WideTable() {
-  std::string columns;
-  for (int i = 1; i <= 16; ++i) columns += (i > 1 ? ", " : "") + std::string("c") + std::to_string(i) + " CHAR(255)";
-  return "CREATE TABLE a_wide (" + columns + ") DEFAULT CHARSET=utf8mb4";
-}
-
-std::string ManyColumns() {
-  std::string columns;
-  for (int i = 1; i <= 1025; ++i) columns += (i > 1 ? ", " : "") + std::string("c") + std::to_string(i) + " TINYINT";
-  return "CREATE TABLE b_many (" + columns + ") ENGINE=MyISAM";
-}
-
 TEST_F(PlanEndToEnd, EveryShapeInOneDatabase) {
-  const std::string big = "-12345678901234567890123456789012345.123456789012345678901234567891";
-  Source({WideTable(), "INSERT INTO a_wide (c1, c16) VALUES ('first', 'last')",
-          ManyColumns(), "INSERT INTO b_many (c1) VALUES (1)",
-          "CREATE TABLE c_money (id INT PRIMARY KEY, d DECIMAL(65,30))",
-          "INSERT INTO c_money VALUES (1, " + big + "), (2, 1.5), (3, NULL)",
-          "CREATE TABLE d_text (l VARCHAR(10) CHARACTER SET latin1, m VARCHAR(10) CHARACTER SET utf8mb3, "
-          "f VARCHAR(10) CHARACTER SET utf8mb4)",
-          "INSERT INTO d_text VALUES ('abcdefghij', 'ÄÖÜäöüßéèê', '😀😀😀😀😀😀😀😀😀😀')",
-          "SET FOREIGN_KEY_CHECKS = 0",
-          "CREATE TABLE e_child (id INT PRIMARY KEY, code VARCHAR(10), "
-          "CONSTRAINT to_parent FOREIGN KEY (code) REFERENCES f_parent (code)) ENGINE=InnoDB",
-          "CREATE TABLE f_parent (id INT PRIMARY KEY, code VARCHAR(20) NULL, UNIQUE KEY code (code)) ENGINE=InnoDB",
-          "INSERT INTO f_parent VALUES (1, 'x'), (2, NULL)", "INSERT INTO e_child VALUES (1, 'x'), (2, NULL)",
-          "SET FOREIGN_KEY_CHECKS = 1",
-          "CREATE TABLE g_counted (id INT AUTO_INCREMENT PRIMARY KEY, v INT) AUTO_INCREMENT=100",
-          "INSERT INTO g_counted (id, v) VALUES (1, 1), (2, 2)", "ALTER TABLE g_counted AUTO_INCREMENT=100",
-          "CREATE TABLE h_empty (id INT AUTO_INCREMENT PRIMARY KEY, v INT) AUTO_INCREMENT=50",
-          "CREATE TABLE i_history (id INT PRIMARY KEY, v INT) WITH SYSTEM VERSIONING",
-          "INSERT INTO i_history VALUES (1, 1)", "UPDATE i_history SET v = 2"});
-  const RunSummary summary = Convert({"a_wide", "b_many", "c_money", "d_text", "e_child", "f_parent",
-                                      "g_counted", "h_empty", "i_history"});
+  const std::string& big = test::kEveryShapeBig;
+  Source(test::EveryShapeStatements());
+  const RunSummary summary = Convert(test::kEveryShapeTables);
   ASSERT_EQ(summary.outcome, RunOutcome::Completed) << window.messages.back();
   const std::string& report = FinalMessage();
 
