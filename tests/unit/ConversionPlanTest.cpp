@@ -439,6 +439,8 @@ struct CascadeShape {
   std::vector<const char*> lost;     // beginnings of the lines naming a lost action
 };
 
+void PrintTo(const CascadeShape& c, std::ostream* os) { *os << c.name; }
+
 class ConversionPlanCascades : public testing::TestWithParam<CascadeShape> {};
 
 TEST_P(ConversionPlanCascades, ActionsSqlServerRefusesBecomeNoActionAndAreNamed) {
