@@ -1,5 +1,6 @@
 #include "engine/ColumnDefaults.h"
 
+#include "engine/ExpressionTranslator.h"
 #include "engine/RowCopy.h"
 #include "source/AsciiText.h"
 
@@ -21,6 +22,38 @@ std::string CurrentTimeFunction(const std::string& typeText) {
   if (base == "DATETIME" || base == "SMALLDATETIME") return "getdate()";
   if (base == "DATETIMEOFFSET") return "sysdatetimeoffset()";
   return "";
+}
+
+// Why SQL Server would store a value of this kind into a column of this type otherwise than MySQL
+// does, or empty when it stores it alike (the same kind, or a number into a wider kind of number,
+// a date into a date and time).
+std::string StoredOtherwise(const std::string& kind, const std::string& typeText) {
+  const std::string base = BaseName(typeText);
+  const auto among = [&](std::initializer_list<const char*> kinds) {
+    for (const char* k : kinds)
+      if (kind == k) return true;
+    return false;
+  };
+  bool alike = kind == "null";
+  if (base == "TINYINT" || base == "SMALLINT" || base == "INT" || base == "BIGINT")
+    alike = alike || among({"integer"});
+  else if (base == "DECIMAL" || base == "NUMERIC")
+    alike = alike || among({"integer", "decimal"});
+  else if (base == "FLOAT" || base == "REAL")
+    alike = alike || among({"integer", "decimal", "float"});
+  else if (IsTextType(typeText))
+    alike = alike || among({"text"});
+  else if (base == "DATE")
+    alike = alike || among({"date"});
+  else if (base == "DATETIME2" || base == "DATETIME")
+    alike = alike || among({"date", "datetime"});
+  else if (base == "TIME")
+    alike = alike || among({"time"});
+  else if (base == "VARBINARY" || base == "BINARY")
+    alike = alike || among({"bytes"});
+  if (alike) return "";
+  return "its value is " + (kind == "bytes" ? kind : "a " + kind) + ", which SQL Server would store into " +
+         typeText + " otherwise than MySQL";
 }
 
 }  // namespace
@@ -57,10 +90,16 @@ std::string DefaultClause(const std::string& table, const FieldRecord& field,
 
   switch (column->defaultKind) {
     case DefaultKind::Absent: return "";
-    case DefaultKind::Expression:
-      leftOut.push_back(name + ": DEFAULT " + column->defaultValue +
-                        " was not carried (an expression SQL Server has no equivalent for)");
+    case DefaultKind::Expression: {
+      const TranslatedExpression expression =
+          TranslateExpression(column->defaultValue, ExpressionUse::Default, {});
+      std::string why = expression.whyNot;
+      if (expression && (why = StoredOtherwise(expression.kind, typeText)).empty())
+        return " DEFAULT (" + expression.sql + ")";
+      leftOut.push_back(name + ": DEFAULT " + column->defaultValue + " was not translated (" +
+                        why + ")");
       return "";
+    }
     case DefaultKind::CurrentTimestamp: {
       const std::string function = CurrentTimeFunction(typeText);
       if (function.empty()) {

@@ -24,9 +24,11 @@ std::string TargetCollation(const std::string& mysqlCollation);
 std::string CollateClause(const std::string& typeText, const ColumnInfo* column);
 
 // " DEFAULT value" for a column whose default SQL Server can hold: a literal in the form its
-// values take, CURRENT_TIMESTAMP as the function for the column's type. Anything else that
-// MySQL defines for the column and the target does not carry (an expression default, ON UPDATE
-// CURRENT_TIMESTAMP, a generation expression) is added to `leftOut` in plain words.
+// values take, CURRENT_TIMESTAMP as the function for the column's type, an expression as its
+// translation (" DEFAULT (expr)") when SQL Server stores its value into the column as MySQL
+// does. Anything else that MySQL defines for the column and the target does not carry (an
+// expression not translated, ON UPDATE CURRENT_TIMESTAMP, a generation expression) is added to
+// `leftOut` in plain words.
 std::string DefaultClause(const std::string& table, const FieldRecord& field,
                           const std::string& typeText, const ColumnInfo* column,
                           std::vector<std::string>& leftOut);

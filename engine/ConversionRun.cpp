@@ -313,7 +313,7 @@ class Run {
           report_.Add(ReportTopic::SchemaLeftOut, "",
                       key.what + " was not carried (" + key.whyNot + ")");
         } else {
-          ExecuteRefusable("", key.statement, key.what);
+          CreateForeignKey(key);
         }
       }
     } catch (const TargetError& error) {
@@ -321,6 +321,30 @@ class Run {
       return false;
     }
     return true;
+  }
+
+  // One foreign key with the actions the plan kept. When SQL Server still refuses them as cycles
+  // or multiple cascade paths (1785), the key is sent again with NO ACTION and the actions are
+  // named; the key is named missing only when that is refused too.
+  void CreateForeignKey(const ForeignKeyStatement& key) {
+    for (const auto& lost : key.lostActions) report_.Add(ReportTopic::SchemaLeftOut, "", lost);
+    std::string refusal;
+    for (const std::string* statement : {&key.statement, &key.noActionStatement}) {
+      if (statement->empty()) break;
+      try {
+        ExecuteOnDatabase(*statement);
+        if (statement == &key.noActionStatement)
+          report_.Add(ReportTopic::SchemaLeftOut, "",
+                      key.actions + " of " + key.what +
+                          " not carried (NO ACTION instead): SQL Server refused it: " + refusal);
+        return;
+      } catch (const TargetError& error) {
+        if (error.ConnectionLost()) throw;
+        refusal = error.Description().value_or(error.what());
+        if (error.Code() != target_code::ServerErrorCode(1785)) break;
+      }
+    }
+    report_.Add(ReportTopic::SchemaLeftOut, "", key.what + " was not created: " + refusal);
   }
 
   // A run that ends early creates no foreign keys; it says so when there were any.

@@ -614,11 +614,15 @@ class Translator {
 
   std::string Top(const Node& n) {
     Value v = Of(n);
+    deterministic_ = v.deterministic;
     if (use_ == ExpressionUse::Check) return Condition(v, n);
     v = AsValue(v);
+    kind_ = KindOf(v.cat);
     if (v.cat == Cat::Null) return "NULL";
     return v.sql;
   }
+  const std::string& Kind() const { return kind_; }
+  bool Deterministic() const { return deterministic_; }
 
  private:
   // ---- conversions between truth values and values
@@ -654,6 +658,19 @@ class Translator {
     }
   }
   static std::string Quote(const Node& n) { return "\"" + n.source + "\""; }
+  static std::string KindOf(Cat c) {
+    switch (c) {
+      case Cat::Int: return "integer";
+      case Cat::Exact: return "decimal";
+      case Cat::Float: return "float";
+      case Cat::Text: return "text";
+      case Cat::Date: return "date";
+      case Cat::DateTime: return "datetime";
+      case Cat::Time: return "time";
+      case Cat::Binary: return "bytes";
+      default: return "null";
+    }
+  }
 
   // ---- the parts
   Value Of(const Node& n) {
@@ -1597,6 +1614,8 @@ class Translator {
 
   ExpressionUse use_;
   std::map<std::string, const ExpressionColumn*> columns_;
+  std::string kind_;
+  bool deterministic_ = true;
 };
 
 }  // namespace
@@ -1609,6 +1628,8 @@ TranslatedExpression TranslateExpression(const std::string& text, ExpressionUse 
     Node root = parser.Whole();
     Translator translator(use, columns);
     out.sql = translator.Top(root);
+    out.kind = translator.Kind();
+    out.deterministic = translator.Deterministic();
   } catch (const Refusal& r) {
     out.sql.clear();
     out.whyNot = r.why;

@@ -55,6 +55,10 @@ struct ExpressionColumn {
 struct TranslatedExpression {
   std::string sql;     // the T-SQL expression; empty when not translated
   std::string whyNot;  // why not, in words a DBA can act on, when `sql` is empty
+  // What T-SQL takes the value for (not for a CHECK): "integer", "decimal", "float", "text",
+  // "date", "datetime", "time", "bytes" or "null"; and whether it is the same at every reading.
+  std::string kind = {};
+  bool deterministic = true;
 
   explicit operator bool() const { return !sql.empty(); }
 };

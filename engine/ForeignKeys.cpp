@@ -1,5 +1,6 @@
 #include "engine/ForeignKeys.h"
 
+#include "engine/CascadeActions.h"
 #include "engine/SqlNames.h"
 
 namespace morvane {
@@ -26,7 +27,11 @@ std::vector<ForeignKeyStatement> ForeignKeyStatements(
     const std::vector<PendingForeignKey>& keys, const std::map<std::string, std::string>& converted,
     SchemaNames& names) {
   std::vector<ForeignKeyStatement> statements;
-  for (const auto& pending : keys) {
+  // The keys carried, by their tables' names on SQL Server, for the decision on their actions.
+  std::vector<CascadeKey> cascading;
+  std::vector<std::size_t> carried;
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    const PendingForeignKey& pending = keys[i];
     const ForeignKeyInfo& key = pending.key;
     ForeignKeyStatement out;
     out.what = "foreign key " + key.name + " of table " + pending.table;
@@ -39,15 +44,34 @@ std::vector<ForeignKeyStatement> ForeignKeyStatements(
     } else if (referenced == converted.end()) {
       out.whyNot = "its table " + key.referencedTable + " was not converted in this run";
     } else {
-      const std::string name = names.ClaimConstraint(pending.target, key.name, false);
-      out.statement = "ALTER TABLE " + Bracketed(pending.target) + " ADD CONSTRAINT " +
-                      Bracketed(name) + " FOREIGN KEY (" + ColumnList(key.columns) +
-                      ") REFERENCES " + Bracketed(referenced->second) + " (" +
-                      ColumnList(key.referencedColumns) + ") ON DELETE " +
-                      ForeignKeyRule(key.onDelete) + " ON UPDATE " + ForeignKeyRule(key.onUpdate) +
-                      ";";
+      cascading.push_back({pending.target, key.name, referenced->second, key.onDelete,
+                           key.onUpdate});
+      carried.push_back(i);
     }
     statements.push_back(std::move(out));
+  }
+  const std::vector<CascadeDecision> decisions = DecideCascadeActions(cascading);
+  for (std::size_t k = 0; k < carried.size(); ++k) {
+    const PendingForeignKey& pending = keys[carried[k]];
+    const ForeignKeyInfo& key = pending.key;
+    const CascadeDecision& decision = decisions[k];
+    ForeignKeyStatement& out = statements[carried[k]];
+    const std::string name = names.ClaimConstraint(pending.target, key.name, false);
+    const std::string head = "ALTER TABLE " + Bracketed(pending.target) + " ADD CONSTRAINT " +
+                             Bracketed(name) + " FOREIGN KEY (" + ColumnList(key.columns) +
+                             ") REFERENCES " + Bracketed(cascading[k].referencedTable) + " (" +
+                             ColumnList(key.referencedColumns) + ")";
+    out.statement = head + " ON DELETE " + decision.onDelete + " ON UPDATE " +
+                    decision.onUpdate + ";";
+    for (const auto& [action, rule] : {std::pair{"ON DELETE ", &decision.onDelete},
+                                       std::pair{"ON UPDATE ", &decision.onUpdate}}) {
+      if (*rule == "NO ACTION") continue;
+      if (!out.actions.empty()) out.actions += " and ";
+      out.actions += action + *rule;
+    }
+    if (!out.actions.empty())
+      out.noActionStatement = head + " ON DELETE NO ACTION ON UPDATE NO ACTION;";
+    out.lostActions = decision.lost;
   }
   return statements;
 }

@@ -16,3 +16,9 @@ morvane_test(integration_expressions
   SOURCES ExpressionDifferentialTest.cpp
   LIBS morvane_engine morvane_test_mariadb
   FIXTURES MariaDB SqlServer)
+
+# Expression defaults and cascading foreign keys carried by whole runs, checked by later rows.
+morvane_test(integration_expressions_end_to_end
+  SOURCES ExpressionsEndToEndTest.cpp
+  LIBS morvane_engine morvane_source morvane_target morvane_test_mariadb
+  FIXTURES MariaDB SqlServer)

@@ -1,5 +1,7 @@
 // The plan of a run, built from catalogue values as the read hands them over: each decision a
 // table of shapes, and the run carrying a plan out against the fakes.
+#include <array>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -440,6 +442,97 @@ TEST_F(ConversionPlanRun, TheCounterIsCarriedAfterTheRows) {
   EXPECT_LT(insert, reseed);
   EXPECT_THAT(e, Contains("database shop: CREATE TABLE [empty] ([id] INT IDENTITY(42, 1) NOT NULL, PRIMARY KEY([id]));"));
   EXPECT_THAT(e, Not(Contains(HasSubstr("DBCC CHECKIDENT ('[empty]'"))));
+}
+
+}  // namespace
+}  // namespace morvane
+
+namespace morvane {
+namespace {
+
+// ---- Cascading actions and expression defaults -------------------------------------------
+
+// Tables of an id and one referencing column per key, every key to an id.
+struct CascadeShape {
+  const char* name;
+  // table, key, referenced table, ON DELETE, ON UPDATE
+  std::vector<std::array<const char*, 5>> keys;
+  std::vector<const char*> actions;  // per key in order: "ON DELETE x ON UPDATE y"
+  std::vector<const char*> lost;     // beginnings of the lines naming a lost action
+};
+
+void PrintTo(const CascadeShape& c, std::ostream* os) { *os << c.name; }
+
+class ConversionPlanCascades : public testing::TestWithParam<CascadeShape> {};
+
+TEST_P(ConversionPlanCascades, ActionsSqlServerRefusesBecomeNoActionAndAreNamed) {
+  const CascadeShape& shape = GetParam();
+  std::map<std::string, std::vector<FieldRecord>> fields;
+  for (const auto& [table, key, referenced, onDelete, onUpdate] : shape.keys) {
+    for (const std::string each : {table, referenced})
+      if (!fields.count(each)) fields[each] = {Field("id", t::Long, 11, 0, Bin, NotNull | PriKey)};
+    fields[table].push_back(Field(std::string("to_") + key, t::Long, 11, 0, Bin, MultipleKey));
+  }
+  std::vector<TableRead> tables;
+  for (const auto& [name, f] : fields) {
+    TableSchema schema = test::SchemaFromFlags(f);
+    for (const auto& [table, key, referenced, onDelete, onUpdate] : shape.keys)
+      if (table == name)
+        schema.foreignKeys.push_back({key, {std::string("to_") + key}, "shop", true, referenced,
+                                      {"id"}, onDelete, onUpdate});
+    tables.push_back(Read(name, f, 1, schema));
+  }
+  const ConversionPlan plan = Plan(std::move(tables));
+  ASSERT_EQ(plan.foreignKeys.size(), shape.actions.size());
+  std::vector<std::string> lost;
+  for (std::size_t i = 0; i < shape.actions.size(); ++i) {
+    const auto& key = plan.foreignKeys[i];
+    EXPECT_THAT(key.statement, HasSubstr(std::string(") ") + shape.actions[i] + ";")) << i;
+    for (const auto& l : key.lostActions) lost.push_back(l);
+  }
+  ASSERT_EQ(lost.size(), shape.lost.size()) << testing::PrintToString(lost);
+  for (std::size_t i = 0; i < lost.size(); ++i)
+    EXPECT_EQ(lost[i].rfind(shape.lost[i], 0), 0u) << lost[i];
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, ConversionPlanCascades,
+    testing::Values(
+        CascadeShape{"a key to another table keeps its actions",
+                     {{"child", "up", "parent", "CASCADE", "SET NULL"}},
+                     {"ON DELETE CASCADE ON UPDATE SET NULL"},
+                     {}},
+        CascadeShape{"a key to its own table",
+                     {{"staff", "boss", "staff", "CASCADE", "RESTRICT"}},
+                     {"ON DELETE NO ACTION ON UPDATE NO ACTION"},
+                     {"ON DELETE CASCADE of foreign key boss of table staff not carried (NO "
+                      "ACTION instead): "}},
+        CascadeShape{"a second path to a table, ON DELETE and ON UPDATE apart",
+                     {{"b", "b_a", "a", "CASCADE", "CASCADE"},
+                      {"c", "c_a", "a", "CASCADE", "RESTRICT"},
+                      {"c", "c_b", "b", "SET NULL", "CASCADE"}},
+                     {"ON DELETE CASCADE ON UPDATE CASCADE", "ON DELETE CASCADE ON UPDATE NO ACTION",
+                      "ON DELETE NO ACTION ON UPDATE CASCADE"},
+                     {"ON DELETE SET NULL of foreign key c_b of table c not carried"}}));
+
+TEST(ConversionPlanDefaults, ExpressionDefaultsTranslatedOrNamed) {
+  TableSchema schema = test::SchemaFromFlags({Field("id", t::Long, 11, 0, Bin, NotNull | PriKey),
+                                              Field("two", t::Long, 11, 0, Bin, 0),
+                                              Field("code", t::Long, 11, 0, Bin, 0)});
+  schema.columns[1].defaultKind = DefaultKind::Expression;
+  schema.columns[1].defaultValue = "(1 + 1)";
+  schema.columns[2].defaultKind = DefaultKind::Expression;
+  schema.columns[2].defaultValue = "`id` * 2";
+  const ConversionPlan plan = Plan({Read("t", {Field("id", t::Long, 11, 0, Bin, NotNull | PriKey),
+                                               Field("two", t::Long, 11, 0, Bin, 0),
+                                               Field("code", t::Long, 11, 0, Bin, 0)},
+                                         1, schema)});
+  const TablePlan& t = plan.tables[0];
+  EXPECT_THAT(t.createStatement, HasSubstr("[two] INT NULL DEFAULT ((CAST(1 AS BIGINT) + 1))"));
+  EXPECT_THAT(t.createStatement, HasSubstr("[code] INT NULL,"));
+  EXPECT_THAT(Texts(t), Contains("t: column code: DEFAULT `id` * 2 was not translated (it "
+                                 "references column id; a DEFAULT on SQL Server cannot reference "
+                                 "a column)"));
 }
 
 }  // namespace

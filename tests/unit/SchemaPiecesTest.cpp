@@ -137,6 +137,37 @@ TEST(ForeignKeys, StatementsRulesAndWhatIsNotCarried) {
   EXPECT_EQ(statements[2].whyNot, "it references table customers of database other");
 }
 
+// Actions SQL Server refuses are decided in the plan: the key stays, with NO ACTION for them.
+TEST(ForeignKeys, RefusedActionsBecomeNoActionAndAreNamed) {
+  SchemaNames names;
+  names.ClaimTables({"staff", "Orders"});
+  const std::vector<PendingForeignKey> keys{
+      {"staff", "staff",
+       {"boss", {"boss_id"}, "shop", true, "staff", {"id"}, "SET NULL", "CASCADE"}},
+      {"orders", "Orders",
+       {"by", {"staff_id"}, "shop", true, "staff", {"id"}, "CASCADE", "RESTRICT"}}};
+  const auto statements =
+      ForeignKeyStatements(keys, {{"staff", "staff"}, {"orders", "Orders"}}, names);
+  ASSERT_EQ(statements.size(), 2u);
+  EXPECT_EQ(statements[0].statement,
+            "ALTER TABLE [staff] ADD CONSTRAINT [boss] FOREIGN KEY ([boss_id]) REFERENCES [staff] "
+            "([id]) ON DELETE NO ACTION ON UPDATE NO ACTION;");
+  EXPECT_EQ(statements[0].noActionStatement, "");
+  ASSERT_EQ(statements[0].lostActions.size(), 2u);
+  EXPECT_EQ(statements[0].lostActions[0].rfind(
+                "ON DELETE SET NULL of foreign key boss of table staff not carried (NO ACTION "
+                "instead): ", 0), 0u);
+  EXPECT_EQ(statements[0].lostActions[1].rfind("ON UPDATE CASCADE of foreign key boss", 0), 0u);
+  EXPECT_EQ(statements[1].statement,
+            "ALTER TABLE [Orders] ADD CONSTRAINT [by] FOREIGN KEY ([staff_id]) REFERENCES [staff] "
+            "([id]) ON DELETE CASCADE ON UPDATE NO ACTION;");
+  EXPECT_EQ(statements[1].noActionStatement,
+            "ALTER TABLE [Orders] ADD CONSTRAINT [by] FOREIGN KEY ([staff_id]) REFERENCES [staff] "
+            "([id]) ON DELETE NO ACTION ON UPDATE NO ACTION;");
+  EXPECT_EQ(statements[1].actions, "ON DELETE CASCADE");
+  EXPECT_TRUE(statements[1].lostActions.empty());
+}
+
 TEST(ColumnDefaults, Collations) {
   EXPECT_EQ(TargetCollation("utf8mb4_bin"), "Latin1_General_100_BIN2");
   EXPECT_EQ(TargetCollation("utf8mb4_nopad_bin"), "Latin1_General_100_BIN2");
