@@ -165,8 +165,8 @@ bool TypeHolds(const std::string& wide, const std::string& narrow) {
   if (wide == narrow) return true;
   const std::string w = BaseName(wide), n = BaseName(narrow);
   auto units = [](const std::string& type) {
-    const long size = SizesIn(type, 1).first;
-    return size < 0 ? 1L << 40 : size;
+    const long long size = SizesIn(type, 1).first;  // (MAX): larger than any width
+    return size < 0 ? 1LL << 40 : size;
   };
   auto among = [](const std::string& base, std::initializer_list<const char*> names) {
     return std::any_of(names.begin(), names.end(), [&](const char* x) { return base == x; });
