@@ -244,7 +244,7 @@ class Run {
     try {
       ExecuteOnServer(use_);
       ExecuteOnDatabase(plan.createStatement);
-      tablesCreated_.insert(table);
+      tablesCreated_.insert({table, plan.target});
       // Each key and index on its own: one SQL Server refuses is named in the report and
       // costs neither the table nor the run.
       const auto statements = std::move(pending.IndexStatements);
@@ -478,7 +478,7 @@ class Run {
   std::size_t nextForeignKey_ = 0;  // the first of plan_.foreignKeys not yet handled
   int foreignKeysCreated_ = 0;      // of them, those the target created
   bool foreignKeysLeft_ = false;    // an early end left some of them
-  std::set<std::string> tablesCreated_;  // the MySQL tables whose CREATE TABLE the target took
+  std::set<std::string> tablesCreated_;  // the tables (both names) the target has created
 };
 
 }  // namespace
