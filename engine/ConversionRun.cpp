@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <set>
 
 #include "engine/ColumnDefaults.h"
 #include "engine/ConversionPlan.h"
@@ -63,7 +64,7 @@ class Run {
     try {
       return Convert();
     } catch (const StopRequested&) {
-      return Stopped(static_cast<int>(tableCount_));
+      return Stopped();
     }
   }
 
@@ -117,27 +118,34 @@ class Run {
     window_.SetProgressPosition(0);
 
     // Every table, its counts and its rows as one moment of the source.
+    std::vector<std::string> tables;
+    for (int index : indices) tables.push_back(window_.TableText(index));
     SourceSnapshot snapshot(c_.source);
     if (std::string why; !snapshot.Begin(why)) {
       report_.Add(ReportTopic::SourceView, {},
                   "MySQL refused a consistent snapshot (" + why +
                       "); each table was read as it was at its turn");
+    } else {
+      // A table without transactions is outside the snapshot, whatever the others do.
+      for (const auto& outside : c_.source.TablesOutsideSnapshot(tables)) {
+        report_.Add(ReportTopic::SourceView, outside.table,
+                    "table " + outside.table + " (" + outside.engine +
+                        ") takes no part in the snapshot: it was read as it was at its turn");
+      }
     }
 
     // Read every table once, plan the whole conversion, then carry the plan out. Tables whose
     // names differ only in case would collide in the target database: the plan creates the
     // later one under a name of its own.
     c_.pendingIndex = PendingIndex{};
-    std::vector<std::string> tables;
-    for (int index : indices) tables.push_back(window_.TableText(index));
     plan_ = PlanConversion(ReadSource(tables), c_.pendingIndex.Names);
 
     for (int i = 0; i < n; ++i) {
-      if (c_.stop.Requested()) return Stopped(n);
+      if (c_.stop.Requested()) return Stopped();
       const TablePlan& table = plan_.tables[static_cast<std::size_t>(i)];
       currentTable_ = table.table;
       const auto outcome = ConvertTable(table, n);
-      if (outcome == RunOutcome::Stopped) return Stopped(n);
+      if (outcome == RunOutcome::Stopped) return Stopped();
       if (outcome != RunOutcome::Completed) return Failed();
       currentTable_.clear();
       window_.StepProgress();
@@ -236,6 +244,7 @@ class Run {
     try {
       ExecuteOnServer(use_);
       ExecuteOnDatabase(plan.createStatement);
+      tablesCreated_.insert({table, plan.target});
       // Each key and index on its own: one SQL Server refuses is named in the report and
       // costs neither the table nor the run.
       const auto statements = std::move(pending.IndexStatements);
@@ -257,9 +266,12 @@ class Run {
     report_.AddRowsRefused(table, copied.rowsRefused);
     switch (copied.outcome) {
       case CopyOutcome::Completed:
+        // The table is complete once its rows are in: what follows finishes and checks it, and
+        // an early end there names what it left undone instead of calling the table cut short.
+        ++summary_.tablesCompleted;
+        currentTable_.clear();
         if (!CarryCounter(plan, copied.rowsCopied)) return RunOutcome::TableFailed;
         CompareCounts(plan, copied.rowsRefused);
-        ++summary_.tablesCompleted;
         return RunOutcome::Completed;
       case CopyOutcome::Stopped: return RunOutcome::Stopped;
       case CopyOutcome::SourceFailed:
@@ -274,11 +286,17 @@ class Run {
     if (!plan.nextIdentity) return true;
     const std::uint64_t next = *plan.nextIdentity;
     const std::uint64_t value = rowsCopied > 0 && next > 0 ? next - 1 : next;
+    const std::string what = "the AUTO_INCREMENT counter of table " + plan.table +
+                             " (next value " + std::to_string(next) + ")";
     try {
-      ExecuteRefusable(plan.table, ReseedStatement(plan.target, value),
-                       "the AUTO_INCREMENT counter of table " + plan.table + " (next value " +
-                           std::to_string(next) + ")");
+      ExecuteRefusable(plan.table, ReseedStatement(plan.target, value), what);
+    } catch (const StopRequested&) {
+      report_.Add(ReportTopic::RunCutShort, plan.table,
+                  what + " was not set: the conversion was stopped before it");
+      throw;
     } catch (const TargetError& error) {
+      report_.Add(ReportTopic::RunCutShort, plan.table,
+                  what + " may not have been set: " + error.Description().value_or(error.what()));
       window_.ShowMessage(FormatTargetError(error), MessageButtons::Ok);
       return false;
     }
@@ -291,42 +309,52 @@ class Run {
   }
 
   // Sends a statement whose refusal leaves only what it creates out: the refusal goes into the
-  // report. A lost connection still ends the run.
-  void ExecuteRefusable(const std::string& table, const std::string& statement,
+  // report. A lost connection still ends the run. True when the target accepted it.
+  bool ExecuteRefusable(const std::string& table, const std::string& statement,
                         const std::string& what) {
     try {
       ExecuteOnDatabase(statement);
+      return true;
     } catch (const TargetError& error) {
       if (error.ConnectionLost()) throw;
       report_.Add(ReportTopic::SchemaLeftOut, table,
                   what + " was not created: " + error.Description().value_or(error.what()));
+      return false;
     }
   }
 
-  // After the last table: the foreign keys of the converted tables.
+  // After the last table: the foreign keys of the converted tables. nextForeignKey_ follows
+  // them, so that an early end names those it left.
   bool CreateForeignKeys() {
-    const auto statements = std::move(plan_.foreignKeys);
-    plan_.foreignKeys.clear();
     try {
-      for (const auto& key : statements) {
+      for (; nextForeignKey_ < plan_.foreignKeys.size(); ++nextForeignKey_) {
+        const auto& key = plan_.foreignKeys[nextForeignKey_];
         if (key.statement.empty()) {
-          report_.Add(ReportTopic::SchemaLeftOut, "",
-                      key.what + " was not carried (" + key.whyNot + ")");
+          report_.Add(ReportTopic::SchemaLeftOut, "", NotCarried(key));
         } else {
-          CreateForeignKey(key);
+          if (CreateForeignKey(key)) ++foreignKeysCreated_;
         }
       }
     } catch (const TargetError& error) {
+      // The connection went while a key was being created: whether it was is not known.
+      const auto& key = plan_.foreignKeys[nextForeignKey_++];
+      foreignKeysLeft_ = true;
+      report_.Add(ReportTopic::RunCutShort, "",
+                  key.what + " may not have been created: the connection to SQL Server was lost "
+                             "while it was being created");
       window_.ShowMessage(FormatTargetError(error), MessageButtons::Ok);
       return false;
     }
     return true;
   }
+  static std::string NotCarried(const ForeignKeyStatement& key) {
+    return key.what + " was not carried (" + key.whyNot + ")";
+  }
 
   // One foreign key with the actions the plan kept. When SQL Server still refuses them as cycles
   // or multiple cascade paths (1785), the key is sent again with NO ACTION and the actions are
-  // named; the key is named missing only when that is refused too.
-  void CreateForeignKey(const ForeignKeyStatement& key) {
+  // named; the key is named missing only when that is refused too. True when it was created.
+  bool CreateForeignKey(const ForeignKeyStatement& key) {
     for (const auto& lost : key.lostActions) report_.Add(ReportTopic::SchemaLeftOut, "", lost);
     std::string refusal;
     for (const std::string* statement : {&key.statement, &key.noActionStatement}) {
@@ -337,7 +365,7 @@ class Run {
           report_.Add(ReportTopic::SchemaLeftOut, "",
                       key.actions + " of " + key.what +
                           " not carried (NO ACTION instead): SQL Server refused it: " + refusal);
-        return;
+        return true;
       } catch (const TargetError& error) {
         if (error.ConnectionLost()) throw;
         refusal = error.Description().value_or(error.what());
@@ -345,36 +373,63 @@ class Run {
       }
     }
     report_.Add(ReportTopic::SchemaLeftOut, "", key.what + " was not created: " + refusal);
+    return false;
   }
 
-  // A run that ends early creates no foreign keys; it says so when there were any.
-  std::string ForeignKeysNote() const {
-    return plan_.foreignKeys.empty()
-               ? ""
-               : "\nThe foreign keys of the converted tables were not created.";
+  // A run that ends early before its foreign keys are all created names each one it left (one
+  // the plan does not carry as a completed run names it), and says so in its message.
+  std::string ForeignKeysLeft() {
+    for (; nextForeignKey_ < plan_.foreignKeys.size(); ++nextForeignKey_) {
+      const auto& key = plan_.foreignKeys[nextForeignKey_];
+      if (key.statement.empty()) {
+        report_.Add(ReportTopic::SchemaLeftOut, "", NotCarried(key));
+      } else {
+        report_.Add(ReportTopic::RunCutShort, "",
+                    key.what + " was not created: the conversion ended before it was");
+      }
+      foreignKeysLeft_ = true;
+    }
+    if (!foreignKeysLeft_) return "";
+    return "\n" + ForeignKeysNote(foreignKeysCreated_);
   }
 
   // Every way out after the table work: the report, with the keys and indexes given other names,
   // goes whole into a file through the window. Returns the file's path when the last box
   // should offer it (there are items to read), else empty.
   std::string HandOverReport(RunEnd::Way way) {
-    for (auto& renamed : c_.pendingIndex.Names.TakeRenamed())
-      report_.Add(ReportTopic::TableRenamed, renamed.table, std::move(renamed.text));
+    // The plan named every table's keys and indexes; a run that ended early created only some
+    // of the tables.
+    for (auto& renamed : c_.pendingIndex.Names.TakeRenamed()) {
+      if (way == RunEnd::Way::Completed || tablesCreated_.contains(renamed.table))
+        report_.Add(ReportTopic::TableRenamed, renamed.table, std::move(renamed.text));
+    }
     const auto now = std::chrono::system_clock::now();
     const RunEnd end{way, currentTable_, summary_.tablesCompleted, static_cast<int>(tableCount_),
-                     way != RunEnd::Way::Completed && !plan_.foreignKeys.empty()};
+                     foreignKeysLeft_, foreignKeysCreated_};
     const std::string path =
         window_.KeepReport(ReportFileName(name_, now), ReportFileText(report_, end, name_, now));
     return report_.Empty() ? std::string() : path;
   }
 
+  // After the failure's own message: what the run did, and how it ended.
   RunSummary Failed() {
-    const std::string reportPath = HandOverReport(RunEnd::Way::Failed);
-    if (!plan_.foreignKeys.empty())
-      window_.ShowReportMessage("The conversion ended early: the foreign keys of the converted "
-                                "tables were not created.",
-                                reportPath);
+    std::string message =
+        "The conversion ended early: a step failed (the message before this one named the "
+        "error), and what came after it was not done.";
+    if (!currentTable_.empty())
+      message += " Table " + currentTable_ + " was cut short.";
+    EndEarly(message, RunEnd::Way::Failed);
     return EndTables(RunOutcome::TableFailed);
+  }
+
+  // The early end's message: how it ended, the tables converted completely, the foreign keys
+  // left, then the report's items; the whole report goes into its file.
+  void EndEarly(std::string message, RunEnd::Way way) {
+    message += Formatted(" %d of %d selected table(s) were converted completely.",
+                         summary_.tablesCompleted, static_cast<int>(tableCount_));
+    message += ForeignKeysLeft();
+    const std::string reportPath = HandOverReport(way);
+    window_.ShowReportMessage(report_.EarlyEndMessage(message), reportPath);
   }
 
   // COUNT(*) in the snapshot against COUNT(*) of the new table plus the rows refused.
@@ -383,12 +438,17 @@ class Run {
     const auto& source = plan.sourceRows;
     std::optional<std::int64_t> target;
     try {
-      if (c_.stop.Requested()) throw StopRequested{};
-      target = c_.target.TargetDatabase->QueryNumber("SELECT COUNT(*) FROM " +
-                                                     Bracketed(plan.target));
+      if (!c_.stop.Requested())
+        target = c_.target.TargetDatabase->QueryNumber("SELECT COUNT(*) FROM " +
+                                                       Bracketed(plan.target));
     } catch (const TargetError&) {
-      if (c_.stop.Requested()) throw StopRequested{};
-      // Otherwise reported below as a count that could not be taken.
+      // Reported below as a count that could not be taken, unless the stop cancelled it.
+    }
+    if (!target && c_.stop.Requested()) {
+      report_.Add(ReportTopic::RunCutShort, table,
+                  table + ": every row was copied, but the conversion was stopped before the "
+                          "rows were counted on SQL Server");
+      throw StopRequested{};
     }
     if (!source || !target || *target < 0) {
       report_.Add(ReportTopic::CountMismatch, table,
@@ -411,14 +471,12 @@ class Run {
     return Summary(outcome);
   }
 
-  RunSummary Stopped(int n) {
+  RunSummary Stopped() {
     // What the stop needs: statements run again (IDENTITY_INSERT is already off).
     if (const auto& server = c_.target.TargetServer.Get()) server->Resume();
     std::string message = "The conversion was stopped.";
     if (!currentTable_.empty()) message += " Table " + currentTable_ + " was cut short.";
-    message += Formatted(" %d of %d selected table(s) were converted completely.",
-                         summary_.tablesCompleted, n);
-    window_.ShowReportMessage(message + ForeignKeysNote(), HandOverReport(RunEnd::Way::Stopped));
+    EndEarly(message, RunEnd::Way::Stopped);
     return EndTables(RunOutcome::Stopped);
   }
 
@@ -442,6 +500,10 @@ class Run {
   RunSummary summary_;
   RunReport report_;
   ConversionPlan plan_;
+  std::size_t nextForeignKey_ = 0;  // the first of plan_.foreignKeys not yet handled
+  int foreignKeysCreated_ = 0;      // of them, those the target created
+  bool foreignKeysLeft_ = false;    // an early end left some of them
+  std::set<std::string> tablesCreated_;  // the tables (both names) the target has created
 };
 
 }  // namespace

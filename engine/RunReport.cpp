@@ -55,6 +55,12 @@ std::string HowItEnded(const RunEnd& end) {
 
 }  // namespace
 
+std::string ForeignKeysNote(int created) {
+  return created == 0 ? "The foreign keys of the converted tables were not created."
+                      : "Not all foreign keys of the converted tables were created (created: " +
+                            std::to_string(created) + "); the others are named in the report.";
+}
+
 void RunReport::Add(ReportTopic topic, std::string table, std::string text) {
   items_.push_back({topic, std::move(table), std::move(text)});
 }
@@ -76,14 +82,30 @@ std::vector<ReportItem> RunReport::Ordered() const {
 
 std::string RunReport::FinalMessage(std::size_t maxLines) const {
   if (items_.empty()) return CompletedMessage;
+  return Listed(rowsRefused_ > 0
+                    ? "MySQL to MS SQL Database Conversion completed, but " +
+                          std::to_string(rowsRefused_) + " row(s) of " +
+                          std::to_string(tablesWithRefusedRows_) +
+                          " table(s) were refused. Not everything arrived as it is in MySQL:"
+                    : std::string("MySQL to MS SQL Database Conversion completed, but not "
+                                  "everything arrived as it is in MySQL:"),
+                maxLines);
+}
+
+std::string RunReport::EarlyEndMessage(const std::string& howItEnded, std::size_t maxLines) const {
+  if (items_.empty()) return howItEnded;
+  return Listed(howItEnded + "\n" +
+                    (rowsRefused_ > 0
+                         ? "In the work done before the end, " + std::to_string(rowsRefused_) +
+                               " row(s) of " + std::to_string(tablesWithRefusedRows_) +
+                               " table(s) were refused. Not everything arrived as it is in MySQL:"
+                         : std::string("In the work done before the end, not everything arrived "
+                                       "as it is in MySQL:")),
+                maxLines);
+}
+
+std::string RunReport::Listed(std::string message, std::size_t maxLines) const {
   const std::vector<ReportItem> ordered = Ordered();
-  std::string message =
-      rowsRefused_ > 0
-          ? "MySQL to MS SQL Database Conversion completed, but " + std::to_string(rowsRefused_) +
-                " row(s) of " + std::to_string(tablesWithRefusedRows_) +
-                " table(s) were refused. Not everything arrived as it is in MySQL:"
-          : std::string("MySQL to MS SQL Database Conversion completed, but not everything "
-                        "arrived as it is in MySQL:");
   const std::size_t shown = std::min(maxLines, ordered.size());
   for (std::size_t i = 0; i < shown; ++i) message += "\n- " + ordered[i].text;
   if (ordered.size() > shown)
@@ -100,7 +122,7 @@ std::string ReportFileText(const RunReport& report, const RunEnd& end, const std
   text += "Tables converted completely: " + std::to_string(end.tablesCompleted) + " of " +
           std::to_string(end.tablesSelected) + " selected\n";
   if (!end.cutShort.empty()) text += "Table " + end.cutShort + " was cut short.\n";
-  if (end.foreignKeysLeft) text += "The foreign keys of the converted tables were not created.\n";
+  if (end.foreignKeysLeft) text += ForeignKeysNote(end.foreignKeysCreated) + "\n";
   if (report.RowsRefused() > 0) {
     text += "Rows refused: " + std::to_string(report.RowsRefused()) + " in " +
             std::to_string(report.TablesWithRefusedRows()) + " table(s)\n";

@@ -42,11 +42,18 @@ class RunReport {
   // are) and at most maxLines items, followed by how many further items there are.
   std::string FinalMessage(std::size_t maxLines = 12) const;
 
+  // The final message of a run that ended early: how it ended, then, when the work before the
+  // end did not carry everything over exactly, the items in the words of FinalMessage.
+  std::string EarlyEndMessage(const std::string& howItEnded, std::size_t maxLines = 12) const;
+
   // The items in the order the final message and the report file list them (by topic, each
   // topic's in the order they were added).
   std::vector<ReportItem> Ordered() const;
 
  private:
+  // The message (a heading), then at most maxLines items and how many further items there are.
+  std::string Listed(std::string message, std::size_t maxLines) const;
+
   std::vector<ReportItem> items_;
   std::uint64_t rowsRefused_ = 0;
   int tablesWithRefusedRows_ = 0;
@@ -59,8 +66,13 @@ struct RunEnd {
   std::string cutShort;         // the table being converted when the run ended, if any
   int tablesCompleted = 0;      // tables whose rows were all copied
   int tablesSelected = 0;
-  bool foreignKeysLeft = false;  // the converted tables' foreign keys were not created
+  bool foreignKeysLeft = false;  // the converted tables' foreign keys were not (all) created
+  int foreignKeysCreated = 0;    // of them, those created before the end
 };
+
+// The line of a run that ended before all the foreign keys of its tables were created, when
+// `created` of them were.
+std::string ForeignKeysNote(int created);
 
 // The whole report as the text of a file the user keeps: the target database, the time (UTC),
 // how the run ended, then every item under its topic, each naming its table (and column, key or

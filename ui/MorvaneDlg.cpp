@@ -282,7 +282,11 @@ void CMorvaneDlg::OnConnect(wxCommandEvent&) {
 
   if (OpenMySqlConnection(MySqlConnection, m_settings.mysqlServer, m_settings.mysqlLogin,
                           m_settings.mysqlPassword) == 0) {
-    ShowMessageBox(kMySqlFailedMessage, MessageButtons::Ok);
+    // The fixed text, then why on a line of its own when the source can tell (a character set
+    // the server will not keep, a refused authentication plugin, a changed certificate).
+    std::string message = kMySqlFailedMessage;
+    if (const std::string why = MySqlConnection.ConnectFailure(); !why.empty()) message += "\n" + why;
+    ShowMessageBox(message, MessageButtons::Ok);
     return;
   }
   if (ConnectSqlServer(m_target, m_settings.sqlServerName, m_settings.sqlServerLogin,

@@ -60,6 +60,16 @@ TEST_F(ConversionEndToEnd, IntoANewDatabase) {
   ExpectEveryRowArrived();
 }
 
+TEST_F(ConversionEndToEnd, ATableOutsideTheSnapshotIsNamed) {
+  Source({"ALTER TABLE orders ENGINE=MyISAM"});
+  EXPECT_EQ(Convert().outcome, RunOutcome::Completed);
+  EXPECT_EQ(window.messages.back(),
+            "MySQL to MS SQL Database Conversion completed, but not everything arrived as it is in "
+            "MySQL:\n- table orders (MyISAM) takes no part in the snapshot: it was read as it was "
+            "at its turn");
+  ExpectEveryRowArrived();
+}
+
 TEST_F(ConversionEndToEnd, IntoTheExistingDatabaseAnsweredYes) {
   ASSERT_EQ(Convert().outcome, RunOutcome::Completed);
   window.selected = {0, 1, 2};

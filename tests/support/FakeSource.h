@@ -22,6 +22,7 @@ struct FakeTable {
   bool schemaUnreadable = false;
   std::map<std::string, ColumnProfile> profiles = {};  // by column name; others get an empty one
   std::optional<std::uint64_t> count = std::nullopt;   // COUNT(*); the number of rows when unset
+  std::string engine = "InnoDB";  // MyISAM, Aria, MEMORY: outside the snapshot
 };
 
 // The schema a table of these fields has when every key is as its flags suggest: the
@@ -59,6 +60,21 @@ class FakeSource : public SourceDatabase {
     return !snapshotRefusal;
   }
   void EndSnapshot() override { reads.push_back("end snapshot"); }
+
+  // The tables asked about, each time it is asked.
+  std::vector<std::vector<std::string>> outsideAsked;
+  std::vector<TableEngine> TablesOutsideSnapshot(const std::vector<std::string>& names) override {
+    outsideAsked.push_back(names);
+    std::vector<TableEngine> outside;
+    for (const auto& name : names) {
+      auto it = tables.find(name);
+      if (it == tables.end()) continue;
+      const std::string& engine = it->second.engine;
+      if (engine == "MyISAM" || engine == "Aria" || engine == "MEMORY")
+        outside.push_back({name, engine});
+    }
+    return outside;
+  }
 
   std::optional<ColumnProfile> ProfileColumn(const std::string& table,
                                              const FieldRecord& field) override {

@@ -175,7 +175,12 @@ TEST_P(FailedNext, ShowsTheMessageAndStaysOnPageOneWithTheFieldsAsTyped) {
   Press(kNextButton);
 
   ASSERT_EQ(boxes.Boxes().size(), GetParam().boxes) << testing::PrintToString(boxes.Messages());
-  EXPECT_EQ(boxes.Boxes().back().message, *GetParam().last);
+  // The fixed text as it is; for MySQL, the server's reason follows on a line of its own.
+  const std::string& last = boxes.Boxes().back().message;
+  EXPECT_EQ(last.substr(0, last.find('\n')), *GetParam().last);
+  if (GetParam().wrongMySqlPassword) {
+    EXPECT_THAT(last, HasSubstr(".\nAccess denied for user"));
+  }
   if (GetParam().boxes == 2) {
     EXPECT_THAT(boxes.Boxes().front().message, Not(testing::IsEmpty()));
     EXPECT_NE(boxes.Boxes().front().message, kSqlServerFailed);

@@ -206,7 +206,12 @@ TEST_F(ConversionRun, SecondOfThreeTablesFails) {
       EXPECT_EQ(s.find("zeta"), std::string::npos) << s;
     }
   }
-  EXPECT_THAT(window.messages.back(), HasSubstr("Cannot find data type."));
+  ASSERT_GE(window.messages.size(), 2u);
+  EXPECT_THAT(window.messages.end()[-2], HasSubstr("Cannot find data type."));
+  EXPECT_EQ(window.messages.back(),
+            "The conversion ended early: a step failed (the message before this one named the "
+            "error), and what came after it was not done. Table orders was cut short. "
+            "1 of 3 selected table(s) were converted completely.");
   EXPECT_THAT(std::vector<std::string>(journal.sent.end() - 3, journal.sent.end()),
               ElementsAre("window: progress hidden", "window: selection cleared", "window: unlock"));
   EXPECT_TRUE(window.selected.empty());
@@ -336,7 +341,9 @@ TEST_F(ConversionRun, LostConnectionEndsTheRunAfterOneReport) {
     return std::nullopt;
   };
   EXPECT_EQ(Convert().outcome, RunOutcome::TableFailed);
-  EXPECT_EQ(window.messages.size(), 2u);  // the count, then one report
+  // The count, one report of the error, then how the run ended.
+  ASSERT_EQ(window.messages.size(), 3u);
+  EXPECT_THAT(window.messages[2], HasSubstr("Table customers was cut short."));
   for (const auto& s : journal.sent) {
     if (s != "window: status: Reading Table: zeta  ....") {
       EXPECT_EQ(s.find("zeta"), std::string::npos) << s;
@@ -349,7 +356,8 @@ TEST_F(ConversionRun, MissingFieldListingEndsTheRunWithoutCreatingTheTable) {
   window.selected = {0, 1};
   const RunSummary summary = Convert();
   EXPECT_EQ(summary.outcome, RunOutcome::TableFailed);
-  EXPECT_EQ(window.messages.back(), "The columns of table vanished could not be read from MySQL.");
+  ASSERT_GE(window.messages.size(), 2u);
+  EXPECT_EQ(window.messages.end()[-2], "The columns of table vanished could not be read from MySQL.");
   for (const auto& s : journal.sent) EXPECT_EQ(s.find("CREATE TABLE [vanished]"), std::string::npos);
 }
 
@@ -378,6 +386,133 @@ TEST_F(ConversionRun, StopBetweenRowsKeepsTheRowsThatArrived) {
   for (const auto& s : journal.sent) EXPECT_EQ(s.find("VALUES(6)"), std::string::npos) << s;
   EXPECT_EQ(window.messages.back(),
             "The conversion was stopped. Table zeta was cut short. 0 of 1 selected table(s) were converted completely.");
+}
+
+// Early ends: the final message says how the run ended and what it did, in the words of a
+// completed run. alpha loses one refused row; child holds two foreign keys to parent.
+class EarlyEnd : public ConversionRun {
+ protected:
+  void SetUp() override {
+    ConversionRun::SetUp();
+    source.tables["alpha"] = {{Field("z", t::Long, 11, 0, 63, 0)}, {{"5"}, {"6"}}};
+    auto& child = source.tables["child"];
+    child.fields = {Field("id", t::Long, 11, 0, 63, NotNull | PriKey),
+                    Field("parent", t::Long, 11, 0, 63, 0)};
+    child.rows = {{{"1"}, {"1"}}, {{"2"}, {"1"}}};
+    TableSchema schema = test::SchemaFromFlags(child.fields);
+    for (const char* name : {"to_parent", "to_other"})
+      schema.foreignKeys.push_back({name, {"parent"}, "shop", true, "parent", {"id"}, "RESTRICT", "RESTRICT"});
+    child.schema = schema;
+    source.tables["parent"] = {{Field("id", t::Long, 11, 0, 63, NotNull | PriKey)}, {{"1"}}};
+    window.tables = {"alpha", "child", "parent"};
+    window.selected = {0, 1, 2};
+  }
+};
+
+struct EarlyEndCase {
+  const char* name;
+  const char* trigger;  // the statement at which the run ends
+  enum { Stop, LoseConnection, Refuse } how;
+  RunOutcome outcome;
+  std::vector<std::string> said;     // parts of the final message
+  std::vector<std::string> notSaid;  // parts it must not hold
+  std::string fileLine;              // a line of the report file
+};
+
+TEST_F(EarlyEnd, EachWayOutSaysWhatTheRunDidAndHowItEnded) {
+  const std::string refused =
+      "In the work done before the end, 1 row(s) of 1 table(s) were refused. Not everything "
+      "arrived as it is in MySQL:\n- alpha: 1 row(s) refused";
+  const std::string noKeys = "The foreign keys of the converted tables were not created.";
+  const std::string otherLeft =
+      "\n- foreign key to_other of table child was not created: the conversion ended before it was";
+  const EarlyEndCase cases[] = {
+      {"stop during the rows", "INSERT INTO [child] ([id], [parent]) VALUES(1,1);",
+       EarlyEndCase::Stop, RunOutcome::Stopped,
+       {"The conversion was stopped. Table child was cut short. 1 of 3 selected table(s) were "
+        "converted completely.\n" + noKeys + "\n" + refused,
+        "\n- foreign key to_parent of table child was not created: the conversion ended before it was", otherLeft},
+       {},
+       noKeys},
+      {"stop during the count", "SELECT COUNT(*) FROM [parent]", EarlyEndCase::Stop,
+       RunOutcome::Stopped,
+       {"The conversion was stopped. 3 of 3 selected table(s) were converted completely.\n" + noKeys,
+        "\n- parent: every row was copied, but the conversion was stopped before the rows were "
+        "counted on SQL Server"},
+       {"cut short"},
+       "Tables converted completely: 3 of 3 selected\n"},
+      {"stop during the foreign keys", "ALTER TABLE [child] ADD CONSTRAINT [to_other]",
+       EarlyEndCase::Stop, RunOutcome::Stopped,
+       {"The conversion was stopped. 3 of 3 selected table(s) were converted completely.\n"
+        "Not all foreign keys of the converted tables were created (created: 1); the others are "
+        "named in the report.\n" + refused,
+        otherLeft},
+       {"to_parent", "cut short"},
+       "Not all foreign keys of the converted tables were created (created: 1)"},
+      {"a lost connection during the foreign keys", "ALTER TABLE [child] ADD CONSTRAINT [to_other]",
+       EarlyEndCase::LoseConnection, RunOutcome::TableFailed,
+       {"The conversion ended early: a step failed (the message before this one named the error), "
+        "and what came after it was not done. 3 of 3 selected table(s) were converted "
+        "completely.\nNot all foreign keys of the converted tables were created (created: 1)",
+        "\n- foreign key to_other of table child may not have been created: the connection to SQL "
+        "Server was lost while it was being created"},
+       {"to_parent", "cut short"},
+       "- foreign key to_other of table child may not have been created"},
+      {"a failed CREATE", "CREATE TABLE [child]", EarlyEndCase::Refuse, RunOutcome::TableFailed,
+       {"The conversion ended early: a step failed (the message before this one named the error), "
+        "and what came after it was not done. Table child was cut short. 1 of 3 "
+        "selected table(s) were converted completely.\n" + noKeys + "\n" + refused,
+        otherLeft},
+       {},
+       "- alpha: 1 row(s) refused\n"},
+  };
+  for (const EarlyEndCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    journal.sent.clear();
+    window.messages.clear();
+    window.keptReports.clear();
+    window.selected = {0, 1, 2};
+    created = false;
+    stop.Reset();
+    bool ended = false;
+    refuseAlso = [&](const std::string& s) -> std::optional<TargetError> {
+      if (s.find("VALUES(6)") != std::string::npos) return test::ServerError(2627, "Violation of PRIMARY KEY.");
+      if (ended || s.rfind(c.trigger, 0) != 0) return std::nullopt;
+      ended = true;
+      switch (c.how) {
+        case EarlyEndCase::Stop:
+          stop.Request();  // its cancel ends the statement
+          return test::ServerError(3621, "The statement has been terminated.");
+        case EarlyEndCase::LoseConnection:
+          return TargetError(target_code::kConnectionLost, "[FreeTDS][SQL Server]", "Write to the server failed");
+        case EarlyEndCase::Refuse: return test::ServerError(2715, "Cannot find data type.");
+      }
+      return std::nullopt;
+    };
+    EXPECT_EQ(Convert().outcome, c.outcome);
+    ASSERT_TRUE(ended);
+    ASSERT_FALSE(window.messages.empty());
+    const std::string& message = window.messages.back();
+    for (const auto& part : c.said) EXPECT_THAT(message, HasSubstr(part));
+    for (const auto& part : c.notSaid) EXPECT_THAT(message, testing::Not(HasSubstr(part)));
+    ASSERT_EQ(window.keptReports.size(), 1u);
+    EXPECT_THAT(window.keptReports[0].text, HasSubstr(c.fileLine));
+    EXPECT_EQ(window.keptReports[0].text.find("cut short") != std::string::npos,
+              message.find("cut short") != std::string::npos);
+  }
+}
+
+TEST_F(ConversionRun, TablesOutsideTheSnapshotAreNamed) {
+  source.tables["zeta"].engine = "MyISAM";
+  source.tables["orders"].engine = "MEMORY";
+  window.selected = {0, 1, 2};
+  EXPECT_EQ(Convert().outcome, RunOutcome::Completed);
+  EXPECT_THAT(source.outsideAsked, ElementsAre(ElementsAre("customers", "orders", "zeta")));
+  EXPECT_EQ(window.messages.back(),
+            "MySQL to MS SQL Database Conversion completed, but not everything arrived as it is in "
+            "MySQL:\n"
+            "- table orders (MEMORY) takes no part in the snapshot: it was read as it was at its turn\n"
+            "- table zeta (MyISAM) takes no part in the snapshot: it was read as it was at its turn");
 }
 
 TEST(RunReport, EmptyIsTheCompletionMessageWordForWord) {
